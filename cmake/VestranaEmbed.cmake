@@ -1,0 +1,27 @@
+# Puts a file into the program image as constant bytes, between the symbols
+# <symbol> and <symbol>_end, with an assembler .incbin (fast even for
+# megabytes, unlike a generated C array).
+function(vestrana_embed out_var symbol file)
+  set(asm ${CMAKE_CURRENT_BINARY_DIR}/embed_${symbol}.S)
+  if(WIN32)
+    set(section ".section .rdata,\"dr\"")
+    set(note "")
+  else()
+    set(section ".section .rodata")
+    set(note ".section .note.GNU-stack,\"\",@progbits")
+  endif()
+  file(WRITE ${asm}.in
+"${section}
+    .globl ${symbol}
+    .balign 16
+${symbol}:
+    .incbin \"${file}\"
+    .globl ${symbol}_end
+${symbol}_end:
+    .byte 0
+${note}
+")
+  configure_file(${asm}.in ${asm} COPYONLY)
+  set_source_files_properties(${asm} PROPERTIES OBJECT_DEPENDS ${file} GENERATED TRUE)
+  set(${out_var} ${asm} PARENT_SCOPE)
+endfunction()

@@ -1,0 +1,34 @@
+"""Turns the Inter 4.0 web fonts into the three small TrueType faces the
+setup embeds: Medium, Bold and ExtraBold, each cut down to the characters
+that the string tables, digits and the percent sign need."""
+import sys
+from fontTools import subset
+from fontTools.ttLib import TTFont
+
+# Latin-1, Latin Extended-A (minus the few never used), dashes, quotes,
+# bullet, ellipsis and the euro sign.
+RANGES = [
+    (0x0020, 0x007E), (0x00A0, 0x00AC), (0x00AE, 0x0148), (0x014A, 0x0151),
+    (0x0154, 0x017F), (0x2013, 0x2014), (0x2018, 0x201A), (0x201C, 0x201E),
+    (0x2022, 0x2022), (0x2026, 0x2026), (0x20AC, 0x20AC),
+]
+
+
+def main(source, target):
+    unicodes = [c for lo, hi in RANGES for c in range(lo, hi + 1)]
+    options = subset.Options()
+    options.flavor = None            # plain TrueType, not woff2
+    options.layout_features = []     # no shaping: text is drawn glyph by glyph
+    options.hinting = False          # outlines are rendered unhinted
+    options.notdef_outline = True    # the missing-glyph shape stays drawable
+    options.name_IDs = [0, 1, 2, 3, 4, 5, 6, 13, 14]  # keep the licence records
+    options.drop_tables += ["GSUB", "GPOS", "GDEF", "STAT", "DSIG", "kern"]
+    font = TTFont(source)
+    subsetter = subset.Subsetter(options)
+    subsetter.populate(unicodes=unicodes)
+    subsetter.subset(font)
+    font.save(target)
+
+
+if __name__ == "__main__":
+    main(sys.argv[1], sys.argv[2])

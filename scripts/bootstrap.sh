@@ -1,0 +1,149 @@
+#!/usr/bin/env bash
+# Makes a fresh Debian 12 machine ready to build and test the setup program:
+# Debian packages, the static MinGW-w64 builds of liblzma and FreeType (from
+# Debian's own source packages) and the Inter fonts from the npm package.
+# Idempotent: a second run only checks and returns within seconds.
+set -euo pipefail
+
+here=$(cd "$(dirname "$0")" && pwd)
+cache=${VESTRANA_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/vestrana}
+mkdir -p "$cache"
+
+log() { printf 'bootstrap: %s\n' "$*"; }
+
+as_root() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }
+
+packages=(
+  build-essential cmake ninja-build pkg-config dpkg-dev xz-utils
+  g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+  libgtest-dev libgmock-dev googletest libbenchmark-dev liblzma-dev libfreetype-dev
+  wine wine64 xvfb xdotool x11-utils imagemagick openbox
+  python3 python3-fonttools python3-brotli nodejs npm
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+# npm may come with nodejs from another repository; a working npm is enough.
+if command -v npm >/dev/null 2>&1; then
+  missing=("${missing[@]/npm}")
+  command -v node >/dev/null 2>&1 && missing=("${missing[@]/nodejs}")
+fi
+read -r -a missing <<<"${missing[*]}"
+if [ "${#missing[@]}" -gt 0 ]; then
+  log "installing ${missing[*]}"
+  as_root apt-get update -q
+  DEBIAN_FRONTEND=noninteractive as_root apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+# MinGW-w64 defaults to the win32 thread model; std::thread needs posix.
+for tool in g++ gcc; do
+  if [ "$(readlink -f "/usr/bin/x86_64-w64-mingw32-$tool")" != "/usr/bin/x86_64-w64-mingw32-$tool-posix" ]; then
+    as_root update-alternatives --set "x86_64-w64-mingw32-$tool" "/usr/bin/x86_64-w64-mingw32-$tool-posix" >/dev/null 2>&1 || true
+  fi
+done
+
+# Source packages: add deb-src entries that mirror the machine's own deb entries.
+ensure_deb_src() {
+  local list=/etc/apt/sources.list.d/vestrana-deb-src.sources
+  if [ ! -f "$list" ]; then
+    local tmp; tmp=$(mktemp)
+    for f in /etc/apt/sources.list.d/*.sources; do
+      [ -f "$f" ] || continue
+      case "$f" in *vestrana-deb-src*) continue ;; esac
+      grep -qi '^Enabled: *no' "$f" && continue
+      awk 'BEGIN{RS=""; ORS="\n\n"} /(^|\n)Types:[^\n]*\<deb\>/ && /debian/ {
+             sub(/Types:[^\n]*/, "Types: deb-src"); print }' "$f" >>"$tmp"
+    done
+    if [ -f /etc/apt/sources.list ]; then
+      grep -E '^deb [^#]*debian' /etc/apt/sources.list | sed 's/^deb /deb-src /' \
+        >/etc/apt/sources.list.d/vestrana-deb-src.list.tmp || true
+      if [ -s /etc/apt/sources.list.d/vestrana-deb-src.list.tmp ]; then
+        as_root mv /etc/apt/sources.list.d/vestrana-deb-src.list.tmp /etc/apt/sources.list.d/vestrana-deb-src.list
+      else
+        as_root rm -f /etc/apt/sources.list.d/vestrana-deb-src.list.tmp
+      fi
+    fi
+    if [ -s "$tmp" ]; then as_root cp "$tmp" "$list"; fi
+    rm -f "$tmp"
+    as_root apt-get update -q >&2
+  fi
+}
+
+# Version of a source package as apt would fetch it, e.g. 5.4.1-1+deb12u2.
+source_version() {
+  apt-cache showsrc "$1" 2>/dev/null | awk '/^Version:/{print $2}' | sort -V | tail -n 1
+}
+
+toolchain="$here/../cmake/mingw-w64-x86_64.cmake"
+jobs=$(nproc)
+
+build_mingw_lib() { # package, key folder, configure+build function
+  local pkg=$1 fn=$2 ver prefix work
+  ver=$(source_version "$pkg")
+  if [ -z "$ver" ]; then ensure_deb_src >&2; ver=$(source_version "$pkg"); fi
+  [ -n "$ver" ] || { log "no source package $pkg"; exit 1; }
+  prefix="$cache/mingw/$pkg-$ver"
+  if [ -f "$prefix/.complete" ]; then echo "$prefix"; return; fi
+  ensure_deb_src >&2
+  work=$(mktemp -d "$cache/src-$pkg.XXXX")
+  log "building $pkg $ver for MinGW-w64" >&2
+  (cd "$work" && apt-get source -q "$pkg=$ver" >&2)
+  local srcdir; srcdir=$(find "$work" -mindepth 1 -maxdepth 1 -type d | head -n 1)
+  rm -rf "$prefix"
+  "$fn" "$srcdir" "$prefix" >&2
+  touch "$prefix/.complete"
+  rm -rf "$work"
+  echo "$prefix"
+}
+
+configure_xz() {
+  local src=$1 prefix=$2
+  cmake -S "$src" -B "$src/build-mingw" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+    -DCMAKE_BUILD_TYPE=Release -DBUILD_SHARED_LIBS=OFF -DCMAKE_INSTALL_PREFIX="$prefix" \
+    -DCMAKE_C_FLAGS="-Os -ffunction-sections -fdata-sections"
+  cmake --build "$src/build-mingw" --target liblzma -j "$jobs"
+  mkdir -p "$prefix/lib" "$prefix/include"
+  cp "$src/build-mingw/liblzma.a" "$prefix/lib/"
+  cp -r "$src/src/liblzma/api/lzma" "$src/src/liblzma/api/lzma.h" "$prefix/include/"
+}
+
+configure_freetype() {
+  local src=$1 prefix=$2
+  # Only what TrueType outlines need: the driver, sfnt tables and the
+  # anti-aliasing renderer. The stroker and outline code live in base.
+  cat >"$src/include/freetype/config/ftmodule.h" <<'MODULES'
+FT_USE_MODULE( FT_Driver_ClassRec, tt_driver_class )
+FT_USE_MODULE( FT_Module_Class, sfnt_module_class )
+FT_USE_MODULE( FT_Renderer_Class, ft_smooth_renderer_class )
+MODULES
+  cmake -S "$src" -B "$src/build-mingw" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+    -DCMAKE_BUILD_TYPE=Release -DBUILD_SHARED_LIBS=OFF -DCMAKE_INSTALL_PREFIX="$prefix" \
+    -DFT_DISABLE_ZLIB=ON -DFT_DISABLE_BZIP2=ON -DFT_DISABLE_PNG=ON \
+    -DFT_DISABLE_HARFBUZZ=ON -DFT_DISABLE_BROTLI=ON \
+    -DCMAKE_C_FLAGS="-Os -ffunction-sections -fdata-sections"
+  cmake --build "$src/build-mingw" -j "$jobs"
+  cmake --install "$src/build-mingw" >/dev/null
+}
+
+xz_prefix=$(build_mingw_lib xz-utils configure_xz)
+ft_prefix=$(build_mingw_lib freetype configure_freetype)
+
+# Inter 4.0 from the npm package.
+inter="$cache/npm/inter-ui-4.0.1"
+if [ ! -f "$inter/.complete" ]; then
+  log "fetching inter-ui 4.0.1"
+  rm -rf "$inter"; mkdir -p "$inter"
+  (cd "$inter" && npm pack --silent inter-ui@4.0.1 >/dev/null && tar xzf inter-ui-4.0.1.tgz && rm inter-ui-4.0.1.tgz)
+  touch "$inter/.complete"
+fi
+
+# What the builds read: one CMake file with the dependency locations.
+cat >"$cache/deps.cmake.tmp" <<CM
+set(VESTRANA_MINGW_LZMA_PREFIX "$xz_prefix")
+set(VESTRANA_MINGW_FREETYPE_PREFIX "$ft_prefix")
+set(VESTRANA_INTER_DIR "$inter/package")
+CM
+mv "$cache/deps.cmake.tmp" "$cache/deps.cmake"
+log "ready ($cache)"

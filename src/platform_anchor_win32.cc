@@ -1,0 +1,4 @@
+// Keeps the platform library non-empty while its parts are being added.
+namespace vestrana::platform_anchor {
+int anchor = 0;
+}

@@ -1,0 +1,26 @@
+#pragma once
+// An error reported by the operating system (or by the file writer itself),
+// kept as a value until a caller turns it into a user-visible sentence.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace vestrana {
+
+struct OsError {
+  // The system's own one-line message for the code ("Access is denied."),
+  // or the writer's text for errors that have no system code.
+  std::string message;
+  // The system error code, when there is one.
+  std::optional<uint32_t> code;
+
+  // The one-line description used in failure texts:
+  // "Access is denied. (os error 5)", or the message alone without a code.
+  std::string describe() const {
+    if (!code) return message;
+    return message + " (os error " + std::to_string(*code) + ")";
+  }
+};
+
+}  // namespace vestrana
