@@ -1,0 +1,54 @@
+#pragma once
+// Processes: the process list, ending processes, starting programs, and the
+// running program's own identity.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "system/os_error.h"
+
+namespace vestrana {
+
+struct ProcessEntry {
+  uint32_t pid = 0;
+  // The snapshot's executable name, converted with U+FFFD for invalid UTF-16.
+  std::string exe_name;
+};
+
+inline constexpr uint32_t kCreateNoWindow = 0x08000000;
+
+struct ProcessStart {
+  std::string program;       // passed as the application name
+  std::string command_line;  // the complete command line, used verbatim
+  uint32_t creation_flags = 0;
+  bool wait = false;         // wait without a time limit and read the exit code
+};
+
+struct ProcessOutcome {
+  bool started = false;
+  std::optional<uint32_t> exit_code;  // only when waited for
+};
+
+class ProcessApi {
+ public:
+  virtual ~ProcessApi() = default;
+  // CreateToolhelp32Snapshot + Process32FirstW/NextW; nothing when the
+  // snapshot cannot be taken.
+  virtual std::optional<std::vector<ProcessEntry>> list_processes() = 0;
+  // OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION) + QueryFullProcessImageNameW
+  // (1024 units); nothing when either fails.
+  virtual std::optional<std::string> image_path(uint32_t pid) = 0;
+  // OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE); TerminateProcess(exit_code);
+  // WaitForSingleObject(timeout_ms). Nothing is reported.
+  virtual void terminate_and_wait(uint32_t pid, uint32_t exit_code, uint32_t timeout_ms) = 0;
+  // CreateProcessW (standard handles inherited, environment and current
+  // folder of this process); handles are closed at once unless waiting.
+  virtual ProcessOutcome start(const ProcessStart& start) = 0;
+  // GetModuleFileNameW on the program's own module.
+  virtual std::optional<std::string> own_program_path(OsError* error = nullptr) = 0;
+  virtual uint32_t current_process_id() = 0;
+};
+
+}  // namespace vestrana
