@@ -1,0 +1,27 @@
+#include "system/text_win32.h"
+
+#include "system/utf16.h"
+
+namespace vestrana {
+
+static_assert(sizeof(wchar_t) == 2, "the Windows layer needs 16-bit wchar_t");
+
+std::wstring to_wide(std::string_view utf8) {
+  std::wstring out;
+  utf16_detail::utf8_to_utf16_units(utf8, out);
+  return out;
+}
+
+std::string to_utf8(std::wstring_view utf16) {
+  std::string out;
+  utf16_detail::utf16_units_to_utf8(utf16, out);
+  return out;
+}
+
+std::optional<std::string> to_utf8_strict(std::wstring_view utf16) {
+  std::string out;
+  if (!utf16_detail::utf16_units_to_utf8(utf16, out)) return std::nullopt;
+  return out;
+}
+
+}  // namespace vestrana

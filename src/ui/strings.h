@@ -1,0 +1,87 @@
+#pragma once
+// Every text the user can see, in six languages, compiled into the program.
+// One table is chosen at start-up from the user's interface language and used
+// for the whole run. Entries are slices of static data: never copied, never
+// freed, not NUL-terminated.
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "system/os_error.h"
+
+namespace vestrana {
+
+// Indices into a StringTable; the order is fixed.
+enum class StringId : uint8_t {
+  SetupTitle = 0,
+  RemoveTitle,
+  Subtitle,  // {version}
+  UpdateFrom,  // {old}
+  OptionDesktopShortcut,
+  OptionAutostart,
+  ButtonInstall,
+  ButtonUpdate,
+  StepClosingApp,
+  StepCopyingFiles,
+  StepWebView2,
+  StepShortcuts,
+  StepAlmostDone,
+  DoneTitle,
+  DoneHint,
+  ButtonOpen,
+  ButtonClose,
+  ErrorTitle,
+  ButtonTryAgain,
+  RemoveQuestion,
+  OptionDeleteData,
+  ButtonRemove,
+  StepRemoving,
+  RemovedTitle,
+  RemovedHint,
+  ErrorNoPayload,
+  ErrorWebView2,
+  ErrorWriteFiles,  // {detail}
+  ErrorAlreadyRunning,
+};
+
+inline constexpr size_t kStringCount = 29;
+
+struct StringTable {
+  std::array<std::string_view, kStringCount> texts;
+
+  constexpr std::string_view operator[](StringId id) const { return texts[static_cast<size_t>(id)]; }
+};
+
+// Two lowercase ASCII letters: "en", "de", "fr", "es", "it" or "tr".
+struct LanguageCode {
+  std::array<char, 2> letters{'e', 'n'};
+
+  constexpr std::string_view text() const { return std::string_view(letters.data(), letters.size()); }
+  bool operator==(const LanguageCode&) const = default;
+};
+
+// The language for a Windows LANGID: only the primary language (the low ten
+// bits) counts, so every country's German gets German; anything that is not
+// German, French, Spanish, Italian or Turkish gets English.
+LanguageCode language_for_langid(uint16_t langid);
+
+// The user's interface language (Windows build only).
+LanguageCode pick_language();
+
+// The table for a code, compared in ASCII lower case; English for any code
+// that is not one of the five others.
+const StringTable& table_for(LanguageCode code);
+
+constexpr std::string_view string_for(const StringTable& table, StringId id) { return table[id]; }
+
+// Every "{version}" replaced by `version`, then every "{old}" in that result
+// by `old` (so a version text that itself holds "{old}" is filled too).
+std::string fill_version(std::string_view template_text, std::string_view version, std::string_view old);
+
+// Every "{detail}" replaced by the error's one-line description.
+std::string fill_detail(std::string_view template_text, const OsError& error);
+
+}  // namespace vestrana
