@@ -42,6 +42,10 @@ class FileSystem {
   virtual bool is_folder(const std::string& path) = 0;
   // Any kind of entry whose metadata can be read.
   virtual bool exists(const std::string& path) = 0;
+  // True when `path` itself is a junction or symbolic link (reparse point),
+  // whatever it points at. The default looks the entry up in its parent's
+  // listing; the Windows implementation asks for the entry's attributes.
+  virtual bool is_link(const std::string& path);
   virtual std::optional<OsError> read_file(const std::string& path, std::vector<uint8_t>& out) = 0;
   virtual std::optional<OsError> file_size(const std::string& path, uint64_t& out) = 0;
   // The canonical full path (GetFinalPathNameByHandleW on a handle opened for

@@ -1,0 +1,28 @@
+#pragma once
+// Putting a file into place so that a reader never sees it half written: the
+// bytes go to a temporary file beside the target, which is then renamed onto
+// the target in one step.
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+
+#include "system/file_system.h"
+#include "system/os_error.h"
+
+namespace vestrana {
+
+// Writes `bytes` to `target`, which afterwards holds either its old contents
+// (or is still absent) or all of the new ones. The temporary file is the target
+// with the extension "new" ("vestrana.exe" -> "vestrana.new"); it is gone
+// afterwards whether or not the write succeeded. A read-only target is
+// replaced. Returns the operating-system error of the step that failed.
+std::optional<OsError> write_file_replacing(FileSystem& files, const std::string& target,
+                                            std::span<const uint8_t> bytes);
+
+// Creates `folder` together with every missing parent, outermost first. A
+// folder that already exists is success; a file in the way is a failure.
+std::optional<OsError> create_folder_all(FileSystem& files, const std::string& folder);
+
+}  // namespace vestrana

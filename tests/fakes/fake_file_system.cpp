@@ -1,0 +1,503 @@
+#include "fakes/fake_file_system.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "system/win_path.h"
+
+namespace vestrana {
+namespace {
+
+constexpr uint32_t kFileNotFound = 2;
+constexpr uint32_t kPathNotFound = 3;
+constexpr uint32_t kSharingViolation = 32;
+constexpr int kMaxHops = 40;
+
+std::string lower(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return out;
+}
+
+}  // namespace
+
+OsError fake_os_error(uint32_t code) {
+  switch (code) {
+    case 2: return {"The system cannot find the file specified.", code};
+    case 3: return {"The system cannot find the path specified.", code};
+    case 5: return {"Access is denied.", code};
+    case 32: return {"The process cannot access the file because it is being used by another process.", code};
+    case 112: return {"There is not enough space on the disk.", code};
+    case 145: return {"The directory is not empty.", code};
+    case 183: return {"Cannot create a file when that file already exists.", code};
+    default: return {"Unknown error.", code};
+  }
+}
+
+// ---- Paths --------------------------------------------------------------------
+
+FakeFileSystem::Parsed FakeFileSystem::parse(std::string_view path) {
+  PathParts parts = split_path(path);
+  Parsed p;
+  p.root = std::string(parts.prefix);
+  std::replace(p.root.begin(), p.root.end(), '/', '\\');
+  if (parts.rooted) p.root += '\\';
+  for (std::string_view c : parts.components) {
+    if (c == "..") {
+      if (!p.components.empty()) p.components.pop_back();
+    } else {
+      p.components.emplace_back(c);
+    }
+  }
+  return p;
+}
+
+std::string FakeFileSystem::key_of(const Parsed& p) {
+  std::string key = lower(p.root);
+  for (size_t i = 0; i < p.components.size(); ++i) {
+    if (i > 0) key += '\\';
+    key += lower(p.components[i]);
+  }
+  return key;
+}
+
+FakeFileSystem::Parsed FakeFileSystem::parent_of(Parsed p) {
+  if (!p.components.empty()) p.components.pop_back();
+  return p;
+}
+
+std::optional<FakeFileSystem::Parsed> FakeFileSystem::resolve(std::string_view path, bool follow_last) const {
+  Parsed cur;
+  std::vector<std::string> rest;  // components still to walk, next one last
+  int hops = 0;
+  auto restart = [&](const Parsed& target) {
+    cur = Parsed{target.root, {}};
+    for (auto it = target.components.rbegin(); it != target.components.rend(); ++it) rest.push_back(*it);
+  };
+  restart(parse(path));
+  for (auto alias = aliases_.find(key_of(cur)); alias != aliases_.end(); alias = aliases_.find(key_of(cur))) {
+    if (++hops > kMaxHops) return std::nullopt;
+    restart(parse(alias->second));
+  }
+  while (!rest.empty()) {
+    std::string component = std::move(rest.back());
+    rest.pop_back();
+    if (component == "..") {
+      if (!cur.components.empty()) cur.components.pop_back();
+      continue;
+    }
+    cur.components.push_back(std::move(component));
+    std::string key = key_of(cur);
+    if (auto alias = aliases_.find(key); alias != aliases_.end()) {
+      if (++hops > kMaxHops) return std::nullopt;
+      restart(parse(alias->second));
+      continue;
+    }
+    auto node = nodes_.find(key);
+    if (node != nodes_.end() && node->second.kind == Kind::Link && (!rest.empty() || follow_last)) {
+      if (++hops > kMaxHops) return std::nullopt;
+      restart(parse(node->second.target));
+    }
+  }
+  return cur;
+}
+
+FakeFileSystem::Node* FakeFileSystem::find(const Parsed& p) {
+  auto it = nodes_.find(key_of(p));
+  return it == nodes_.end() ? nullptr : &it->second;
+}
+
+const FakeFileSystem::Node* FakeFileSystem::find(const Parsed& p) const {
+  auto it = nodes_.find(key_of(p));
+  return it == nodes_.end() ? nullptr : &it->second;
+}
+
+bool FakeFileSystem::folder_exists(const Parsed& p) const {
+  if (p.components.empty()) return true;  // drive roots and the current folder
+  const Node* node = find(p);
+  return node && node->kind == Kind::Folder;
+}
+
+bool FakeFileSystem::has_children(const std::string& key) const {
+  for (const auto& [k, node] : nodes_) {
+    if (node.parent_key == key) return true;
+  }
+  return false;
+}
+
+std::string FakeFileSystem::display(const Parsed& p) const {
+  std::string out = p.root;
+  if (out.size() >= 2 && out[1] == ':' && out[0] >= 'a' && out[0] <= 'z') out[0] = static_cast<char>(out[0] - 32);
+  Parsed prefix{p.root, {}};
+  for (size_t i = 0; i < p.components.size(); ++i) {
+    prefix.components.push_back(p.components[i]);
+    const Node* node = find(prefix);
+    if (i > 0) out += '\\';
+    out += node ? node->name : p.components[i];
+  }
+  return out;
+}
+
+std::optional<OsError> FakeFileSystem::injected(Op op, std::string_view path) const {
+  auto it = failures_.find({op, key_of(parse(path))});
+  if (it == failures_.end()) return std::nullopt;
+  return it->second;
+}
+
+FakeFileSystem::Node& FakeFileSystem::put(const Parsed& p, Kind kind) {
+  Node& node = nodes_[key_of(p)];
+  if (node.name.empty()) node.name = p.components.back();
+  node.parent_key = key_of(parent_of(p));
+  node.kind = kind;
+  return node;
+}
+
+void FakeFileSystem::make_folders(const Parsed& p) {
+  Parsed prefix{p.root, {}};
+  for (const std::string& component : p.components) {
+    prefix.components.push_back(component);
+    std::optional<Parsed> real = resolve(display(prefix), /*follow_last=*/true);
+    if (!real) {
+      ADD_FAILURE() << "fake file system: link loop at " << display(prefix);
+      return;
+    }
+    const Node* node = find(*real);
+    if (node && node->kind != Kind::Folder) {
+      ADD_FAILURE() << "fake file system: " << display(prefix) << " is not a folder";
+      return;
+    }
+    if (!node && !real->components.empty()) put(*real, Kind::Folder);
+  }
+}
+
+void FakeFileSystem::move_node(const Parsed& from, const Parsed& to) {
+  std::string from_key = key_of(from), to_key = key_of(to);
+  Node node = std::move(nodes_.at(from_key));
+  nodes_.erase(from_key);
+  node.name = to.components.back();
+  node.parent_key = key_of(parent_of(to));
+  bool folder = node.kind == Kind::Folder;
+  nodes_[to_key] = std::move(node);
+  if (!folder) return;
+  // Everything inside the folder moves along.
+  std::string inside = from_key + '\\';
+  std::vector<std::pair<std::string, Node>> moved;
+  for (auto it = nodes_.begin(); it != nodes_.end();) {
+    if (it->first.compare(0, inside.size(), inside) == 0) {
+      moved.emplace_back(to_key + it->first.substr(from_key.size()), std::move(it->second));
+      it = nodes_.erase(it);
+    } else {
+      ++it;
+    }
+  }
+  for (auto& [key, child] : moved) {
+    child.parent_key = to_key + child.parent_key.substr(from_key.size());
+    nodes_[key] = std::move(child);
+  }
+}
+
+// ---- Setting up ----------------------------------------------------------------
+
+void FakeFileSystem::add_folder(std::string_view path) {
+  std::lock_guard lock(mutex_);
+  make_folders(parse(path));
+}
+
+void FakeFileSystem::add_file(std::string_view path, std::string_view contents, bool read_only) {
+  add_file(path, std::span(reinterpret_cast<const uint8_t*>(contents.data()), contents.size()), read_only);
+}
+
+void FakeFileSystem::add_file(std::string_view path, std::span<const uint8_t> bytes, bool read_only) {
+  std::lock_guard lock(mutex_);
+  Parsed p = parse(path);
+  if (p.components.empty()) {
+    ADD_FAILURE() << "fake file system: no file name in " << path;
+    return;
+  }
+  make_folders(parent_of(p));
+  std::optional<Parsed> real = resolve(path, /*follow_last=*/true);
+  if (!real) return;
+  Node& node = put(*real, Kind::File);
+  node.data.assign(bytes.begin(), bytes.end());
+  node.read_only = read_only;
+}
+
+void FakeFileSystem::add_link(std::string_view path, std::string_view target, bool folder_link) {
+  std::lock_guard lock(mutex_);
+  Parsed p = parse(path);
+  if (p.components.empty()) {
+    ADD_FAILURE() << "fake file system: no link name in " << path;
+    return;
+  }
+  make_folders(parent_of(p));
+  std::optional<Parsed> real = resolve(path, /*follow_last=*/false);
+  if (!real) return;
+  Node& node = put(*real, Kind::Link);
+  node.target = std::string(target);
+  node.folder_link = folder_link;
+}
+
+void FakeFileSystem::add_alias(std::string_view alias, std::string_view real) {
+  std::lock_guard lock(mutex_);
+  aliases_[key_of(parse(alias))] = std::string(real);
+}
+
+void FakeFileSystem::set_read_only(std::string_view path, bool read_only) {
+  std::lock_guard lock(mutex_);
+  std::optional<Parsed> real = resolve(path, /*follow_last=*/false);
+  Node* node = real ? find(*real) : nullptr;
+  if (!node) {
+    ADD_FAILURE() << "fake file system: set_read_only on missing " << path;
+    return;
+  }
+  node->read_only = read_only;
+}
+
+void FakeFileSystem::set_in_use(std::string_view path, bool in_use) {
+  std::lock_guard lock(mutex_);
+  std::optional<Parsed> real = resolve(path, /*follow_last=*/false);
+  Node* node = real ? find(*real) : nullptr;
+  if (!node) {
+    ADD_FAILURE() << "fake file system: set_in_use on missing " << path;
+    return;
+  }
+  node->in_use = in_use;
+}
+
+void FakeFileSystem::fail(Op op, std::string_view path, OsError error) {
+  std::lock_guard lock(mutex_);
+  failures_[{op, key_of(parse(path))}] = std::move(error);
+}
+
+void FakeFileSystem::clear_failures() {
+  std::lock_guard lock(mutex_);
+  failures_.clear();
+}
+
+// ---- Looking at the result ------------------------------------------------------
+
+std::optional<std::vector<uint8_t>> FakeFileSystem::bytes(std::string_view path) const {
+  std::lock_guard lock(mutex_);
+  std::optional<Parsed> real = resolve(path, /*follow_last=*/true);
+  const Node* node = real ? find(*real) : nullptr;
+  if (!node || node->kind != Kind::File) return std::nullopt;
+  return node->data;
+}
+
+std::optional<std::string> FakeFileSystem::text(std::string_view path) const {
+  std::optional<std::vector<uint8_t>> data = bytes(path);
+  if (!data) return std::nullopt;
+  return std::string(data->begin(), data->end());
+}
+
+bool FakeFileSystem::is_read_only(std::string_view path) const {
+  std::lock_guard lock(mutex_);
+  std::optional<Parsed> real = resolve(path, /*follow_last=*/true);
+  const Node* node = real ? find(*real) : nullptr;
+  return node && node->read_only;
+}
+
+std::vector<std::string> FakeFileSystem::all_paths() const {
+  std::lock_guard lock(mutex_);
+  std::vector<std::string> out;
+  for (const auto& [key, node] : nodes_) out.push_back(display(parse(key)));
+  return out;
+}
+
+std::vector<std::string> FakeFileSystem::log() const {
+  std::lock_guard lock(mutex_);
+  return log_;
+}
+
+void FakeFileSystem::clear_log() {
+  std::lock_guard lock(mutex_);
+  log_.clear();
+}
+
+// ---- FileSystem -----------------------------------------------------------------
+
+std::optional<OsError> FakeFileSystem::write_new_file(const std::string& path, std::span<const uint8_t> bytes) {
+  std::lock_guard lock(mutex_);
+  record("write " + path);
+  std::optional<Parsed> real = resolve(path, /*follow_last=*/true);
+  if (!real || real->components.empty()) return fake_os_error(kErrorAccessDenied);
+  if (!folder_exists(parent_of(*real))) return fake_os_error(kPathNotFound);
+  if (Node* node = find(*real)) {
+    if (node->kind != Kind::File || node->read_only) return fake_os_error(kErrorAccessDenied);
+    if (node->in_use) return fake_os_error(kSharingViolation);
+  }
+  Node& node = put(*real, Kind::File);
+  node.data.assign(bytes.begin(), bytes.end());
+  if (std::optional<OsError> error = injected(Op::Write, path)) {
+    node.data.resize(bytes.size() / 2);
+    return error;
+  }
+  return std::nullopt;
+}
+
+std::optional<OsError> FakeFileSystem::rename_replacing(const std::string& from, const std::string& to) {
+  std::lock_guard lock(mutex_);
+  record("rename " + from + " -> " + to);
+  if (std::optional<OsError> error = injected(Op::RenameReplacing, from)) return error;
+  std::optional<Parsed> source = resolve(from, false), target = resolve(to, false);
+  if (!source || !target) return fake_os_error(kFileNotFound);
+  Node* node = find(*source);
+  if (!node) return fake_os_error(kFileNotFound);
+  if (node->in_use) return fake_os_error(kSharingViolation);
+  if (target->components.empty() || !folder_exists(parent_of(*target))) return fake_os_error(kPathNotFound);
+  std::string source_key = key_of(*source), target_key = key_of(*target);
+  if (target_key.compare(0, source_key.size() + 1, source_key + '\\') == 0) return fake_os_error(kSharingViolation);
+  if (source_key != target_key) {
+    if (const Node* existing = find(*target)) {
+      // MoveFileExW replaces only a plain, writable, unused file with a file.
+      if (existing->kind != Kind::File || node->kind == Kind::Folder || existing->read_only || existing->in_use) {
+        return fake_os_error(kErrorAccessDenied);
+      }
+      nodes_.erase(target_key);
+    }
+  }
+  move_node(*source, *target);
+  return std::nullopt;
+}
+
+std::optional<OsError> FakeFileSystem::rename_by_handle(const std::string& from, const std::string& to) {
+  std::lock_guard lock(mutex_);
+  record("rename_by_handle " + from + " -> " + to);
+  if (std::optional<OsError> error = injected(Op::RenameByHandle, from)) return error;
+  std::optional<Parsed> source = resolve(from, false), target = resolve(to, false);
+  if (!source || !target) return fake_os_error(kFileNotFound);
+  Node* node = find(*source);
+  if (!node) return fake_os_error(kFileNotFound);
+  if (node->in_use) return fake_os_error(kSharingViolation);
+  if (target->components.empty() || !folder_exists(parent_of(*target))) return fake_os_error(kPathNotFound);
+  std::string source_key = key_of(*source), target_key = key_of(*target);
+  if (target_key.compare(0, source_key.size() + 1, source_key + '\\') == 0) return fake_os_error(kSharingViolation);
+  if (source_key != target_key) {
+    if (const Node* existing = find(*target)) {
+      // POSIX semantics ignore the read-only attribute, but still cannot
+      // replace an open file or a folder that holds something.
+      if (existing->kind == Kind::Folder && has_children(target_key)) return fake_os_error(kErrorDirNotEmpty);
+      if (existing->in_use || (existing->kind == Kind::Folder) != (node->kind == Kind::Folder)) {
+        return fake_os_error(kErrorAccessDenied);
+      }
+      nodes_.erase(target_key);
+    }
+  }
+  move_node(*source, *target);
+  return std::nullopt;
+}
+
+std::optional<OsError> FakeFileSystem::create_folder(const std::string& path) {
+  std::lock_guard lock(mutex_);
+  record("create_folder " + path);
+  if (std::optional<OsError> error = injected(Op::CreateFolder, path)) return error;
+  std::optional<Parsed> real = resolve(path, /*follow_last=*/false);
+  if (!real) return fake_os_error(kPathNotFound);
+  if (real->components.empty() || find(*real)) return fake_os_error(kErrorAlreadyExists);
+  if (!folder_exists(parent_of(*real))) return fake_os_error(kPathNotFound);
+  put(*real, Kind::Folder);
+  return std::nullopt;
+}
+
+bool FakeFileSystem::is_folder(const std::string& path) {
+  std::lock_guard lock(mutex_);
+  if (path.empty()) return false;
+  std::optional<Parsed> real = resolve(path, /*follow_last=*/false);
+  if (!real) return false;
+  if (real->components.empty()) return true;
+  const Node* node = find(*real);
+  return node && (node->kind == Kind::Folder || (node->kind == Kind::Link && node->folder_link));
+}
+
+bool FakeFileSystem::exists(const std::string& path) {
+  std::lock_guard lock(mutex_);
+  if (path.empty()) return false;
+  std::optional<Parsed> real = resolve(path, /*follow_last=*/false);
+  return real && (real->components.empty() || find(*real));
+}
+
+bool FakeFileSystem::is_link(const std::string& path) {
+  std::lock_guard lock(mutex_);
+  std::optional<Parsed> real = resolve(path, /*follow_last=*/false);
+  const Node* node = real ? find(*real) : nullptr;
+  return node && node->kind == Kind::Link;
+}
+
+std::optional<OsError> FakeFileSystem::read_file(const std::string& path, std::vector<uint8_t>& out) {
+  std::lock_guard lock(mutex_);
+  record("read " + path);
+  if (std::optional<OsError> error = injected(Op::ReadFile, path)) return error;
+  std::optional<Parsed> real = resolve(path, /*follow_last=*/true);
+  const Node* node = real ? find(*real) : nullptr;
+  if (!node) return fake_os_error(kFileNotFound);
+  if (node->kind != Kind::File) return fake_os_error(kErrorAccessDenied);
+  out = node->data;
+  return std::nullopt;
+}
+
+std::optional<OsError> FakeFileSystem::file_size(const std::string& path, uint64_t& out) {
+  std::lock_guard lock(mutex_);
+  if (std::optional<OsError> error = injected(Op::FileSize, path)) return error;
+  std::optional<Parsed> real = resolve(path, /*follow_last=*/true);
+  const Node* node = real ? find(*real) : nullptr;
+  if (!node) return fake_os_error(kFileNotFound);
+  out = node->kind == Kind::File ? node->data.size() : 0;
+  return std::nullopt;
+}
+
+std::optional<std::string> FakeFileSystem::final_path(const std::string& path) {
+  std::lock_guard lock(mutex_);
+  record("final_path " + path);
+  if (injected(Op::FinalPath, path)) return std::nullopt;
+  std::optional<Parsed> real = resolve(path, /*follow_last=*/true);
+  if (!real || (!real->components.empty() && !find(*real))) return std::nullopt;
+  return display(*real);
+}
+
+bool FakeFileSystem::delete_file(const std::string& path) {
+  std::lock_guard lock(mutex_);
+  record("delete " + path);
+  if (injected(Op::DeleteFile, path)) return false;
+  std::optional<Parsed> real = resolve(path, /*follow_last=*/false);
+  const Node* node = real ? find(*real) : nullptr;
+  if (!node || node->read_only || node->in_use) return false;
+  if (node->kind == Kind::Folder || (node->kind == Kind::Link && node->folder_link)) return false;
+  nodes_.erase(key_of(*real));
+  return true;
+}
+
+bool FakeFileSystem::remove_folder(const std::string& path) {
+  std::lock_guard lock(mutex_);
+  record("remove_folder " + path);
+  if (injected(Op::RemoveFolder, path)) return false;
+  std::optional<Parsed> real = resolve(path, /*follow_last=*/false);
+  const Node* node = real ? find(*real) : nullptr;
+  if (!node || node->in_use) return false;
+  std::string key = key_of(*real);
+  bool removable = (node->kind == Kind::Folder && !has_children(key)) ||
+                   (node->kind == Kind::Link && node->folder_link);
+  if (!removable) return false;
+  nodes_.erase(key);
+  return true;
+}
+
+std::optional<std::vector<FolderEntry>> FakeFileSystem::list_folder(const std::string& path) {
+  std::lock_guard lock(mutex_);
+  record("list " + path);
+  if (injected(Op::ListFolder, path)) return std::nullopt;
+  std::optional<Parsed> real = resolve(path, /*follow_last=*/true);
+  if (!real || !folder_exists(*real)) return std::nullopt;
+  std::string key = key_of(*real);
+  std::vector<FolderEntry> entries;
+  for (const auto& [k, node] : nodes_) {
+    if (node.parent_key != key) continue;
+    bool link = node.kind == Kind::Link;
+    entries.push_back({node.name, node.kind == Kind::Folder || (link && node.folder_link), link});
+  }
+  return entries;
+}
+
+}  // namespace vestrana

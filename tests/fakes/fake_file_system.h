@@ -1,0 +1,152 @@
+#pragma once
+// An in-memory FileSystem that behaves like an NTFS volume as the setup sees
+// it: paths are compared ignoring (ASCII) case and separator style, files can
+// be read-only or in use, folders can hold links (junctions) to elsewhere,
+// and other spellings of a path (8.3 names, substituted drives) can be
+// declared as aliases so that final_path resolves them to one canonical form.
+//
+//   FakeFileSystem fs;
+//   fs.add_file(R"(C:\Apps\vestrana\vestrana.exe)", "old", /*read_only=*/true);
+//   fs.fail(FakeFileSystem::Op::Write, R"(C:\Apps\vestrana\vestrana.new)",
+//           fake_os_error(112));
+//   ... run the code under test ...
+//   EXPECT_EQ(fs.text(R"(C:\Apps\vestrana\vestrana.exe)"), "old");
+//
+// Error codes follow Windows: a missing file 2, a missing parent 3, a
+// read-only or folder target 5, a file in use 32 (writing) or 5 (deleting,
+// replacing), an existing folder 183, a non-empty folder 145.
+
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <ostream>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "system/file_system.h"
+
+namespace vestrana {
+
+// An OsError with the code and the system's English message for it.
+OsError fake_os_error(uint32_t code);
+
+// Readable test failure output.
+inline void PrintTo(const OsError& error, std::ostream* os) { *os << error.describe(); }
+
+class FakeFileSystem : public FileSystem {
+ public:
+  enum class Op {
+    Write,           // the open succeeds, the write fails: half the bytes stay
+    RenameReplacing,
+    RenameByHandle,
+    CreateFolder,
+    ReadFile,
+    FileSize,
+    FinalPath,       // final_path gives nothing
+    DeleteFile,      // delete_file gives false
+    RemoveFolder,    // remove_folder gives false
+    ListFolder,      // list_folder gives nothing
+  };
+
+  FakeFileSystem() = default;
+
+  // ---- Setting up (parent folders are created as needed) ----
+  void add_folder(std::string_view path);
+  void add_file(std::string_view path, std::string_view contents, bool read_only = false);
+  void add_file(std::string_view path, std::span<const uint8_t> bytes, bool read_only = false);
+  // A junction (folder_link) or file symbolic link at `path` pointing at
+  // `target`, which need not exist. Paths through the link lead to the target.
+  void add_link(std::string_view path, std::string_view target, bool folder_link = true);
+  // Another spelling of `real` (a folder or file, or a drive root such as
+  // "S:\"): every path starting with `alias` means the same entry, and
+  // final_path gives the real spelling. Aliases are not listed.
+  void add_alias(std::string_view alias, std::string_view real);
+  void set_read_only(std::string_view path, bool read_only = true);
+  // An open file (a running program): it cannot be written, replaced or deleted.
+  // On a folder (someone's current folder): it cannot be removed.
+  void set_in_use(std::string_view path, bool in_use = true);
+  void set_temp_folder(std::optional<std::string> folder) { temp_folder_ = std::move(folder); }
+
+  // Makes `op` on this path (in any letter case or separator style) fail
+  // until cleared.
+  void fail(Op op, std::string_view path, OsError error);
+  void fail_write(std::string_view path, OsError error) { fail(Op::Write, path, std::move(error)); }
+  void clear_failures();
+
+  // ---- Looking at the result ----
+  // The file's contents (through links), or nothing when it is not a file.
+  std::optional<std::vector<uint8_t>> bytes(std::string_view path) const;
+  std::optional<std::string> text(std::string_view path) const;
+  bool is_read_only(std::string_view path) const;
+  // Every file, folder and link, in the spelling it was created with, sorted.
+  std::vector<std::string> all_paths() const;
+  // The operations performed, one line each, e.g. "write C:\a\b.new",
+  // "rename C:\a\b.new -> C:\a\b.exe", "rename_by_handle ...", "create_folder ...",
+  // "read ...", "delete ...", "remove_folder ...", "list ...", "final_path ...".
+  std::vector<std::string> log() const;
+  void clear_log();
+
+  // ---- FileSystem ----
+  std::optional<OsError> write_new_file(const std::string& path, std::span<const uint8_t> bytes) override;
+  std::optional<OsError> rename_replacing(const std::string& from, const std::string& to) override;
+  std::optional<OsError> rename_by_handle(const std::string& from, const std::string& to) override;
+  std::optional<OsError> create_folder(const std::string& path) override;
+  bool is_folder(const std::string& path) override;
+  bool exists(const std::string& path) override;
+  bool is_link(const std::string& path) override;
+  std::optional<OsError> read_file(const std::string& path, std::vector<uint8_t>& out) override;
+  std::optional<OsError> file_size(const std::string& path, uint64_t& out) override;
+  std::optional<std::string> final_path(const std::string& path) override;
+  bool delete_file(const std::string& path) override;
+  bool remove_folder(const std::string& path) override;
+  std::optional<std::vector<FolderEntry>> list_folder(const std::string& path) override;
+  std::optional<std::string> temp_folder() override { return temp_folder_; }
+
+ private:
+  enum class Kind { File, Folder, Link };
+  struct Node {
+    Kind kind = Kind::File;
+    std::string name;        // last component as created
+    std::string parent_key;  // key of the folder holding it
+    std::vector<uint8_t> data;
+    bool read_only = false;
+    bool in_use = false;
+    std::string target;      // links: where they point
+    bool folder_link = true;
+  };
+  // A path split into its root ("C:\", "\\server\share\", "" for relative)
+  // and components, as written.
+  struct Parsed {
+    std::string root;
+    std::vector<std::string> components;
+  };
+
+  static Parsed parse(std::string_view path);
+  static std::string key_of(const Parsed& p);
+  static Parsed parent_of(Parsed p);
+  // Follows aliases and links in every component but the last; the last too
+  // when follow_last. Nothing on a link loop.
+  std::optional<Parsed> resolve(std::string_view path, bool follow_last) const;
+  Node* find(const Parsed& p);
+  const Node* find(const Parsed& p) const;
+  bool folder_exists(const Parsed& p) const;
+  bool has_children(const std::string& key) const;
+  std::string display(const Parsed& p) const;
+  std::optional<OsError> injected(Op op, std::string_view path) const;
+  void make_folders(const Parsed& p);
+  Node& put(const Parsed& p, Kind kind);
+  void move_node(const Parsed& from, const Parsed& to);
+  void record(std::string line) { log_.push_back(std::move(line)); }
+
+  mutable std::mutex mutex_;
+  std::map<std::string, Node> nodes_;
+  std::map<std::string, std::string> aliases_;  // key of the alias -> real path
+  std::map<std::pair<Op, std::string>, OsError> failures_;
+  std::optional<std::string> temp_folder_ = std::string("C:\\Users\\user\\AppData\\Local\\Temp\\");
+  std::vector<std::string> log_;
+};
+
+}  // namespace vestrana
