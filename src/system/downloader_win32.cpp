@@ -1,0 +1,63 @@
+// URLDownloadToFileW for the WebView2 bootstrapper.
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef UNICODE
+#define UNICODE
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#include <objbase.h>
+#include <oleauto.h>
+#include <urlmon.h>
+
+#include "system/downloader.h"
+#include "system/text_win32.h"
+#include "system/win32_platform_parts.h"
+
+namespace vestrana {
+namespace {
+
+// The download runs on the worker thread, which may not have joined COM yet.
+// Joins for the duration of the call and leaves again only if it joined.
+class ComScope {
+ public:
+  ComScope() : joined_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
+  ComScope(const ComScope&) = delete;
+  ComScope& operator=(const ComScope&) = delete;
+  ~ComScope() {
+    if (joined_) CoUninitialize();
+  }
+
+ private:
+  bool joined_;
+};
+
+class WindowsDownloader final : public Downloader {
+ public:
+  int32_t download_to_file(const std::string& url, const std::string& path) override {
+    ComScope com;
+    std::wstring wide_url = to_wide(url);
+    std::wstring wide_path = to_wide(path);
+    HRESULT hr = URLDownloadToFileW(nullptr, wide_url.c_str(), wide_path.c_str(), 0, nullptr);
+    if (FAILED(hr)) {
+      // The failure may have left rich error information on the thread; it is
+      // not used, but must not linger for the next COM call to pick up.
+      IErrorInfo* info = nullptr;
+      if (GetErrorInfo(0, &info) == S_OK && info != nullptr) info->Release();
+    }
+    return static_cast<int32_t>(hr);
+  }
+};
+
+}  // namespace
+
+Downloader& windows_downloader() {
+  static WindowsDownloader downloader;
+  return downloader;
+}
+
+}  // namespace vestrana

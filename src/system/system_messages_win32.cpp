@@ -1,0 +1,66 @@
+// FormatMessageW for the system's own error texts.
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef UNICODE
+#define UNICODE
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#include <string_view>
+
+#include "system/system_messages.h"
+#include "system/text_win32.h"
+#include "system/win32_platform_parts.h"
+
+namespace vestrana {
+namespace {
+
+// Frees the buffer FormatMessageW allocated for us.
+struct LocalBuffer {
+  wchar_t* text = nullptr;
+  LocalBuffer() = default;
+  LocalBuffer(const LocalBuffer&) = delete;
+  LocalBuffer& operator=(const LocalBuffer&) = delete;
+  ~LocalBuffer() {
+    if (text) LocalFree(text);
+  }
+};
+
+class WindowsSystemMessages final : public SystemMessages {
+ public:
+  std::optional<std::string> message_for(uint32_t hresult) override {
+    // The system's message table is keyed by the Win32 code for errors that
+    // were made from one; asking with the HRESULT finds nothing for many of them.
+    DWORD code = hresult;
+    if ((hresult & 0xFFFF0000u) == 0x80070000u) code = hresult & 0xFFFFu;
+
+    LocalBuffer buffer;
+    DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer.text), 0, nullptr);
+    if (length == 0 || buffer.text == nullptr) return std::nullopt;
+
+    std::wstring_view text(buffer.text, length);
+    while (!text.empty()) {
+      wchar_t last = text.back();
+      if (last != L'\r' && last != L'\n' && last != L' ' && last != L'\t') break;
+      text.remove_suffix(1);
+    }
+    if (text.empty()) return std::nullopt;
+    return to_utf8(text);
+  }
+};
+
+}  // namespace
+
+SystemMessages& windows_system_messages() {
+  static WindowsSystemMessages messages;
+  return messages;
+}
+
+}  // namespace vestrana

@@ -1,0 +1,57 @@
+#include "system/webview2.h"
+
+#include "system/downloader.h"
+#include "system/file_system.h"
+#include "system/platform.h"
+#include "system/process_api.h"
+#include "system/registry_entries.h"
+#include "system/win_path.h"
+
+#ifndef VESTRANA_WEBVIEW2_HOST
+#error "VESTRANA_WEBVIEW2_HOST (scheme and host of the bootstrapper download) must be defined by the build"
+#endif
+
+namespace vestrana {
+
+std::string webview2_download_url() {
+  std::string url = VESTRANA_WEBVIEW2_HOST;
+  url += kWebView2LinkPath;
+  return url;
+}
+
+bool is_webview2_installed(RegistryApi& registry) {
+  for (const WebView2ClientKey& key : kWebView2ClientKeys) {
+    std::optional<std::string> version = read_registry_string(
+        registry, key.root, std::string(key.path), std::string(kWebView2VersionValue));
+    if (version && !version->empty() && *version != kWebView2PlaceholderVersion) return true;
+  }
+  return false;
+}
+
+Result ensure_webview2(Platform& platform, std::string_view error_text) {
+  if (is_webview2_installed(platform.registry)) return Result::success();
+
+  std::optional<std::string> temp = platform.files.temp_folder();
+  // Without the temporary folder the file would land wherever the setup runs.
+  if (!temp || temp->empty()) return Result::failure(std::string(error_text));
+  std::string setup_path = join_path(*temp, kWebView2SetupFileName);
+
+  bool bootstrapper_succeeded = false;
+  if (platform.downloader.download_to_file(webview2_download_url(), setup_path) >= 0) {
+    ProcessStart start;
+    start.program = setup_path;
+    start.command_line = "\"" + setup_path + "\" ";
+    start.command_line += kWebView2SetupArguments;
+    start.wait = true;
+    ProcessOutcome outcome = platform.processes.start(start);
+    // A "successful" download of an error page is simply a bootstrapper that
+    // cannot start or does not return 0.
+    bootstrapper_succeeded = outcome.started && outcome.exit_code && *outcome.exit_code == 0;
+  }
+  platform.files.delete_file(setup_path);
+
+  if (bootstrapper_succeeded && is_webview2_installed(platform.registry)) return Result::success();
+  return Result::failure(std::string(error_text));
+}
+
+}  // namespace vestrana
