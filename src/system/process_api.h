@@ -49,6 +49,10 @@ class ProcessApi {
   // GetModuleFileNameW on the program's own module.
   virtual std::optional<std::string> own_program_path(OsError* error = nullptr) = 0;
   virtual uint32_t current_process_id() = 0;
+  // GetSystemDirectoryW: where the system's own programs (cmd.exe) live, so
+  // that they are never looked up next to this program or in the current
+  // folder, where anyone could have placed a program of the same name.
+  virtual std::optional<std::string> system_folder() = 0;
 };
 
 }  // namespace vestrana

@@ -1,0 +1,56 @@
+#include "system/app_processes.h"
+
+#include <cstdint>
+#include <optional>
+
+#include "command_line.h"
+#include "product.h"
+#include "system/process_api.h"
+#include "system/win_path.h"
+
+namespace vestrana {
+namespace {
+
+// The name must be the program name itself: a byte-length check first, so
+// that "vestranaX.exe" or a name with a different Unicode spelling never
+// matches, then the bytes with ASCII case ignored.
+bool is_app_name(const std::string& exe_name) {
+  return exe_name.size() == kAppProgram.size() && equal_ignoring_ascii_case(exe_name, kAppProgram);
+}
+
+bool lies_in_one_of(const std::string& image_path, const std::vector<std::string>& folders) {
+  std::optional<std::string> parent = parent_folder(image_path);
+  if (!parent) return false;
+  for (const std::string& folder : folders) {
+    if (equal_ignoring_ascii_case(*parent, folder)) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+void close_app_processes(ProcessApi& processes, const std::vector<std::string>& folders) {
+  std::optional<std::vector<ProcessEntry>> list = processes.list_processes();
+  if (!list) return;
+
+  // Collect first and end afterwards: the snapshot is closed before anything
+  // is terminated, and the order of the snapshot is kept.
+  std::vector<uint32_t> candidates;
+  for (const ProcessEntry& entry : *list) {
+    if (!is_app_name(entry.exe_name)) continue;
+    std::optional<std::string> image = processes.image_path(entry.pid);
+    if (!image) continue;
+    if (lies_in_one_of(*image, folders)) candidates.push_back(entry.pid);
+  }
+
+  for (uint32_t pid : candidates) processes.terminate_and_wait(pid, kEndedAppExitCode, kEndWaitMs);
+}
+
+void launch_app(ProcessApi& processes, const std::string& install_folder) {
+  ProcessStart start;
+  start.program = join_path(install_folder, kAppProgram);
+  start.command_line = build_command_line(start.program, {});
+  (void)processes.start(start);
+}
+
+}  // namespace vestrana

@@ -1,0 +1,50 @@
+#pragma once
+// Removing the uninstaller itself. A program cannot delete its own file while
+// it runs, so a removal runs in three processes: the installed uninstaller
+// copies itself into the temporary folder and starts the copy (stage 1); the
+// copy removes the installation, the installed uninstall.exe included
+// (stage 2); at its very end the copy starts a hidden command interpreter that
+// waits about two seconds and deletes the copy and what is left (stage 3).
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vestrana {
+
+class FileSystem;
+class KnownFolders;
+class ProcessApi;
+
+// Stage 1. Copies the running program to <temp>\vestrana-uninstall-<pid>.exe
+// (replacing a file of that name) and starts the copy with
+// --uninstall --from-temp --dir <folder> [--silent]. The folder is `dir` when
+// given, else the running program's folder, else the default install folder.
+// Returns the exit code for this process: not silent, 0 once the copy has
+// started; silent, the copy's own exit code after it ended. 1 when the
+// program's path, the temporary folder, the copy or the start fails.
+int relaunch_from_temp(ProcessApi& processes, FileSystem& files, KnownFolders& folders,
+                       const std::optional<std::string>& dir, bool silent);
+
+// The arguments that stage 1 hands to the copy, one word each.
+std::vector<std::string> relaunch_arguments(const std::string& install_folder, bool silent);
+
+// The text after "cmd.exe " for stage 3:
+//   /c ping 127.0.0.1 -n 3 > nul & del /f /q "<file>"... [& rmdir "<folder>"]
+// The ping is the delay that lets the temporary copy end before its file is
+// deleted. Quotes keep blanks, "&", "^" and parentheses in a path literal, but
+// the interpreter expands %name% even inside quotes and a quote, line break
+// or other control character would end the path early, so a path holding any
+// of these cannot be written safely and its part is left out: that file or
+// folder stays rather than the command touching something else.
+std::string removal_command_text(const std::vector<std::string>& files,
+                                 const std::optional<std::string>& folder_to_remove);
+
+// Stage 3. Starts the hidden interpreter (cmd.exe from the system folder, no
+// window, no wait) that deletes the running program and, when the removal
+// completed, the installed uninstall.exe and the then empty install folder.
+// A failure to start is ignored.
+void schedule_self_removal(ProcessApi& processes, const std::string& install_folder,
+                           bool removal_completed);
+
+}  // namespace vestrana
