@@ -17,7 +17,6 @@ RANGES = [
 def main(source, target):
     unicodes = [c for lo, hi in RANGES for c in range(lo, hi + 1)]
     options = subset.Options()
-    options.flavor = None            # plain TrueType, not woff2
     options.layout_features = []     # no shaping: text is drawn glyph by glyph
     options.hinting = False          # outlines are rendered unhinted
     options.notdef_outline = True    # the missing-glyph shape stays drawable
@@ -27,6 +26,7 @@ def main(source, target):
     subsetter = subset.Subsetter(options)
     subsetter.populate(unicodes=unicodes)
     subsetter.subset(font)
+    font.flavor = None               # the source is woff2; write plain TrueType
     font.save(target)
 
 

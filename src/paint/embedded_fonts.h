@@ -1,0 +1,13 @@
+#pragma once
+// The three Inter faces built into the program: 0 Medium, 1 Bold, 2 ExtraBold.
+
+#include <cstdint>
+#include <span>
+
+namespace vestrana {
+
+inline constexpr int kFontCount = 3;
+
+std::span<const uint8_t> embedded_font(int index);
+
+}  // namespace vestrana

@@ -1,0 +1,237 @@
+#include "paint/text.h"
+
+#include <ft2build.h>
+#include FT_FREETYPE_H
+#include FT_ADVANCES_H
+#include FT_OUTLINE_H
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <limits>
+#include <utility>
+
+#include "paint/embedded_fonts.h"
+#include "system/utf16.h"
+
+namespace vestrana {
+namespace {
+
+[[noreturn]] void fatal(const char* message) {
+  std::fputs(message, stderr);
+  std::fputc('\n', stderr);
+  std::abort();
+}
+
+// Float to int32 the way the placement arithmetic wants it: not-a-number is
+// 0, everything else is clamped into range.
+int32_t saturate_i32(float v) {
+  if (std::isnan(v)) return 0;
+  if (v <= static_cast<float>(std::numeric_limits<int32_t>::min())) {
+    return std::numeric_limits<int32_t>::min();
+  }
+  // 2^31 is the first float above the int32 range.
+  if (v >= 2147483648.0f) return std::numeric_limits<int32_t>::max();
+  return static_cast<int32_t>(v);
+}
+
+int64_t floor_div64(int64_t v) { return v >= 0 ? v / 64 : -((-v + 63) / 64); }
+int64_t ceil_div64(int64_t v) { return -floor_div64(-v); }
+
+struct LibraryDeleter {
+  void operator()(FT_Library library) const { FT_Done_FreeType(library); }
+};
+struct FaceDeleter {
+  void operator()(FT_Face face) const { FT_Done_Face(face); }
+};
+
+}  // namespace
+
+// Declared in this order so that the faces are released before the library
+// that owns their memory.
+struct FontSet::Faces {
+  std::unique_ptr<FT_LibraryRec_, LibraryDeleter> library;
+  std::unique_ptr<FT_FaceRec_, FaceDeleter> face[kFontCount];
+};
+
+FT_Face FontSet::face(int font) const {
+  if (font < 0 || font >= kFontCount) fatal("font index is 0, 1 or 2");
+  return faces_->face[font].get();
+}
+
+FontSet::FontSet(std::unique_ptr<Faces> faces) : faces_(std::move(faces)) {}
+FontSet::FontSet(FontSet&&) noexcept = default;
+FontSet& FontSet::operator=(FontSet&&) noexcept = default;
+FontSet::~FontSet() = default;
+
+FontSet load_fonts() {
+  auto faces = std::make_unique<FontSet::Faces>();
+  FT_Library library = nullptr;
+  if (FT_Init_FreeType(&library) != 0) fatal("the embedded font is valid");
+  faces->library.reset(library);
+  for (int i = 0; i < kFontCount; ++i) {
+    std::span<const uint8_t> bytes = embedded_font(i);
+    FT_Face face = nullptr;
+    if (FT_New_Memory_Face(library, bytes.data(), static_cast<FT_Long>(bytes.size()), 0, &face) != 0) {
+      fatal("the embedded font is valid");
+    }
+    faces->face[i].reset(face);
+    if (!FT_IS_SCALABLE(face) || face->units_per_EM == 0 ||
+        FT_Select_Charmap(face, FT_ENCODING_UNICODE) != 0) {
+      fatal("the embedded font is valid");
+    }
+  }
+  return FontSet(std::move(faces));
+}
+
+uint32_t glyph_size_key(float pixel_size) {
+  float v = pixel_size * 64.0f;
+  if (!(v > 0)) return 0;  // negative, zero and not-a-number
+  // 2^32 is the first float above the uint32 range.
+  if (v >= 4294967296.0f) return std::numeric_limits<uint32_t>::max();
+  return static_cast<uint32_t>(v);
+}
+
+uint32_t FontSet::glyph_index(int font, char32_t character) const {
+  return FT_Get_Char_Index(face(font), character);
+}
+
+int32_t FontSet::advance_units(int font, uint32_t glyph) const {
+  FT_Fixed advance = 0;
+  if (FT_Get_Advance(face(font), glyph, FT_LOAD_NO_SCALE, &advance) != 0) return 0;
+  return static_cast<int32_t>(advance);
+}
+
+int32_t FontSet::units_per_em(int font) const { return face(font)->units_per_EM; }
+
+const GlyphImage* FontSet::find_cached(const GlyphKey& key) const {
+  auto it = cache_.find(key);
+  return it == cache_.end() ? nullptr : &it->second;
+}
+
+namespace {
+
+// Rasterises one glyph, unhinted, at the exact fractional pixel size. The
+// outline is loaded in font units and scaled here rather than through
+// FT_Set_Char_Size, so the size is not snapped to 1/64 pixel (or to whole
+// pixels by fonts that ask for integer ppem) and no hinting can move a
+// point. Bounds are the scaled outline's control box widened to whole
+// pixels; the glyph keeps its sub-pixel position inside the bitmap.
+GlyphImage rasterize(FT_Library library, FT_Face face, uint32_t glyph, float pixel_size) {
+  GlyphImage image;
+  if (!(pixel_size > 0)) return image;
+  double scale = static_cast<double>(pixel_size) / face->units_per_EM;
+
+  FT_Fixed units = 0;
+  if (FT_Get_Advance(face, glyph, FT_LOAD_NO_SCALE, &units) == 0) {
+    image.advance = static_cast<float>(static_cast<double>(units) * scale);
+  }
+  if (pixel_size > kMaxGlyphPixelSize) return image;
+
+  if (FT_Load_Glyph(face, glyph, FT_LOAD_NO_SCALE) != 0) return image;
+  FT_GlyphSlot slot = face->glyph;
+  if (slot->format != FT_GLYPH_FORMAT_OUTLINE || slot->outline.n_points == 0) return image;
+  FT_Outline& outline = slot->outline;
+
+  // Font units to 26.6 pixels.
+  double to_26_6 = scale * 64.0;
+  for (int i = 0; i < outline.n_points; ++i) {
+    outline.points[i].x = static_cast<FT_Pos>(std::lround(static_cast<double>(outline.points[i].x) * to_26_6));
+    outline.points[i].y = static_cast<FT_Pos>(std::lround(static_cast<double>(outline.points[i].y) * to_26_6));
+  }
+  FT_BBox box;
+  FT_Outline_Get_CBox(&outline, &box);
+  int64_t left = floor_div64(box.xMin), right = ceil_div64(box.xMax);
+  int64_t bottom = floor_div64(box.yMin), top = ceil_div64(box.yMax);
+  if (right <= left || top <= bottom) return image;
+
+  FT_Outline_Translate(&outline, static_cast<FT_Pos>(-left * 64), static_cast<FT_Pos>(-bottom * 64));
+  uint32_t width = static_cast<uint32_t>(right - left);
+  uint32_t height = static_cast<uint32_t>(top - bottom);
+  std::vector<uint8_t> coverage(size_t{width} * height, 0);
+  FT_Bitmap bitmap{};
+  bitmap.rows = height;
+  bitmap.width = width;
+  bitmap.pitch = static_cast<int>(width);  // positive: top row first
+  bitmap.buffer = coverage.data();
+  bitmap.num_grays = 256;
+  bitmap.pixel_mode = FT_PIXEL_MODE_GRAY;  // anti-aliased coverage
+  if (FT_Outline_Get_Bitmap(library, &outline, &bitmap) != 0) return image;
+
+  image.xmin = static_cast<int32_t>(left);
+  image.ymin = static_cast<int32_t>(bottom);
+  image.width = width;
+  image.height = height;
+  image.coverage = std::move(coverage);
+  return image;
+}
+
+}  // namespace
+
+const GlyphImage& FontSet::glyph(char32_t character, int font, float pixel_size) {
+  FT_Face font_face = face(font);
+  // Not cached: tiny positive sizes share size key 0, and they must not lend
+  // their advance to a size that has none.
+  static const GlyphImage kEmpty;
+  if (!(pixel_size > 0)) return kEmpty;
+  GlyphKey key{character, static_cast<uint8_t>(font), glyph_size_key(pixel_size)};
+  auto it = cache_.find(key);
+  if (it != cache_.end()) return it->second;
+  ++rasterizations_;
+  GlyphImage image =
+      rasterize(faces_->library.get(), font_face, FT_Get_Char_Index(font_face, character), pixel_size);
+  return cache_.emplace(key, std::move(image)).first->second;
+}
+
+float measure_text(const FontSet& fonts, std::string_view text, float size, int font) {
+  int32_t units_per_em = fonts.units_per_em(font);
+  if (!(size > 0)) return 0;
+  // Whole font units add up exactly; scaling once at the end keeps the sum
+  // free of per-glyph rounding.
+  int64_t units = 0;
+  size_t i = 0;
+  while (i < text.size()) {
+    char32_t ch = utf16_detail::next_utf8(text, i);
+    units += fonts.advance_units(font, fonts.glyph_index(font, ch));
+  }
+  return static_cast<float>(static_cast<double>(units) * size / units_per_em);
+}
+
+void draw_text(const TextTarget& target, FontSet& fonts, float x, float y, std::string_view text,
+               float size, int font, Color color, float letter_spacing) {
+  if (font < 0 || font >= kFontCount) fatal("font index is 0, 1 or 2");
+  // Nothing can show: skip the work (and the rasterising) entirely.
+  if (text.empty() || color.a == 0 || target.pixels == nullptr || target.width == 0 ||
+      target.height == 0) {
+    return;
+  }
+  const float s = target.scale;
+  const float pixel_size = size * s;
+  const float spacing = letter_spacing * s;
+  const int64_t baseline = saturate_i32(std::round(y * s));
+  const int64_t width = target.width, height = target.height;
+  float pen = x * s;
+
+  size_t i = 0;
+  while (i < text.size()) {
+    char32_t ch = utf16_detail::next_utf8(text, i);
+    const GlyphImage& g = fonts.glyph(ch, font, pixel_size);
+    const int64_t gx = saturate_i32(std::round(pen + static_cast<float>(g.xmin)));
+    const int64_t gy = baseline - g.ymin - static_cast<int64_t>(g.height);
+    pen += g.advance + spacing;
+
+    const int64_t gw = g.width, gh = g.height;
+    const int64_t c0 = std::max<int64_t>(0, -gx), c1 = std::min<int64_t>(gw, width - gx);
+    const int64_t r0 = std::max<int64_t>(0, -gy), r1 = std::min<int64_t>(gh, height - gy);
+    for (int64_t r = r0; r < r1; ++r) {
+      const uint8_t* src = g.coverage.data() + r * gw;
+      const int64_t row = (gy + r) * width + gx;
+      for (int64_t c = c0; c < c1; ++c) {
+        if (src[c] != 0) blend_text_pixel(target.pixels + (row + c) * 4, src[c], color);
+      }
+    }
+  }
+}
+
+}  // namespace vestrana
