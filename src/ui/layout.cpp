@@ -1,0 +1,118 @@
+#include "ui/layout.h"
+
+#include <algorithm>
+
+#include "paint/text.h"
+
+namespace vestrana {
+
+std::optional<StringId> primary_label_id(const Screen& screen, const Mode& mode) {
+  switch (screen.kind) {
+    case Screen::Welcome:
+      switch (mode.kind) {
+        case Mode::Install: return StringId::ButtonInstall;
+        case Mode::Update: return StringId::ButtonUpdate;
+        case Mode::Remove: return StringId::ButtonRemove;
+      }
+      return std::nullopt;
+    case Screen::Progress: return std::nullopt;
+    // After a removal there is nothing left to open, so the one button closes.
+    case Screen::Done: return mode.kind == Mode::Remove ? StringId::ButtonClose : StringId::ButtonOpen;
+    case Screen::Error: return StringId::ButtonTryAgain;
+  }
+  return std::nullopt;
+}
+
+std::optional<StringId> secondary_label_id(const Screen& screen, const Mode& mode) {
+  switch (screen.kind) {
+    case Screen::Done:
+      if (mode.kind == Mode::Remove) return std::nullopt;
+      return StringId::ButtonClose;
+    case Screen::Error: return StringId::ButtonClose;
+    case Screen::Welcome:
+    case Screen::Progress: return std::nullopt;
+  }
+  return std::nullopt;
+}
+
+std::optional<StringId> option_label_id(const Screen& screen, const Mode& mode, uint32_t index) {
+  if (screen.kind != Screen::Welcome) return std::nullopt;
+  if (mode.kind == Mode::Remove) {
+    if (index == 0) return StringId::OptionDeleteData;
+    return std::nullopt;
+  }
+  if (index == 0) return StringId::OptionDesktopShortcut;
+  if (index == 1) return StringId::OptionAutostart;
+  return std::nullopt;
+}
+
+std::string_view label_text(const UiState& state, StringId id) {
+  if (state.strings == nullptr) return {};
+  return (*state.strings)[id];
+}
+
+namespace {
+
+float primary_width(const UiState& state, const FontSet& fonts, StringId label) {
+  float text = measure_text(fonts, label_text(state, label), kPrimaryLabelSize, kFontBold);
+  return std::max(text + 64, kPrimaryMinWidth);
+}
+
+}  // namespace
+
+std::optional<LayoutRect> primary_button_rect(const UiState& state, const FontSet& fonts) {
+  std::optional<StringId> label = primary_label_id(state.screen, state.mode);
+  if (!label) return std::nullopt;
+  float w = primary_width(state, fonts, *label);
+  return LayoutRect{kButtonRight - w, kButtonTop, w, kButtonHeight};
+}
+
+std::optional<LayoutRect> secondary_button_rect(const UiState& state, const FontSet& fonts) {
+  std::optional<StringId> label = secondary_label_id(state.screen, state.mode);
+  std::optional<StringId> primary = primary_label_id(state.screen, state.mode);
+  if (!label || !primary) return std::nullopt;
+  float w = primary_width(state, fonts, *primary);
+  float w2 = measure_text(fonts, label_text(state, *label), kSecondaryLabelSize, kFontBold) + 40;
+  return LayoutRect{kButtonRight - w - kButtonGap - w2, kButtonTop, w2, kButtonHeight};
+}
+
+std::optional<LayoutRect> toggle_rect(const UiState& state, const FontSet& fonts, uint32_t index) {
+  if (index >= state.options.size()) return std::nullopt;
+  std::optional<StringId> label = option_label_id(state.screen, state.mode, index);
+  if (!label) return std::nullopt;
+  // The removal question takes the first row, so its single option sits lower.
+  float y = state.mode.kind == Mode::Remove ? 352 : 324 + 34 * static_cast<float>(index);
+  float w = measure_text(fonts, label_text(state, *label), kOptionLabelSize, kFontMedium) + 58;
+  return LayoutRect{kOptionLeft, y, w, kOptionHeight};
+}
+
+std::vector<HitRegion> layout_regions(const UiState& state, const FontSet& fonts) {
+  std::vector<HitRegion> regions;
+  regions.reserve(5);
+  auto add = [&regions](HitKind kind, uint32_t index, const LayoutRect& r) {
+    regions.push_back(HitRegion{kind, index, r.x, r.y, r.w, r.h});
+  };
+  add(HitKind::Minimize, 0, kMinimizeRect);
+  // No close region while an operation runs: there is no cancel, and the
+  // pointer over the dimmed glyph should neither highlight nor grab a click.
+  if (state.screen.kind != Screen::Progress) add(HitKind::Close, 0, kCloseRect);
+  if (state.screen.kind == Screen::Welcome) {
+    for (uint32_t i = 0; i < state.options.size(); ++i) {
+      if (std::optional<LayoutRect> r = toggle_rect(state, fonts, i)) add(HitKind::Toggle, i, *r);
+    }
+  }
+  if (std::optional<LayoutRect> r = primary_button_rect(state, fonts)) add(HitKind::Primary, 0, *r);
+  if (std::optional<LayoutRect> r = secondary_button_rect(state, fonts)) {
+    add(HitKind::Secondary, 0, *r);
+  }
+  return regions;
+}
+
+ElementRef hit_test(const UiState& state, const FontSet& fonts, float x, float y) {
+  for (const HitRegion& region : layout_regions(state, fonts)) {
+    if (region.rect().contains(x, y)) return region.element();
+  }
+  return ElementRef::nothing();
+}
+
+}  // namespace vestrana

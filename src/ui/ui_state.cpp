@@ -1,0 +1,25 @@
+#include "ui/ui_state.h"
+
+#include "product.h"
+#include "setup_flow.h"
+
+namespace vestrana {
+
+UiState make_initial_state(const InteractiveStart& start, FontSet fonts, Clock::TimePoint now) {
+  UiState state(std::move(fonts));
+  state.options = start.options;
+  state.option_anim.reserve(start.options.size());
+  for (bool on : start.options) state.option_anim.push_back(on ? 1.0f : 0.0f);
+  state.mode = start.mode;
+  state.screen = Screen::welcome();
+  state.strings = start.strings;
+  state.version = std::string(kSetupVersion);
+  state.dark = start.dark;
+  state.active = true;
+  state.step = Step::ClosingApp;
+  state.target_dir = start.target_folder;
+  state.last_tick = now;
+  return state;
+}
+
+}  // namespace vestrana
