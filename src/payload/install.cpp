@@ -1,0 +1,182 @@
+#include "payload/install.h"
+
+#include <chrono>
+#include <optional>
+#include <vector>
+
+#include "clock.h"
+#include "product.h"
+#include "progress.h"
+#include "payload/file_writer.h"
+#include "payload/packed_app.h"
+#include "system/app_processes.h"
+#include "system/file_system.h"
+#include "system/known_folders.h"
+#include "system/process_api.h"
+#include "system/registry_entries.h"
+#include "system/shortcuts.h"
+#include "system/webview2.h"
+#include "system/win_path.h"
+#include "ui/strings.h"
+
+namespace vestrana {
+namespace {
+
+using std::chrono::milliseconds;
+
+constexpr std::string_view kInstalledFiles[] = {kAppProgram, kLoaderLibrary, kUninstallerName};
+
+std::string write_failure(const StringTable& table, const OsError& error) {
+  return fill_detail(string_for(table, StringId::ErrorWriteFiles), error);
+}
+
+// Paces one step: reports its start, runs `work`, waits out the minimum and
+// reports its end fraction, whatever the work's result.
+template <class Work>
+Result paced_step(Platform& platform, ProgressRecord& progress, Step step, float start_fraction,
+                  float end_fraction, milliseconds minimum, Work&& work) {
+  Clock::TimePoint started = platform.clock.now();
+  report_progress(progress, step, start_fraction);
+  Result result = work();
+  wait_at_least(platform.clock, started, minimum);
+  report_progress(progress, step, end_fraction);
+  return result;
+}
+
+// Writes the application files and the uninstaller; adds what it wrote to
+// `installed_bytes`.
+Result copy_files(Platform& platform, ProgressRecord& progress, const StringTable& table,
+                  std::span<const uint8_t> packed_app, const std::optional<std::string>& folder,
+                  const std::optional<std::string>& earlier, uint64_t& installed_bytes) {
+  Expected<std::vector<PackedEntry>> entries = unpack_packed_app(packed_app);
+  if (!entries) return Result::failure(entries.take_failure_text());
+  report_progress(progress, Step::CopyingFiles, 0.40f);
+
+  if (!folder) {
+    // Without a local application data folder there is no sane place to
+    // install to; a folder relative to the current directory is not one.
+    return Result::failure(write_failure(table, OsError{"the local application data folder is unknown", {}}));
+  }
+  if (std::optional<OsError> error = create_folder_all(platform.files, *folder)) {
+    return Result::failure(write_failure(table, *error));
+  }
+  for (const PackedEntry& entry : *entries) {
+    if (std::optional<OsError> error =
+            write_file_replacing(platform.files, join_path(*folder, entry.name), entry.data)) {
+      return Result::failure(write_failure(table, *error));
+    }
+    installed_bytes += entry.data.size();
+  }
+  entries->clear();
+  entries->shrink_to_fit();
+
+  OsError self_error;
+  std::optional<std::string> self = platform.processes.own_program_path(&self_error);
+  if (!self) return Result::failure(write_failure(table, self_error));
+  std::string target = join_path(*folder, kUninstallerName);
+  std::optional<std::string> self_final = platform.files.final_path(*self);
+  std::optional<std::string> target_final = platform.files.final_path(target);
+  bool same_file = self_final && target_final && same_path(*self_final, *target_final, true);
+  if (!same_file) {
+    std::vector<uint8_t> bytes;
+    if (std::optional<OsError> error = platform.files.read_file(*self, bytes)) {
+      return Result::failure(write_failure(table, *error));
+    }
+    if (std::optional<OsError> error = write_file_replacing(platform.files, target, bytes)) {
+      return Result::failure(write_failure(table, *error));
+    }
+    uint64_t size = 0;
+    if (std::optional<OsError> error = platform.files.file_size(target, size)) {
+      return Result::failure(write_failure(table, *error));
+    }
+    installed_bytes += size;
+  }
+
+  // Asked again now that the install folder surely exists: a recorded
+  // location that is a link or short name of it only resolves to it once it
+  // is there, and clearing it would delete the files just written.
+  if (earlier && !same_folder(platform.files, *earlier, *folder)) remove_install_files(platform, *earlier);
+  return Result::success();
+}
+
+Result make_shortcuts(Platform& platform, const std::string& folder, InstallChoices choices) {
+  std::string app = join_path(folder, kAppProgram);
+  if (std::optional<std::string> link = start_menu_shortcut_path(platform.folders)) {
+    Result made = create_shortcut(platform.links, platform.files, platform.messages, *link, app);
+    if (!made) return made;
+  }
+  if (std::optional<std::string> link = desktop_shortcut_path(platform.folders)) {
+    if (choices.desktop_shortcut) {
+      Result made = create_shortcut(platform.links, platform.files, platform.messages, *link, app);
+      if (!made) return made;
+    } else {
+      remove_shortcut(platform.files, *link);
+    }
+  }
+  return set_autostart(platform.registry, platform.messages, folder, choices.autostart);
+}
+
+}  // namespace
+
+bool same_folder(FileSystem& files, const std::string& a, const std::string& b) {
+  if (same_path(a, b, true)) return true;
+  std::optional<std::string> final_a = files.final_path(a);
+  std::optional<std::string> final_b = files.final_path(b);
+  return final_a && final_b && same_path(*final_a, *final_b, true);
+}
+
+void remove_install_files(Platform& platform, const std::string& folder) {
+  std::optional<std::string> self = platform.processes.own_program_path();
+  std::optional<std::string> self_final = self ? platform.files.final_path(*self) : std::nullopt;
+  for (std::string_view name : kInstalledFiles) {
+    std::string path = join_path(folder, name);
+    if (self_final) {
+      std::optional<std::string> path_final = platform.files.final_path(path);
+      if (path_final && same_path(*self_final, *path_final, true)) continue;
+    }
+    platform.files.delete_file(path);
+  }
+  platform.files.remove_folder(folder);
+}
+
+Result install_app(Platform& platform, ProgressRecord& progress, InstallChoices choices,
+                   const StringTable& table, std::span<const uint8_t> packed_app) {
+  std::optional<std::string> folder = default_install_folder(platform.folders);
+  std::optional<std::string> earlier;
+  if (std::optional<InstalledEntry> entry = read_installed_entry(platform.registry, platform.folders)) {
+    if (!entry->location.empty() && (!folder || !same_folder(platform.files, entry->location, *folder))) {
+      earlier = entry->location;
+    }
+  }
+
+  (void)paced_step(platform, progress, Step::ClosingApp, 0.00f, 0.08f, milliseconds(450), [&] {
+    std::vector<std::string> folders;
+    if (folder) folders.push_back(*folder);
+    if (earlier) folders.push_back(*earlier);
+    if (!folders.empty()) close_app_processes(platform.processes, folders);
+    return Result::success();
+  });
+
+  uint64_t installed_bytes = 0;
+  Result copied = paced_step(platform, progress, Step::CopyingFiles, 0.08f, 0.62f, milliseconds(1100), [&] {
+    return copy_files(platform, progress, table, packed_app, folder, earlier, installed_bytes);
+  });
+  if (!copied) return copied;
+
+  Result runtime = paced_step(platform, progress, Step::WebView2Setup, 0.62f, 0.82f, milliseconds(350), [&] {
+    return ensure_webview2(platform, string_for(table, StringId::ErrorWebView2));
+  });
+  if (!runtime) return runtime;
+
+  Result linked = paced_step(platform, progress, Step::Shortcuts, 0.82f, 0.94f, milliseconds(450),
+                             [&] { return make_shortcuts(platform, *folder, choices); });
+  if (!linked) return linked;
+
+  return paced_step(platform, progress, Step::Finishing, 0.94f, 1.00f, milliseconds(400), [&] {
+    Result entry = write_uninstall_entry(platform.registry, platform.messages, *folder, installed_bytes);
+    if (entry) delete_app_keys(platform.registry);
+    return entry;
+  });
+}
+
+}  // namespace vestrana

@@ -1,0 +1,36 @@
+#pragma once
+// The install procedure: one run puts the application on the machine, for a
+// first install, a reinstall and an update alike.
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "result.h"
+#include "system/platform.h"
+
+namespace vestrana {
+
+class ProgressRecord;
+struct StringTable;
+
+struct InstallChoices {
+  bool desktop_shortcut = true;
+  bool autostart = false;
+};
+
+// Runs the five paced steps (closing the app, files, WebView2, shortcuts and
+// autostart, the uninstall entry), reporting into `progress`. Stops at the
+// first failure and returns its text; there is no rollback.
+Result install_app(Platform& platform, ProgressRecord& progress, InstallChoices choices,
+                   const StringTable& table, std::span<const uint8_t> packed_app);
+
+// Deletes the three installed files in `folder` (never the running program),
+// then the folder itself when it has become empty. Failures are ignored.
+void remove_install_files(Platform& platform, const std::string& folder);
+
+// True when two folder paths name the same folder: component by component
+// ignoring letter case, or because both resolve to the same final path.
+bool same_folder(FileSystem& files, const std::string& a, const std::string& b);
+
+}  // namespace vestrana

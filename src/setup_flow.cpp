@@ -1,0 +1,81 @@
+#include "setup_flow.h"
+
+#include "payload/install.h"
+#include "product.h"
+#include "progress.h"
+#include "startup.h"
+#include "system/known_folders.h"
+#include "system/registry_entries.h"
+#include "system/self_removal.h"
+#include "system/shortcuts.h"
+#include "system/uninstall.h"
+
+namespace vestrana {
+namespace {
+
+int run_silent(const LaunchOptions& options, Platform& platform, StartupHost& host,
+               const StringTable& table, bool installed, const std::string& target) {
+  ProgressRef record = create_progress_record();
+  if (options.uninstall_flag) {
+    uninstall(platform, *record, target, false);
+    return 0;
+  }
+  std::vector<bool> values =
+      default_options(Mode::install(), installed, desktop_shortcut_present(platform.folders, platform.files),
+                      autostart_present(platform.registry));
+  InstallChoices choices{values.size() > 0 ? bool(values[0]) : true, values.size() > 1 && values[1]};
+  Result result = install_app(platform, *record, choices, table, host.packed_app());
+  return result ? 0 : 1;
+}
+
+int run_interactive(const LaunchOptions& options, Platform& platform, StartupHost& host,
+                    const StringTable& table, const std::optional<InstalledEntry>& entry,
+                    const std::string& target) {
+  InteractiveStart start;
+  start.mode = choose_mode(options.uninstall_flag,
+                           entry ? std::optional<std::string>(entry->version) : std::nullopt);
+  bool installed = entry.has_value();
+  bool desktop = installed && desktop_shortcut_present(platform.folders, platform.files);
+  bool autostart = installed && autostart_present(platform.registry);
+  start.options = default_options(start.mode, installed, desktop, autostart);
+  start.title = string_for(table, window_title(start.mode));
+  start.dark = read_dark_preference(platform.registry);
+  start.target_folder = target;
+  start.strings = &table;
+  return host.run_window(start);
+}
+
+}  // namespace
+
+int run_setup(const LaunchOptions& options, Platform& platform, StartupHost& host) {
+  const StringTable& table = table_for(host.user_language());
+
+  if (options.uninstall_flag && !options.from_temp) {
+    return relaunch_from_temp(platform.processes, platform.files, platform.folders, options.dir,
+                              options.silent);
+  }
+
+  if (host.take_instance_lock() == StartupHost::Lock::AlreadyRunning) {
+    host.bring_running_setup_forward();
+    return 1;
+  }
+
+  std::optional<InstalledEntry> entry = read_installed_entry(platform.registry, platform.folders);
+  std::optional<std::string> target = choose_target_folder(
+      options.dir, entry ? std::optional<std::string>(entry->location) : std::nullopt,
+      default_install_folder(platform.folders));
+  std::string target_folder = target.value_or(std::string());
+
+  int exit_code = options.silent
+                      ? run_silent(options, platform, host, table, entry.has_value(), target_folder)
+                      : run_interactive(options, platform, host, table, entry, target_folder);
+
+  if (options.from_temp) {
+    bool completed = options.uninstall_flag &&
+                     !read_installed_entry(platform.registry, platform.folders).has_value();
+    schedule_self_removal(platform.processes, target_folder, completed);
+  }
+  return exit_code;
+}
+
+}  // namespace vestrana

@@ -1,0 +1,46 @@
+#pragma once
+// The program's run from command line to exit code: the first stage of a
+// removal, the single-instance rule, the silent procedures or the window,
+// and the self-removal of a temporary uninstaller copy.
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "command_line.h"
+#include "mode.h"
+#include "system/platform.h"
+#include "ui/strings.h"
+
+namespace vestrana {
+
+// What the window needs to start an interactive run.
+struct InteractiveStart {
+  Mode mode;
+  std::vector<bool> options;
+  std::string_view title;
+  bool dark = false;
+  std::string target_folder;
+  const StringTable* strings = nullptr;
+};
+
+// The parts of start-up that only exist in the real program.
+class StartupHost {
+ public:
+  enum class Lock { Acquired, AlreadyRunning, Unavailable };
+  virtual ~StartupHost() = default;
+  virtual LanguageCode user_language() = 0;
+  // Creates the named mutex "Local\vestrana-setup", owned, kept until exit.
+  virtual Lock take_instance_lock() = 0;
+  // Restores and brings forward the window of the setup that holds the lock.
+  virtual void bring_running_setup_forward() = 0;
+  virtual std::span<const uint8_t> packed_app() = 0;
+  // Creates the window and runs its loop; 1 when it cannot be created.
+  virtual int run_window(const InteractiveStart& start) = 0;
+};
+
+int run_setup(const LaunchOptions& options, Platform& platform, StartupHost& host);
+
+}  // namespace vestrana

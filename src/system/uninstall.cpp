@@ -1,0 +1,62 @@
+#include "system/uninstall.h"
+
+#include <chrono>
+
+#include "clock.h"
+#include "payload/install.h"
+#include "product.h"
+#include "progress.h"
+#include "system/app_processes.h"
+#include "system/known_folders.h"
+#include "system/registry_entries.h"
+#include "system/remove_tree.h"
+#include "system/shortcuts.h"
+#include "system/win_path.h"
+
+namespace vestrana {
+
+using std::chrono::milliseconds;
+
+void remove_user_data(Platform& platform) {
+  for (KnownFolder id : {KnownFolder::LocalAppData, KnownFolder::RoamingAppData}) {
+    std::optional<std::string> base = platform.folders.known_folder_path(id);
+    if (!base) continue;
+    remove_tree(platform.files, join_path(*base, kAppIdentity));
+  }
+}
+
+void uninstall(Platform& platform, ProgressRecord& progress, const std::string& install_folder,
+               bool delete_user_data) {
+  Clock& clock = platform.clock;
+
+  Clock::TimePoint t0 = clock.now();
+  report_progress(progress, Step::ClosingApp, 0.0f);
+  // Without a folder there are no files to remove; an empty path would make
+  // every name relative to wherever the process runs.
+  if (!install_folder.empty()) close_app_processes(platform.processes, {install_folder});
+  wait_at_least(clock, t0, milliseconds(450));
+  report_progress(progress, Step::ClosingApp, 0.15f);
+
+  Clock::TimePoint t1 = clock.now();
+  report_progress(progress, Step::Removing, 0.15f);
+  if (std::optional<std::string> link = start_menu_shortcut_path(platform.folders)) {
+    remove_shortcut(platform.files, *link);
+  }
+  if (std::optional<std::string> link = desktop_shortcut_path(platform.folders)) {
+    remove_shortcut(platform.files, *link);
+  }
+  (void)set_autostart(platform.registry, platform.messages, install_folder, false);
+  delete_uninstall_entry(platform.registry);
+  delete_app_keys(platform.registry);
+  if (!install_folder.empty()) remove_install_files(platform, install_folder);
+  if (delete_user_data) remove_user_data(platform);
+  wait_at_least(clock, t1, milliseconds(1100));
+  report_progress(progress, Step::Removing, 0.9f);
+
+  Clock::TimePoint t2 = clock.now();
+  report_progress(progress, Step::Finishing, 0.9f);
+  wait_at_least(clock, t2, milliseconds(300));
+  report_progress(progress, Step::Finishing, 1.0f);
+}
+
+}  // namespace vestrana

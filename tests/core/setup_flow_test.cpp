@@ -1,0 +1,158 @@
+// The program's run from options to exit code, with the machine and the
+// window faked.
+#include "setup_flow.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "fakes/fake_platform.h"
+#include "fakes/test_archive.h"
+#include "system/registry_entries.h"
+#include "system/webview2.h"
+
+namespace vestrana {
+namespace {
+
+using testing::FakeMachine;
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+class FakeStartupHost : public StartupHost {
+ public:
+  LanguageCode language = language_for_langid(0x0409);
+  Lock lock = Lock::Acquired;
+  int lock_requests = 0;
+  int brought_forward = 0;
+  std::vector<uint8_t> archive = testing::packed_app({{"vestrana.exe", "APP"}});
+  std::optional<InteractiveStart> window;
+  int window_exit = 0;
+
+  LanguageCode user_language() override { return language; }
+  Lock take_instance_lock() override {
+    ++lock_requests;
+    return lock;
+  }
+  void bring_running_setup_forward() override { ++brought_forward; }
+  std::span<const uint8_t> packed_app() override { return archive; }
+  int run_window(const InteractiveStart& start) override {
+    window = start;
+    return window_exit;
+  }
+};
+
+class SetupFlowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    m.processes.own_path = "C:\\Users\\u\\Downloads\\vestrana-setup.exe";
+    m.files.add_file(*m.processes.own_path, "SETUP");
+    m.registry.put_string(kWebView2ClientKeys[2].root, kWebView2ClientKeys[2].path, "pv", "120.0.1.2");
+  }
+  int run(std::string_view command_line) { return run_setup(parse_command_line(command_line), m.platform, host); }
+  void installed(std::string version, std::string location = FakeMachine::kInstallDir) {
+    m.registry.put_string(RegistryRoot::CurrentUser, kUninstallKeyPath, "DisplayVersion", version);
+    m.registry.put_string(RegistryRoot::CurrentUser, kUninstallKeyPath, "InstallLocation", location);
+  }
+  std::string started_command_line(size_t i) { return m.processes.started.at(i).command_line; }
+
+  FakeMachine m;
+  FakeStartupHost host;
+};
+
+TEST_F(SetupFlowTest, SecondSetupBringsTheFirstForwardAndEndsWithOne) {
+  host.lock = StartupHost::Lock::AlreadyRunning;
+  EXPECT_EQ(run("setup.exe --silent"), 1);
+  EXPECT_EQ(host.brought_forward, 1);
+  EXPECT_FALSE(m.files.exists(std::string(FakeMachine::kInstallDir) + "\\vestrana.exe"));
+}
+
+TEST_F(SetupFlowTest, AnUnavailableLockDoesNotStopTheRun) {
+  host.lock = StartupHost::Lock::Unavailable;
+  EXPECT_EQ(run("setup.exe /S"), 0);
+  EXPECT_TRUE(m.files.exists(std::string(FakeMachine::kInstallDir) + "\\vestrana.exe"));
+}
+
+TEST_F(SetupFlowTest, SilentInstallExitCodeFollowsTheProcedure) {
+  EXPECT_EQ(run("setup.exe --silent"), 0);
+  EXPECT_EQ(host.lock_requests, 1);
+  EXPECT_FALSE(host.window);
+
+  host.archive.back() ^= 0xFF;
+  EXPECT_EQ(run("setup.exe --silent"), 1);
+}
+
+TEST_F(SetupFlowTest, SilentInstallKeepsTheInstalledChoices) {
+  installed("1.2.0");
+  m.registry.put_string(RegistryRoot::CurrentUser, kRunKeyPath, "vestrana", "old");
+  ASSERT_EQ(run("setup.exe --silent"), 0);
+  // No desktop shortcut existed, so none is made; autostart was on, so it stays.
+  EXPECT_FALSE(m.files.exists(std::string(FakeMachine::kDesktop) + "\\vestrana.lnk"));
+  EXPECT_TRUE(m.registry.string_value(RegistryRoot::CurrentUser, kRunKeyPath, "vestrana"));
+}
+
+TEST_F(SetupFlowTest, RemovalFromTheEntryRelaunchesATemporaryCopyWithoutTheLock) {
+  m.processes.own_path = std::string(FakeMachine::kInstallDir) + "\\uninstall.exe";
+  m.files.add_file(*m.processes.own_path, "UNINSTALLER");
+  m.processes.default_exit_code = 0;
+
+  EXPECT_EQ(run("\"C:\\x\\uninstall.exe\" --uninstall --silent"), 0);
+  EXPECT_EQ(host.lock_requests, 0);
+  ASSERT_EQ(m.processes.started.size(), 1u);
+  LaunchOptions copy = parse_command_line(started_command_line(0));
+  EXPECT_TRUE(copy.uninstall_flag && copy.from_temp && copy.silent);
+  EXPECT_EQ(copy.dir, std::string(FakeMachine::kInstallDir));
+}
+
+TEST_F(SetupFlowTest, SilentRemovalInTheCopySchedulesTheFinalCleanup) {
+  installed("1.2.1");
+  m.files.add_file(std::string(FakeMachine::kInstallDir) + "\\uninstall.exe", "UNINSTALLER");
+  m.processes.own_path = "C:\\Temp\\vestrana-uninstall-9.exe";
+
+  EXPECT_EQ(run("copy.exe --uninstall --from-temp --dir \"C:\\Users\\u\\AppData\\Local\\vestrana\" --silent"), 0);
+  ASSERT_EQ(m.processes.started.size(), 1u);
+  std::string command = started_command_line(0);
+  EXPECT_THAT(command, HasSubstr("del /f /q \"C:\\Temp\\vestrana-uninstall-9.exe\""));
+  EXPECT_THAT(command, HasSubstr("rmdir \"C:\\Users\\u\\AppData\\Local\\vestrana\""));
+}
+
+TEST_F(SetupFlowTest, ACopyThatDidNotRemoveDeletesOnlyItself) {
+  installed("1.2.1");
+  m.processes.own_path = "C:\\Temp\\vestrana-uninstall-9.exe";
+  EXPECT_EQ(run("copy.exe --from-temp --dir D:\\somewhere"), 0);
+  ASSERT_TRUE(host.window);
+  std::string command = started_command_line(0);
+  EXPECT_THAT(command, HasSubstr("vestrana-uninstall-9.exe"));
+  EXPECT_THAT(command, Not(HasSubstr("uninstall.exe")));
+  EXPECT_THAT(command, Not(HasSubstr("rmdir")));
+}
+
+TEST_F(SetupFlowTest, InteractiveRunChoosesModeOptionsTitleAndTarget) {
+  installed("1.2.0", "D:\\Apps\\vestrana");
+  m.files.add_file(std::string(FakeMachine::kDesktop) + "\\vestrana.lnk", "link");
+  m.registry.put_dword(RegistryRoot::CurrentUser, kPersonalizeKeyPath, "AppsUseLightTheme", 0);
+  host.window_exit = 0;
+
+  EXPECT_EQ(run("setup.exe"), 0);
+  ASSERT_TRUE(host.window);
+  EXPECT_EQ(host.window->mode, Mode::update("1.2.0"));
+  EXPECT_EQ(host.window->options, (std::vector<bool>{true, false}));
+  EXPECT_EQ(host.window->title, "vestrana Setup");
+  EXPECT_TRUE(host.window->dark);
+  EXPECT_EQ(host.window->target_folder, "D:\\Apps\\vestrana");
+}
+
+TEST_F(SetupFlowTest, InteractiveRemovalInGermanTargetsTheGivenFolder) {
+  installed("1.2.1");
+  host.language = language_for_langid(0x0407);
+  host.window_exit = 1;  // the window could not be created
+  m.processes.own_path = "C:\\Temp\\vestrana-uninstall-9.exe";
+
+  EXPECT_EQ(run("copy.exe --uninstall --from-temp --dir \"E:\\my apps\\vestrana\""), 1);
+  ASSERT_TRUE(host.window);
+  EXPECT_EQ(host.window->mode, Mode::remove());
+  EXPECT_EQ(host.window->options, (std::vector<bool>{false}));
+  EXPECT_EQ(host.window->title, "vestrana entfernen");
+  EXPECT_EQ(host.window->target_folder, "E:\\my apps\\vestrana");
+}
+
+}  // namespace
+}  // namespace vestrana

@@ -1,0 +1,114 @@
+// The removal procedure against a machine in memory: what goes, what stays,
+// in which order, and that it never fails.
+#include "system/uninstall.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "fakes/fake_platform.h"
+#include "progress.h"
+#include "system/registry_entries.h"
+
+namespace vestrana {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::FakeMachine;
+using ::testing::ElementsAre;
+
+using Report = std::pair<Step, float>;
+
+class UninstallTest : public ::testing::Test {
+ protected:
+  const std::string dir = FakeMachine::kInstallDir;
+  const std::string start_link = std::string(FakeMachine::kPrograms) + "\\vestrana.lnk";
+  const std::string desktop_link = std::string(FakeMachine::kDesktop) + "\\vestrana.lnk";
+  const std::string local_data = std::string(FakeMachine::kLocal) + "\\com.vestrana.desktop";
+  const std::string roaming_data = std::string(FakeMachine::kRoaming) + "\\com.vestrana.desktop";
+
+  void SetUp() override {
+    // Stage 2 runs from a temporary copy, not from the install folder.
+    m.processes.own_path = "C:\\Users\\u\\AppData\\Local\\Temp\\vestrana-uninstall-77.exe";
+    for (const char* name : {"vestrana.exe", "WebView2Loader.dll", "uninstall.exe"}) {
+      m.files.add_file(dir + "\\" + name, "installed");
+    }
+    m.files.add_file(start_link, "link");
+    m.files.add_file(desktop_link, "link");
+    m.files.add_file(local_data + "\\EBWebView\\Local State", "{}");
+    m.files.add_file(roaming_data + "\\settings.json", "{}");
+    m.registry.put_string(RegistryRoot::CurrentUser, kUninstallKeyPath, "DisplayVersion", "1.2.1");
+    m.registry.put_string(RegistryRoot::CurrentUser, kRunKeyPath, "vestrana", "\"x\" --background");
+    m.registry.put_string(RegistryRoot::CurrentUser, kRunKeyPath, "other", "stays");
+    m.registry.add_key(RegistryRoot::CurrentUser, kAppKeyPath);
+    record->observe_reports([this](Step step, float fraction) { reports.emplace_back(step, fraction); });
+  }
+
+  void run(bool delete_user_data) { uninstall(m.platform, *record, dir, delete_user_data); }
+
+  FakeMachine m;
+  ProgressRef record = create_progress_record();
+  std::vector<Report> reports;
+};
+
+TEST_F(UninstallTest, RemovesEverythingTheInstallLeftInPacedSteps) {
+  m.processes.add(5, "VESTRANA.EXE", dir + "\\VESTRANA.EXE");
+  m.processes.add(6, "vestrana.exe", "D:\\other\\vestrana.exe");
+
+  run(false);
+  EXPECT_EQ(reports, (std::vector<Report>{{Step::ClosingApp, 0.0f},
+                                          {Step::ClosingApp, 0.15f},
+                                          {Step::Removing, 0.15f},
+                                          {Step::Removing, 0.9f},
+                                          {Step::Finishing, 0.9f},
+                                          {Step::Finishing, 1.0f}}));
+  EXPECT_THAT(m.clock.sleeps(), ElementsAre(450ms, 1100ms, 300ms));
+  EXPECT_THAT(m.processes.terminated, ElementsAre(5));
+  EXPECT_FALSE(m.files.exists(dir));
+  EXPECT_FALSE(m.files.exists(start_link));
+  EXPECT_FALSE(m.files.exists(desktop_link));
+  EXPECT_FALSE(m.registry.has_key(RegistryRoot::CurrentUser, kUninstallKeyPath));
+  EXPECT_FALSE(m.registry.string_value(RegistryRoot::CurrentUser, kRunKeyPath, "vestrana"));
+  EXPECT_EQ(m.registry.string_value(RegistryRoot::CurrentUser, kRunKeyPath, "other"), "stays");
+  EXPECT_FALSE(m.registry.has_key(RegistryRoot::CurrentUser, kAppParentKeyPath));
+  // Sign-in and settings stay unless asked for.
+  EXPECT_TRUE(m.files.exists(local_data + "\\EBWebView\\Local State"));
+  EXPECT_TRUE(m.files.exists(roaming_data + "\\settings.json"));
+}
+
+TEST_F(UninstallTest, UserDataGoesOnRequestWithoutFollowingLinksOutOfIt) {
+  m.files.add_file("D:\\Documents\\precious.txt", "mine");
+  m.files.add_link(local_data + "\\shortcut-to-documents", "D:\\Documents");
+
+  run(true);
+  EXPECT_FALSE(m.files.exists(local_data));
+  EXPECT_FALSE(m.files.exists(roaming_data));
+  EXPECT_EQ(m.files.text("D:\\Documents\\precious.txt"), "mine");
+}
+
+TEST_F(UninstallTest, ForeignFilesAndTheRunningUninstallerKeepTheFolder) {
+  m.files.add_file(dir + "\\crash.dmp", "x");
+  m.processes.own_path = dir + "\\uninstall.exe";
+
+  run(false);
+  EXPECT_TRUE(m.files.exists(dir + "\\uninstall.exe"));
+  EXPECT_TRUE(m.files.exists(dir + "\\crash.dmp"));
+  EXPECT_FALSE(m.files.exists(dir + "\\vestrana.exe"));
+}
+
+TEST_F(UninstallTest, ASecondRemovalOfNothingStillCompletes) {
+  run(true);
+  reports.clear();
+  run(true);
+  EXPECT_EQ(reports.back(), Report(Step::Finishing, 1.0f));
+  EXPECT_EQ(reports.size(), 6u);
+}
+
+TEST_F(UninstallTest, WithoutAFolderNoFileOutsideIsTouched) {
+  m.files.add_file("vestrana.exe", "relative file in the current folder");
+  uninstall(m.platform, *record, "", false);
+  EXPECT_TRUE(m.files.exists("vestrana.exe"));
+  EXPECT_FALSE(m.registry.has_key(RegistryRoot::CurrentUser, kUninstallKeyPath));
+}
+
+}  // namespace
+}  // namespace vestrana
