@@ -1,8 +1,13 @@
 # Puts a file into the program image as constant bytes, between the symbols
 # <symbol> and <symbol>_end, with an assembler .incbin (fast even for
-# megabytes, unlike a generated C array).
+# megabytes, unlike a generated C array). An optional fourth argument names
+# the generated file, for a symbol that several programs define differently.
 function(vestrana_embed out_var symbol file)
-  set(asm ${CMAKE_CURRENT_BINARY_DIR}/embed_${symbol}.S)
+  set(stem ${symbol})
+  if(ARGC GREATER 3)
+    set(stem ${ARGV3})
+  endif()
+  set(asm ${CMAKE_CURRENT_BINARY_DIR}/embed_${stem}.S)
   if(WIN32)
     set(section ".section .rdata,\"dr\"")
     set(note "")

@@ -16,9 +16,9 @@ as_root() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }
 packages=(
   build-essential cmake ninja-build pkg-config dpkg-dev xz-utils
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-  libgtest-dev libgmock-dev googletest libbenchmark-dev liblzma-dev libfreetype-dev
+  libgtest-dev libgmock-dev googletest libbenchmark-dev liblzma-dev libfreetype-dev zlib1g-dev
   wine wine64 xvfb xdotool x11-utils imagemagick openbox
-  python3 python3-fonttools python3-brotli nodejs npm
+  python3 python3-fonttools python3-brotli nodejs npm locales
 )
 
 missing=()
@@ -35,6 +35,20 @@ if [ "${#missing[@]}" -gt 0 ]; then
   log "installing ${missing[*]}"
   as_root apt-get update -q
   DEBIAN_FRONTEND=noninteractive as_root apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+# Wine takes the user-interface language from LC_ALL; the tests run the
+# program in English, German and Turkish.
+wanted_locales=(en_US.UTF-8 de_DE.UTF-8 tr_TR.UTF-8)
+missing_locales=()
+for l in "${wanted_locales[@]}"; do
+  locale -a 2>/dev/null | grep -qix "${l/UTF-8/utf8}" || missing_locales+=("$l")
+done
+if [ "${#missing_locales[@]}" -gt 0 ]; then
+  for l in "${missing_locales[@]}"; do
+    as_root sed -i "s/^# *\($l UTF-8\)/\1/" /etc/locale.gen
+  done
+  as_root locale-gen >/dev/null
 fi
 
 # MinGW-w64 defaults to the win32 thread model; std::thread needs posix.

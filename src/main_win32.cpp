@@ -1,0 +1,48 @@
+// The program entry: reads the command line and hands over to the setup's
+// run with the Win32 implementations of everything it touches.
+#define WIN32_LEAN_AND_MEAN
+#define NOMINMAX
+#include <windows.h>
+
+#include "command_line.h"
+#include "payload/embedded_packed_app.h"
+#include "product.h"
+#include "setup_flow.h"
+#include "system/platform.h"
+#include "system/text_win32.h"
+#include "ui/window_host.h"
+
+namespace vestrana {
+namespace {
+
+class WindowsStartupHost final : public StartupHost {
+ public:
+  LanguageCode user_language() override { return pick_language(); }
+
+  Lock take_instance_lock() override {
+    // The handle stays open for the whole life of the process; the system
+    // releases it at exit.
+    HANDLE mutex = CreateMutexW(nullptr, TRUE, to_wide(kInstanceMutexName).c_str());
+    if (mutex == nullptr) return Lock::Unavailable;
+    return GetLastError() == ERROR_ALREADY_EXISTS ? Lock::AlreadyRunning : Lock::Acquired;
+  }
+
+  void bring_running_setup_forward() override {
+    HWND window = FindWindowW(to_wide(kWindowClassName).c_str(), nullptr);
+    if (window == nullptr) return;
+    ShowWindow(window, SW_RESTORE);
+    SetForegroundWindow(window);
+  }
+
+  std::span<const uint8_t> packed_app() override { return embedded_packed_app(); }
+
+  int run_window(const InteractiveStart& start) override { return run_setup_window(start); }
+};
+
+}  // namespace
+}  // namespace vestrana
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  vestrana::WindowsStartupHost host;
+  return vestrana::run_setup(vestrana::read_launch_options(), vestrana::windows_platform(), host);
+}

@@ -1,0 +1,27 @@
+#pragma once
+// The Win32 implementations of the platform interfaces, one factory per part
+// (Windows build only). Each returns a process-wide instance; the parts keep
+// no state between calls, so sharing them between threads is safe.
+
+namespace vestrana {
+
+class FileSystem;
+class RegistryApi;
+class SystemMessages;
+class KnownFolders;
+class Downloader;
+class ProcessApi;
+class ShellLinkApi;
+
+FileSystem& windows_file_system();
+RegistryApi& windows_registry();
+SystemMessages& windows_system_messages();
+KnownFolders& windows_known_folders();
+Downloader& windows_downloader();
+ProcessApi& windows_processes();
+// Unlike the other parts, the link object holds COM interfaces from
+// create_link to release_all: the calls of one shortcut write belong on one
+// thread, and two shortcut writes must not overlap.
+ShellLinkApi& windows_shell_links();
+
+}  // namespace vestrana

@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# While another setup holds the single-instance lock, a new one ends at once
+# with exit code 1 and installs nothing.
+source "$(dirname "$0")/lib.sh"
+new_prefix
+seed_webview2
+
+ready="$WINEPREFIX/drive_c/lock-held"
+wine "$VESTRANA_HOLD_LOCK" 'C:\lock-held' >/dev/null 2>&1 &
+for _ in $(seq 1 100); do [ -e "$ready" ] && break; sleep 0.1; done
+check "the lock is held" test -e "$ready"
+
+rc=0; run_wine "$VESTRANA_SETUP" --silent || rc=$?
+check_eq "a second setup exits 1" 1 "$rc"
+check "and installs nothing" test ! -e "$(install_dir)/vestrana.exe"
+finish
