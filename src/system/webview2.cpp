@@ -7,17 +7,7 @@
 #include "system/registry_entries.h"
 #include "system/win_path.h"
 
-#ifndef VESTRANA_WEBVIEW2_HOST
-#error "VESTRANA_WEBVIEW2_HOST (scheme and host of the bootstrapper download) must be defined by the build"
-#endif
-
 namespace vestrana {
-
-std::string webview2_download_url() {
-  std::string url = VESTRANA_WEBVIEW2_HOST;
-  url += kWebView2LinkPath;
-  return url;
-}
 
 bool is_webview2_installed(RegistryApi& registry) {
   for (const WebView2ClientKey& key : kWebView2ClientKeys) {
