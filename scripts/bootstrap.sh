@@ -16,7 +16,7 @@ as_root() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }
 packages=(
   build-essential cmake ninja-build pkg-config dpkg-dev xz-utils
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-  libgtest-dev libgmock-dev googletest libbenchmark-dev liblzma-dev libfreetype-dev zlib1g-dev
+  libgtest-dev libgmock-dev googletest libbenchmark-dev liblzma-dev libfreetype-dev zlib1g-dev libpng-dev
   wine wine64 xvfb xdotool x11-utils imagemagick openbox
   python3 python3-fonttools python3-brotli nodejs npm locales
 )

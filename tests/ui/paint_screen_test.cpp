@@ -1,0 +1,456 @@
+#include "ui/paint_screen.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <string>
+
+#include "paint/text.h"
+#include "ui/layout.h"
+#include "ui/palette.h"
+#include "ui/strings.h"
+
+namespace vestrana {
+namespace {
+
+using Px = std::array<std::uint8_t, 4>;
+
+Px opaque(Color c) { return {c.r, c.g, c.b, 255}; }
+
+// `over` blended source-over onto an opaque `under`, as the rasterizer does.
+Px blend(Color over, Color under) {
+  auto div255 = [](std::uint32_t v) { return (v + 128 + ((v + 128) >> 8)) >> 8; };
+  auto ch = [&](std::uint8_t o, std::uint8_t u) {
+    return static_cast<std::uint8_t>(div255(std::uint32_t{o} * over.a) + div255(std::uint32_t{u} * (255u - over.a)));
+  };
+  return {ch(over.r, under.r), ch(over.g, under.g), ch(over.b, under.b), 255};
+}
+
+::testing::AssertionResult near(const Px& got, const Px& want, int tolerance) {
+  for (int i = 0; i < 4; ++i) {
+    if (std::abs(int{got[i]} - int{want[i]}) > tolerance) {
+      return ::testing::AssertionFailure() << "got (" << int{got[0]} << "," << int{got[1]} << "," << int{got[2]}
+                                           << "," << int{got[3]} << ") want (" << int{want[0]} << ","
+                                           << int{want[1]} << "," << int{want[2]} << "," << int{want[3]} << ")";
+    }
+  }
+  return ::testing::AssertionSuccess();
+}
+
+UiState make_state(Screen screen, Mode mode, bool dark) {
+  UiState state(load_fonts());
+  state.screen = std::move(screen);
+  state.mode = std::move(mode);
+  state.strings = &table_for(LanguageCode{{'e', 'n'}});
+  state.version = "1.2.1";
+  state.dark = dark;
+  const size_t n = state.mode.kind == Mode::Remove ? 1 : 2;
+  state.options.assign(n, false);
+  state.option_anim.assign(n, 0.0f);
+  // Long after the window opened and the screen changed: every entrance
+  // animation has settled.
+  state.clock = 20;
+  state.screen_since = 10;
+  return state;
+}
+
+struct Frame {
+  Pixmap pixmap;
+  float scale;
+  // The pixel under the logical point (x, y).
+  Px at(float x, float y) const {
+    return pixmap.pixel(static_cast<int>(std::floor(x * scale)), static_cast<int>(std::floor(y * scale)));
+  }
+};
+
+Frame paint(UiState& state, float scale) {
+  Frame f{Pixmap(static_cast<int>(std::lround(640 * scale)), static_cast<int>(std::lround(420 * scale))), scale};
+  paint_screen(state, f.pixmap, state.fonts, scale);
+  return f;
+}
+
+// --- Probes at scales 1 and 2, light and dark ---------------------------------
+
+struct Look {
+  float scale;
+  bool dark;
+};
+
+class PaintProbe : public ::testing::TestWithParam<Look> {
+ protected:
+  const Palette& pal() const { return palette_for(GetParam().dark); }
+  UiState state(Screen screen, Mode mode = Mode::install()) {
+    return make_state(std::move(screen), std::move(mode), GetParam().dark);
+  }
+  Frame paint(UiState& s) { return vestrana::paint(s, GetParam().scale); }
+};
+
+TEST_P(PaintProbe, BackgroundPanelAndSeparator) {
+  UiState s = state(Screen::welcome());
+  const Frame f = paint(s);
+  EXPECT_EQ(f.at(10, 250), opaque(pal().background));
+  EXPECT_EQ(f.at(10, 291.5f), opaque(pal().background));
+  EXPECT_EQ(f.at(10, 292.2f), opaque(pal().line));
+  EXPECT_EQ(f.at(10, 293.2f), opaque(pal().panel));
+  EXPECT_EQ(f.at(630, 415), opaque(pal().panel));
+}
+
+TEST_P(PaintProbe, PrimaryButtonNormalHoverPressed) {
+  struct Case {
+    Mode mode;
+    HitKind hover;
+    HitKind pressed;
+    Color want;
+  };
+  const Palette& p = pal();
+  const Color black = Color::rgb(0);
+  const Case cases[] = {
+      {Mode::install(), HitKind::Nothing, HitKind::Nothing, p.accent},
+      {Mode::install(), HitKind::Primary, HitKind::Nothing, p.accent_hover},
+      {Mode::install(), HitKind::Primary, HitKind::Primary, mix(p.accent_hover, black, 0.12f)},
+      // Pressed wins even after the pointer has slid off the button.
+      {Mode::install(), HitKind::Nothing, HitKind::Primary, mix(p.accent_hover, black, 0.12f)},
+      {Mode::install(), HitKind::Toggle, HitKind::Nothing, p.accent},
+      // The removal question's button is red.
+      {Mode::remove(), HitKind::Nothing, HitKind::Nothing, p.danger},
+      {Mode::remove(), HitKind::Primary, HitKind::Nothing, p.danger_hover},
+      {Mode::remove(), HitKind::Primary, HitKind::Primary, mix(p.danger_hover, black, 0.12f)},
+  };
+  for (const Case& c : cases) {
+    UiState s = state(Screen::welcome(), c.mode);
+    s.hover = ElementRef{c.hover, 0};
+    s.pressed = ElementRef{c.pressed, 0};
+    const Frame f = paint(s);
+    const LayoutRect r = *primary_button_rect(s, s.fonts);
+    // Left of the label, well inside the rounded end.
+    EXPECT_EQ(f.at(r.x + 14, r.y + 23), opaque(c.want))
+        << "mode " << int{c.mode.kind} << " hover " << int(c.hover) << " pressed " << int(c.pressed);
+  }
+}
+
+TEST_P(PaintProbe, PrimaryButtonAfterDoneIsAccentNotDanger) {
+  UiState s = state(Screen::done(), Mode::remove());
+  const Frame f = paint(s);
+  const LayoutRect r = *primary_button_rect(s, s.fonts);
+  EXPECT_EQ(f.at(r.x + 14, r.y + 23), opaque(pal().accent));
+}
+
+TEST_P(PaintProbe, ToggleTrackColourAndKnobPosition) {
+  // Option 0 of the install screen: region (42, 324), track (48, 328, 36, 20),
+  // knob centre (58 + 16 p, 338).
+  struct Case {
+    float p;
+    bool hover;
+    float track_x;  // a point on the track away from the knob
+    float knob_x;
+  };
+  const Case cases[] = {{0, false, 76, 58}, {1, false, 54, 74}, {0, true, 76, 58}, {1, true, 54, 74}};
+  const Palette& p = pal();
+  for (const Case& c : cases) {
+    UiState s = state(Screen::welcome());
+    s.option_anim[0] = c.p;
+    if (c.hover) s.hover = ElementRef{HitKind::Toggle, 0};
+    const Frame f = paint(s);
+    Color track = c.hover ? mix(p.track, p.text_main, 0.1f) : p.track;
+    EXPECT_EQ(f.at(c.track_x, 338), opaque(mix(track, p.accent, c.p))) << "p " << c.p << " hover " << c.hover;
+    EXPECT_EQ(f.at(c.knob_x, 338), opaque(Color::rgb(0xFFFFFF))) << "p " << c.p;
+    // Where the knob is not, the track shows.
+    EXPECT_NE(f.at(c.track_x, 338), opaque(Color::rgb(0xFFFFFF)));
+  }
+  // The hover tint belongs to the hovered option only.
+  UiState s = state(Screen::welcome());
+  s.hover = ElementRef{HitKind::Toggle, 1};
+  const Frame f = paint(s);
+  EXPECT_EQ(f.at(76, 338), opaque(p.track));
+  EXPECT_EQ(f.at(76, 372), opaque(mix(p.track, p.text_main, 0.1f)));
+}
+
+TEST_P(PaintProbe, ProgressFillKeepsAStubAndEndsAtTheTrackEnd) {
+  const Palette& p = pal();
+  const Px track = blend(p.track.with_alpha(0xB3), p.panel);
+  struct Case {
+    float progress;
+    float inside_x;   // last probe that must be fill
+    float outside_x;  // first probe that must be track
+  };
+  const Case cases[] = {{0, 52, 60}, {0.5f, 312, 328}, {1, 587, -1}};
+  for (const Case& c : cases) {
+    UiState s = state(Screen::progress());
+    s.progress_shown = c.progress;
+    s.clock = 0;  // the shimmer sits left of the bar at this instant
+    s.screen_since = 0;
+    const Frame f = paint(s);
+    EXPECT_EQ(f.at(c.inside_x, 360), opaque(p.accent)) << c.progress;
+    if (c.outside_x > 0) {
+      EXPECT_TRUE(near(f.at(c.outside_x, 360), track, 1)) << c.progress;
+    }
+    EXPECT_TRUE(near(f.at(590, 360), c.progress == 1 ? opaque(p.accent) : track, 1)) << c.progress;
+    // Nothing of the bar outside its 8-unit row.
+    EXPECT_EQ(f.at(300, 354.5f), opaque(p.panel));
+    EXPECT_EQ(f.at(300, 365), opaque(p.panel));
+  }
+}
+
+TEST_P(PaintProbe, ShimmerBrightensTheFilledPart) {
+  UiState s = state(Screen::progress());
+  s.progress_shown = 1;
+  // 0.9 t = 0.5: the 60-unit highlight spans x 290..350.
+  s.clock = 0.5f / 0.9f;
+  s.screen_since = 0;
+  const Frame f = paint(s);
+  EXPECT_TRUE(near(f.at(320, 360), blend(Color{255, 255, 255, 0x3C}, pal().accent), 1));
+  EXPECT_EQ(f.at(200, 360), opaque(pal().accent));
+  EXPECT_EQ(f.at(400, 360), opaque(pal().accent));
+}
+
+TEST_P(PaintProbe, CloseButtonRedOnlyWhenHoveredAndClosable) {
+  struct Case {
+    Screen screen;
+    HitKind hover;
+    HitKind pressed;
+    std::optional<Color> red;
+  };
+  const Case cases[] = {
+      {Screen::welcome(), HitKind::Nothing, HitKind::Nothing, std::nullopt},
+      {Screen::welcome(), HitKind::Close, HitKind::Nothing, Color::rgb(0xC42B1C)},
+      {Screen::welcome(), HitKind::Close, HitKind::Close, Color::rgb(0xB22A1B)},
+      // Pressed, then the pointer left: no red at all.
+      {Screen::welcome(), HitKind::Nothing, HitKind::Close, std::nullopt},
+      {Screen::error("x"), HitKind::Close, HitKind::Nothing, Color::rgb(0xC42B1C)},
+      // Closing is not available while an operation runs.
+      {Screen::progress(), HitKind::Close, HitKind::Nothing, std::nullopt},
+      {Screen::progress(), HitKind::Close, HitKind::Close, std::nullopt},
+  };
+  for (const Case& c : cases) {
+    UiState s = state(c.screen);
+    s.hover = ElementRef{c.hover, 0};
+    s.pressed = ElementRef{c.pressed, 0};
+    const Frame f = paint(s);
+    EXPECT_EQ(f.at(600, 4), opaque(c.red.value_or(pal().background))) << int{c.screen.kind};
+  }
+}
+
+TEST_P(PaintProbe, MinimizeTintHoverAndPressed) {
+  const Palette& p = pal();
+  struct Case {
+    HitKind hover;
+    HitKind pressed;
+    Px want;
+  };
+  const Case cases[] = {
+      {HitKind::Nothing, HitKind::Nothing, opaque(p.background)},
+      {HitKind::Minimize, HitKind::Nothing, blend(p.hover_tint, p.background)},
+      {HitKind::Minimize, HitKind::Minimize, blend(p.press_tint, p.background)},
+      // Stays pressed-looking after the pointer has left.
+      {HitKind::Nothing, HitKind::Minimize, blend(p.press_tint, p.background)},
+  };
+  for (const Case& c : cases) {
+    UiState s = state(Screen::welcome());
+    s.hover = ElementRef{c.hover, 0};
+    s.pressed = ElementRef{c.pressed, 0};
+    const Frame f = paint(s);
+    EXPECT_TRUE(near(f.at(552, 4), c.want, 1)) << int(c.hover) << int(c.pressed);
+  }
+}
+
+TEST_P(PaintProbe, StatusBadgeOnDoneAndError) {
+  const Palette& p = pal();
+  struct Case {
+    Screen screen;
+    Mode mode;
+    std::optional<Color> badge;
+  };
+  const Case cases[] = {
+      {Screen::done(), Mode::install(), p.success},
+      {Screen::done(), Mode::update("1.0.0"), p.success},
+      {Screen::error("x"), Mode::install(), p.highlight},
+      {Screen::error("x"), Mode::remove(), p.highlight},
+      {Screen::done(), Mode::remove(), std::nullopt},
+      {Screen::progress(), Mode::install(), std::nullopt},
+  };
+  for (const Case& c : cases) {
+    UiState s = state(c.screen, c.mode);
+    const Frame f = paint(s);
+    // Above the glyph inside the disc, and on the halo ring just outside it.
+    const Px disc = f.at(566, 160);
+    if (c.badge) {
+      EXPECT_EQ(disc, opaque(*c.badge));
+      EXPECT_EQ(f.at(566, 176 - 23.6f), opaque(p.background));
+      // The glyph: the exclamation mark's bar, or the check mark's corner.
+      const bool error = c.screen.kind == Screen::Error;
+      EXPECT_EQ(f.at(error ? 566 : 563.5f, error ? 172 : 182), opaque(Color::rgb(0xFFFFFF)));
+    } else {
+      EXPECT_NE(disc, opaque(p.success));
+      EXPECT_NE(disc, opaque(p.highlight));
+    }
+  }
+}
+
+TEST_P(PaintProbe, BadgePopsFromNothing) {
+  UiState s = state(Screen::done());
+  s.screen_since = s.clock;  // the screen changed this instant: k = 0
+  const Frame f = paint(s);
+  EXPECT_NE(f.at(566, 176), opaque(pal().success));
+}
+
+TEST_P(PaintProbe, LogoTileKeepsItsColourInBothThemes) {
+  UiState s = state(Screen::welcome());
+  const Frame f = paint(s);
+  EXPECT_EQ(f.at(55, 100), opaque(Color::rgb(0x5847F0)));
+  EXPECT_EQ(f.at(80, 88), opaque(Color::rgb(0xFFFFFF)));  // the plus
+}
+
+TEST_P(PaintProbe, HeaderFadesInAfterTheWindowOpens) {
+  UiState s = state(Screen::welcome());
+  s.clock = 0;
+  s.screen_since = 0;
+  const Frame f = paint(s);
+  EXPECT_EQ(f.at(55, 100), opaque(pal().background));
+}
+
+INSTANTIATE_TEST_SUITE_P(Looks, PaintProbe,
+                         ::testing::Values(Look{1, false}, Look{1, true}, Look{2, false}, Look{2, true}),
+                         [](const auto& info) {
+                           return std::string(info.param.dark ? "Dark" : "Light") + "Scale" +
+                                  std::to_string(static_cast<int>(info.param.scale));
+                         });
+
+// --- Whole frames ---------------------------------------------------------------
+
+TEST(PaintScreen, SameStateGivesIdenticalPixels) {
+  struct Case {
+    Screen screen;
+    Mode mode;
+  };
+  const Case cases[] = {{Screen::welcome(), Mode::update("1.0.0")},
+                        {Screen::progress(), Mode::install()},
+                        {Screen::done(), Mode::remove()},
+                        {Screen::error("The files could not be written (disk full)."), Mode::install()}};
+  for (const Case& c : cases) {
+    UiState s = make_state(c.screen, c.mode, true);
+    s.clock = 1.3f;
+    s.screen_since = 0.9f;
+    s.progress_shown = 0.37f;
+    const Frame cold = paint(s, 1.5f);
+    // Second frame: warm glyph cache, and a target full of stale pixels.
+    Frame warm{Pixmap(960, 630), 1.5f};
+    warm.pixmap.fill(Color{200, 10, 10, 255});
+    paint_screen(s, warm.pixmap, s.fonts, 1.5f);
+    ASSERT_EQ(cold.pixmap.byte_size(), warm.pixmap.byte_size());
+    EXPECT_TRUE(std::equal(cold.pixmap.data(), cold.pixmap.data() + cold.pixmap.byte_size(), warm.pixmap.data()))
+        << int{c.screen.kind};
+  }
+}
+
+// Measured in the dark theme, where the faded card stands out clearly from
+// the background.
+TEST(PaintScreen, CardsFadeAndSinkAfterRemoval) {
+  const Palette& p = palette_for(true);
+  // Pick the clock so that card 2 does not bob: sin(2.8 + 1.1 t) = 0.
+  const float t = (2 * 3.14159265f - 2.8f) / 1.1f;
+  for (float scale : {1.0f, 2.0f}) {
+    // A point on card 2's body, right of its text bars: centre (470, 204) + (80, 25).
+    UiState start = make_state(Screen::done(), Mode::remove(), true);
+    start.clock = t;
+    start.screen_since = t;
+    EXPECT_EQ(paint(start, scale).at(550, 229), opaque(p.surface)) << scale;
+
+    for (float d : {0.7f, 2.0f}) {
+      UiState gone = make_state(Screen::done(), Mode::remove(), true);
+      gone.clock = t;
+      gone.screen_since = t - d;
+      const Frame f = paint(gone, scale);
+      // 18 units lower, at 30 % over the background (the faded shadows
+      // darken it by a hair).
+      const Px faded = blend(p.surface.with_alpha(alpha_from(0.3f)), p.background);
+      EXPECT_TRUE(near(f.at(550, 229 + 18), faded, 2)) << scale << " " << d;
+      EXPECT_FALSE(near(f.at(550, 229 + 18), opaque(p.background), 2)) << scale << " " << d;
+    }
+  }
+}
+
+TEST(PaintScreen, ProgressNotANumberPaintsLikeZero) {
+  UiState zero = make_state(Screen::progress(), Mode::install(), false);
+  zero.progress_shown = 0;
+  UiState nan = make_state(Screen::progress(), Mode::install(), false);
+  nan.progress_shown = std::numeric_limits<float>::quiet_NaN();
+  const Frame a = paint(zero, 1);
+  const Frame b = paint(nan, 1);
+  EXPECT_TRUE(std::equal(a.pixmap.data(), a.pixmap.data() + a.pixmap.byte_size(), b.pixmap.data()));
+}
+
+TEST(PaintScreen, CloseGlyphIsDimmedOnProgress) {
+  UiState welcome = make_state(Screen::welcome(), Mode::install(), false);
+  UiState busy = make_state(Screen::progress(), Mode::install(), false);
+  const Frame a = paint(welcome, 2);
+  const Frame b = paint(busy, 2);
+  // The centre of the cross: dark ink normally, a faint grey while busy.
+  const Px normal = a.at(617, 18);
+  const Px dim = b.at(617, 18);
+  EXPECT_LT(normal[0], dim[0]);
+  EXPECT_LT(dim[0], 0xF1);
+  // The minimize glyph is not dimmed.
+  EXPECT_EQ(a.at(571, 18), b.at(571, 18));
+}
+
+// Rows below the third body line stay empty however long the text is; the
+// third line itself is drawn.
+TEST(PaintScreen, ErrorBodyShowsAtMostThreeLines) {
+  std::string long_text;
+  for (int i = 0; i < 40; ++i) long_text += "The disk is full again. ";
+  UiState s = make_state(Screen::error(long_text), Mode::install(), false);
+  const Frame f = paint(s, 1);
+  const Px panel = opaque(palette_for(false).panel);
+  const float right = secondary_button_rect(s, s.fonts)->x;
+  bool third_line_ink = false;
+  for (int y = 394; y < 405; ++y)
+    for (int x = 48; x < static_cast<int>(right); ++x) third_line_ink |= f.pixmap.pixel(x, y) != panel;
+  EXPECT_TRUE(third_line_ink);
+  for (int y = 408; y < 420; ++y)
+    for (int x = 0; x < 640; ++x) ASSERT_EQ(f.pixmap.pixel(x, y), panel) << x << "," << y;
+}
+
+// --- Wrapping ---------------------------------------------------------------------
+
+TEST(WrapBodyLines, Cases) {
+  const FontSet fonts = load_fonts();
+  auto w = [&](std::string_view s) { return measure_text(fonts, s, 13, kFontMedium); };
+  struct Case {
+    const char* text;
+    float limit;
+    std::vector<std::string> want;
+  };
+  const Case cases[] = {
+      {"", 100, {}},
+      {"word", 1, {"word"}},  // one word wider than the limit stays whole
+      {"alpha beta", w("alpha beta"), {"alpha beta"}},  // exactly at the limit fits
+      {"alpha beta", w("alpha beta") - 0.01f, {"alpha", "beta"}},
+      {"a Supercalifragilistic b", w("a Super"), {"a", "Supercalifragilistic", "b"}},
+      // Split at every single space: doubled spaces survive inside a line.
+      {"a  b", 1000, {"a  b"}},
+      {"one two three four", w("three four"), {"one two", "three four"}},
+  };
+  for (const Case& c : cases) EXPECT_EQ(wrap_body_lines(fonts, c.text, c.limit), c.want) << c.text;
+}
+
+TEST(WrapBodyLines, LinesRejoinToTheTextAndRespectTheLimit) {
+  const FontSet fonts = load_fonts();
+  const std::string text =
+      "Microsoft WebView2 could not be set up. Please check the internet connection and try once more.";
+  for (float limit : {60.0f, 120.0f, 253.69f, 400.0f}) {
+    const auto lines = wrap_body_lines(fonts, text, limit);
+    std::string joined;
+    for (const auto& line : lines) {
+      if (!joined.empty()) joined += ' ';
+      joined += line;
+      if (line.find(' ') != std::string::npos) {
+        EXPECT_LE(measure_text(fonts, line, 13, kFontMedium), limit);
+      }
+    }
+    EXPECT_EQ(joined, text) << limit;
+  }
+}
+
+}  // namespace
+}  // namespace vestrana

@@ -1,0 +1,393 @@
+// vestrana-preview: paints one window state, or a contact sheet of all of
+// them, into a PNG with the setup's own layout, fonts and painting, so that
+// screens can be looked at without Windows.
+//
+//   vestrana-preview [state options] -o OUT.png
+//   vestrana-preview --sheet [--scale S] [--lang L] [--mode M] [--screen S] -o OUT.png
+//   vestrana-preview --fit
+//
+// State options:
+//   --screen welcome|progress|done|error   --mode install|update|remove
+//   --installed VERSION   --lang en|de|fr|es|it|tr   --dark   --inactive
+//   --scale S   --clock T   --since D (seconds since the screen changed)
+//   --progress F   --step N   --hover ELEMENT   --pressed ELEMENT
+//   --options 1,0   --anim 1,0   --error TEXT
+// ELEMENT is minimize, close, primary, secondary, toggleN or none.
+//
+// --sheet paints every screen x mode (columns) for every language x theme
+// (rows), each cell labelled; --lang, --mode and --screen narrow it down.
+// --fit prints, per language, how much room the texts that can collide
+// with a neighbour have left (negative: they overlap).
+
+#include <png.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "paint/pixmap.h"
+#include "paint/text.h"
+#include "product.h"
+#include "progress.h"
+#include "ui/layout.h"
+#include "ui/paint_screen.h"
+#include "ui/palette.h"
+#include "ui/strings.h"
+#include "ui/ui_state.h"
+
+namespace {
+
+using namespace vestrana;
+
+constexpr std::string_view kLanguages[] = {"en", "de", "fr", "es", "it", "tr"};
+constexpr std::string_view kScreens[] = {"welcome", "progress", "done", "error"};
+constexpr std::string_view kModes[] = {"install", "update", "remove"};
+
+[[noreturn]] void usage(const char* problem) {
+  std::fprintf(stderr, "vestrana-preview: %s\n(see the comment at the top of preview.cpp for the options)\n",
+               problem);
+  std::exit(2);
+}
+
+struct Options {
+  std::string screen = "welcome";
+  std::string mode = "install";
+  std::string installed = "1.1.0";
+  std::string lang = "en";
+  bool dark = false;
+  bool active = true;
+  float scale = 1;
+  float clock = 5;
+  float since = 5;
+  float progress = 0.42f;
+  std::optional<int> step;
+  ElementRef hover = ElementRef::nothing();
+  ElementRef pressed = ElementRef::nothing();
+  std::optional<std::vector<float>> options;
+  std::optional<std::vector<float>> anim;
+  std::optional<std::string> error;
+  std::string out;
+  bool sheet = false;
+  bool fit = false;
+  bool lang_set = false, mode_set = false, screen_set = false;
+};
+
+float parse_float(const char* text) {
+  char* end = nullptr;
+  const float v = std::strtof(text, &end);
+  if (end == text || *end != '\0') usage("not a number");
+  return v;
+}
+
+std::vector<float> parse_list(const char* text) {
+  std::vector<float> values;
+  std::string_view rest(text);
+  while (!rest.empty()) {
+    const size_t comma = rest.find(',');
+    values.push_back(parse_float(std::string(rest.substr(0, comma)).c_str()));
+    if (comma == std::string_view::npos) break;
+    rest.remove_prefix(comma + 1);
+  }
+  return values;
+}
+
+ElementRef parse_element(std::string_view name) {
+  if (name == "none") return ElementRef::nothing();
+  if (name == "minimize") return {HitKind::Minimize, 0};
+  if (name == "close") return {HitKind::Close, 0};
+  if (name == "primary") return {HitKind::Primary, 0};
+  if (name == "secondary") return {HitKind::Secondary, 0};
+  if (name.starts_with("toggle")) {
+    name.remove_prefix(6);
+    return {HitKind::Toggle, name.empty() ? 0u : static_cast<uint32_t>(std::atoi(std::string(name).c_str()))};
+  }
+  usage("unknown element");
+}
+
+template <size_t N>
+bool one_of(const std::string& value, const std::string_view (&choices)[N]) {
+  return std::find(std::begin(choices), std::end(choices), value) != std::end(choices);
+}
+
+Options parse(int argc, char** argv) {
+  Options o;
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    auto value = [&]() -> const char* {
+      if (i + 1 >= argc) usage("an option lacks its value");
+      return argv[++i];
+    };
+    if (arg == "--screen") o.screen = value(), o.screen_set = true;
+    else if (arg == "--mode") o.mode = value(), o.mode_set = true;
+    else if (arg == "--installed") o.installed = value();
+    else if (arg == "--lang") o.lang = value(), o.lang_set = true;
+    else if (arg == "--dark") o.dark = true;
+    else if (arg == "--inactive") o.active = false;
+    else if (arg == "--scale") o.scale = parse_float(value());
+    else if (arg == "--clock") o.clock = parse_float(value());
+    else if (arg == "--since") o.since = parse_float(value());
+    else if (arg == "--progress") o.progress = parse_float(value());
+    else if (arg == "--step") o.step = static_cast<int>(parse_float(value()));
+    else if (arg == "--hover") o.hover = parse_element(value());
+    else if (arg == "--pressed") o.pressed = parse_element(value());
+    else if (arg == "--options") o.options = parse_list(value());
+    else if (arg == "--anim") o.anim = parse_list(value());
+    else if (arg == "--error") o.error = value();
+    else if (arg == "-o") o.out = value();
+    else if (arg == "--sheet") o.sheet = true;
+    else if (arg == "--fit") o.fit = true;
+    else usage("unknown option");
+  }
+  if (!one_of(o.screen, kScreens)) usage("--screen is welcome, progress, done or error");
+  if (!one_of(o.mode, kModes)) usage("--mode is install, update or remove");
+  if (!one_of(o.lang, kLanguages)) usage("--lang is en, de, fr, es, it or tr");
+  if (!(o.scale > 0) || o.scale > 8) usage("--scale lies in (0, 8]");
+  if (!o.fit && o.out.empty()) usage("-o OUT.png is missing");
+  return o;
+}
+
+const StringTable& table(std::string_view lang) {
+  return table_for(LanguageCode{{lang[0], lang[1]}});
+}
+
+Mode make_mode(std::string_view mode, const std::string& installed) {
+  if (mode == "update") return Mode::update(installed);
+  if (mode == "remove") return Mode::remove();
+  return Mode::install();
+}
+
+// Fills `state` (whose fonts are already loaded) for one screen.
+void set_up(UiState& state, const Options& o, std::string_view screen, std::string_view mode,
+            std::string_view lang, bool dark) {
+  state.mode = make_mode(mode, o.installed);
+  state.strings = &table(lang);
+  state.version = std::string(kSetupVersion);
+  state.dark = dark;
+  state.active = o.active;
+  state.clock = o.clock;
+  state.screen_since = o.clock - o.since;
+  state.progress_target = state.progress_shown = o.progress;
+  state.hover = o.hover;
+  state.pressed = o.pressed;
+
+  const bool removing = state.mode.kind == Mode::Remove;
+  std::vector<float> values = o.options.value_or(removing ? std::vector<float>{0} : std::vector<float>{1, 0});
+  state.options.assign(values.size(), false);
+  for (size_t i = 0; i < values.size(); ++i) state.options[i] = values[i] != 0;
+  state.option_anim = o.anim.value_or(values);
+  state.option_anim.resize(values.size(), 0);
+
+  const int step = o.step.value_or(removing ? 5 : 1);
+  state.step = static_cast<Step>(std::clamp(step, 0, 5));
+
+  if (screen == "welcome") state.screen = Screen::welcome();
+  if (screen == "progress") state.screen = Screen::progress();
+  if (screen == "done") state.screen = Screen::done();
+  if (screen == "error") {
+    state.screen = Screen::error(o.error.value_or(std::string((*state.strings)[StringId::ErrorWebView2])));
+  }
+}
+
+Pixmap render(UiState& state, float scale) {
+  Pixmap pixmap(static_cast<int>(std::lround(kCanvasWidth * scale)),
+                static_cast<int>(std::lround(kCanvasHeight * scale)));
+  paint_screen(state, pixmap, state.fonts, scale);
+  return pixmap;
+}
+
+bool write_png(const std::string& path, const Pixmap& pixmap) {
+  FILE* file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr) return false;
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
+  if (png == nullptr || info == nullptr || setjmp(png_jmpbuf(png))) {
+    png_destroy_write_struct(&png, &info);
+    std::fclose(file);
+    return false;
+  }
+  png_init_io(png, file);
+  png_set_IHDR(png, info, static_cast<png_uint_32>(pixmap.width()), static_cast<png_uint_32>(pixmap.height()), 8,
+               PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  png_write_info(png, info);
+  // PNG wants straight alpha; the pixmap keeps premultiplied pixels.
+  std::vector<png_byte> row(static_cast<size_t>(pixmap.width()) * 4);
+  for (int y = 0; y < pixmap.height(); ++y) {
+    for (int x = 0; x < pixmap.width(); ++x) {
+      const auto p = pixmap.pixel(x, y);
+      for (int c = 0; c < 3; ++c) {
+        row[x * 4 + c] = p[3] == 0 ? 0 : static_cast<png_byte>(std::min(255, (p[c] * 255 + p[3] / 2) / p[3]));
+      }
+      row[x * 4 + 3] = p[3];
+    }
+    png_write_row(png, row.data());
+  }
+  png_write_end(png, info);
+  png_destroy_write_struct(&png, &info);
+  return std::fclose(file) == 0;
+}
+
+void blit(Pixmap& dst, const Pixmap& src, int x0, int y0) {
+  for (int y = 0; y < src.height(); ++y) {
+    if (y0 + y < 0 || y0 + y >= dst.height()) continue;
+    const int w = std::min(src.width(), dst.width() - x0);
+    if (w <= 0) continue;
+    std::memcpy(dst.data() + (static_cast<size_t>(y0 + y) * dst.width() + x0) * 4,
+                src.data() + static_cast<size_t>(y) * src.width() * 4, static_cast<size_t>(w) * 4);
+  }
+}
+
+int sheet(const Options& o) {
+  std::vector<std::string_view> langs, modes, screens;
+  for (auto l : kLanguages)
+    if (!o.lang_set || l == o.lang) langs.push_back(l);
+  for (auto m : kModes)
+    if (!o.mode_set || m == o.mode) modes.push_back(m);
+  for (auto s : kScreens)
+    if (!o.screen_set || s == o.screen) screens.push_back(s);
+
+  constexpr int kLabel = 22;
+  constexpr int kGap = 8;
+  const int cell_w = static_cast<int>(std::lround(kCanvasWidth * o.scale));
+  const int cell_h = static_cast<int>(std::lround(kCanvasHeight * o.scale));
+  const int cols = static_cast<int>(modes.size() * screens.size());
+  const int rows = static_cast<int>(langs.size() * 2);
+  Pixmap out(cols * (cell_w + kGap) + kGap, rows * (cell_h + kLabel + kGap) + kGap);
+  out.fill(Color::rgb(0x808590));
+
+  UiState state(load_fonts());
+  FontSet labels = load_fonts();
+  const TextTarget target{out.data(), static_cast<uint32_t>(out.width()), static_cast<uint32_t>(out.height()), 1};
+  int row = 0;
+  for (auto lang : langs) {
+    for (bool dark : {false, true}) {
+      int col = 0;
+      for (auto mode : modes) {
+        for (auto screen : screens) {
+          set_up(state, o, screen, mode, lang, dark);
+          const Pixmap cell = render(state, o.scale);
+          const int x = kGap + col * (cell_w + kGap);
+          const int y = kGap + row * (cell_h + kLabel + kGap);
+          const std::string label = std::string(lang) + (dark ? " dark  " : " light  ") + std::string(mode) +
+                                    " / " + std::string(screen);
+          draw_text(target, labels, static_cast<float>(x + 2), static_cast<float>(y + 16), label, 13, kFontBold,
+                    Color::rgb(0xFFFFFF), 0);
+          blit(out, cell, x, y + kLabel);
+          ++col;
+        }
+      }
+      ++row;
+    }
+  }
+  return write_png(o.out, out) ? 0 : 1;
+}
+
+// One line of the fit report: `room` units are left between the end of a
+// text and the element it must not reach.
+void fit_line(std::string_view lang, const char* what, float room) {
+  std::printf("%s  %-44s %8.2f%s\n", std::string(lang).c_str(), what, room, room < 0 ? "  OVERLAP" : "");
+}
+
+int fit_report() {
+  UiState state(load_fonts());
+  const FontSet& f = state.fonts;
+  Options o;
+  std::printf("room left in logical units (negative: the text runs into its neighbour)\n");
+  for (auto lang : kLanguages) {
+    const StringTable& s = table(lang);
+    auto width = [&](StringId id, float size, int font) { return measure_text(f, s[id], size, font); };
+
+    // Welcome, install and update: the option rows share the height of the
+    // primary button, so the longer row must end before it.
+    for (auto mode : {"install", "update"}) {
+      set_up(state, o, "welcome", mode, lang, false);
+      const LayoutRect button = *primary_button_rect(state, f);
+      for (uint32_t i = 0; i < 2; ++i) {
+        const LayoutRect r = *toggle_rect(state, f, i);
+        const std::string_view label = label_text(state, *option_label_id(state.screen, state.mode, i));
+        const float label_end = r.x + 52 + measure_text(f, label, 13.5f, kFontMedium);
+        fit_line(lang, (std::string(mode) + " option " + std::to_string(i) + " label vs primary").c_str(),
+                 button.x - label_end);
+      }
+    }
+    // Removal question and its option vs the red button.
+    set_up(state, o, "welcome", "remove", lang, false);
+    {
+      const LayoutRect button = *primary_button_rect(state, f);
+      fit_line(lang, "remove question vs primary", button.x - (48 + width(StringId::RemoveQuestion, 15, kFontBold)));
+      const LayoutRect r = *toggle_rect(state, f, 0);
+      fit_line(lang, "remove option label vs primary",
+               button.x - (r.x + 52 + width(StringId::OptionDeleteData, 13.5f, kFontMedium)));
+    }
+    // Progress: the step text against "100 %".
+    {
+      const float percent = 592 - measure_text(f, "100 %", 13, kFontBold);
+      float widest = 0;
+      for (StringId id : {StringId::StepClosingApp, StringId::StepCopyingFiles, StringId::StepWebView2,
+                          StringId::StepShortcuts, StringId::StepAlmostDone, StringId::StepRemoving}) {
+        widest = std::max(widest, width(id, 14, kFontMedium));
+      }
+      fit_line(lang, "widest step text vs \"100 %\"", percent - (48 + widest));
+    }
+    // Done and Error: heading against the leftmost button; body line count.
+    struct Outcome {
+      const char* screen;
+      const char* mode;
+      StringId title;
+      std::optional<StringId> body;
+      const char* name;
+    };
+    const Outcome outcomes[] = {
+        {"done", "install", StringId::DoneTitle, StringId::DoneHint, "done"},
+        {"done", "remove", StringId::RemovedTitle, StringId::RemovedHint, "removed"},
+        {"error", "install", StringId::ErrorTitle, StringId::ErrorWebView2, "error (WebView2 text)"},
+        {"error", "install", StringId::ErrorTitle, StringId::ErrorNoPayload, "error (no-payload text)"},
+    };
+    for (const Outcome& out : outcomes) {
+      Options eo;
+      if (out.body) eo.error = std::string(s[*out.body]);
+      set_up(state, eo, out.screen, out.mode, lang, false);
+      float left = primary_button_rect(state, f)->x;
+      if (auto sec = secondary_button_rect(state, f)) left = std::min(left, sec->x);
+      const std::string_view title = s[out.title];
+      // The heading is drawn with -0.2 letter spacing after every character.
+      const auto chars = std::count_if(title.begin(), title.end(), [](char ch) { return (ch & 0xC0) != 0x80; });
+      const float title_w = measure_text(f, title, 17, kFontBold) - 0.2f * static_cast<float>(chars);
+      fit_line(lang, (std::string(out.name) + " heading vs buttons").c_str(), left - (48 + title_w));
+      const auto lines = wrap_body_lines(f, s[*out.body], left - 48 - 16);
+      float widest = 0;
+      for (const auto& line : lines) widest = std::max(widest, measure_text(f, line, 13, kFontMedium));
+      fit_line(lang, (std::string(out.name) + " body vs buttons (" + std::to_string(lines.size()) + " lines)").c_str(),
+               left - (48 + widest));
+    }
+    // Header: the subtitle and update badge run towards the lowest card,
+    // whose body starts about x = 362 at their height.
+    set_up(state, o, "welcome", "update", lang, false);
+    const std::string subtitle = fill_version(s[StringId::Subtitle], kSetupVersion, {});
+    fit_line(lang, "subtitle vs lowest card", 362 - (48 + measure_text(f, subtitle, 13.5f, kFontMedium)));
+    const std::string badge = fill_version(s[StringId::UpdateFrom], kSetupVersion, "1.1.0");
+    fit_line(lang, "update badge vs lowest card", 362 - (48 + measure_text(f, badge, 12, kFontBold) + 24));
+  }
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const Options o = parse(argc, argv);
+  if (o.fit) return fit_report();
+  if (o.sheet) return sheet(o);
+  UiState state(load_fonts());
+  set_up(state, o, o.screen, o.mode, o.lang, o.dark);
+  const Pixmap pixmap = render(state, o.scale);
+  if (!write_png(o.out, pixmap)) {
+    std::fprintf(stderr, "vestrana-preview: cannot write %s\n", o.out.c_str());
+    return 1;
+  }
+  return 0;
+}
