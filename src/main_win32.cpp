@@ -36,7 +36,9 @@ class WindowsStartupHost final : public StartupHost {
 
   std::span<const uint8_t> packed_app() override { return embedded_packed_app(); }
 
-  int run_window(const InteractiveStart& start) override { return run_setup_window(start); }
+  int run_window(const InteractiveStart& start) override {
+    return run_setup_window(start, windows_platform(), embedded_packed_app());
+  }
 };
 
 }  // namespace

@@ -1,9 +1,263 @@
+// The only code that talks to the windowing system: one frameless window,
+// sized for its monitor's DPI, repainted from the screen state on every
+// timer tick, with mouse and keys turned into the state machine's events.
+#define WIN32_LEAN_AND_MEAN
+#define NOMINMAX
+#ifndef UNICODE
+#define UNICODE
+#endif
+#include <windows.h>
+#include <dwmapi.h>
+
+#include <memory>
+#include <vector>
+
+#include "paint/pixmap.h"
+#include "paint/text.h"
+#include "product.h"
+#include "system/app_processes.h"
+#include "system/known_folders.h"
+#include "system/text_win32.h"
+#include "ui/layout.h"
+#include "ui/paint_screen.h"
+#include "ui/screens.h"
+#include "ui/ui_state.h"
+#include "ui/window_geometry.h"
 #include "ui/window_host.h"
 
 namespace vestrana {
+namespace {
 
-// The interactive window arrives with the screens; until then an interactive
-// run ends as if its window could not be created.
-int run_setup_window(const InteractiveStart&) { return 1; }
+constexpr DWORD kExStyle = WS_EX_APPWINDOW;
+constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+constexpr UINT_PTR kTimerId = 1;
+constexpr UINT kTimerMs = 16;
+constexpr DWORD kWindowCornerPreference = 33;  // DWMWA_WINDOW_CORNER_PREFERENCE
+constexpr DWORD kCornerRound = 2;              // DWMWCP_ROUND
+constexpr DWORD kImmersiveDarkMode = 20;       // DWMWA_USE_IMMERSIVE_DARK_MODE
+
+class WindowsEffects final : public WindowEffects {
+ public:
+  WindowsEffects(Platform& platform) : platform_(platform) {}
+  void attach(HWND window) { window_ = window; }
+  void minimize() override { ShowWindow(window_, SW_MINIMIZE); }
+  void request_close() override { PostMessageW(window_, WM_CLOSE, 0, 0); }
+  void launch_app() override {
+    // A failure to start is ignored: the setup closes as after a launch.
+    if (std::optional<std::string> folder = default_install_folder(platform_.folders)) {
+      vestrana::launch_app(platform_.processes, *folder);
+    }
+  }
+
+ private:
+  Platform& platform_;
+  HWND window_ = nullptr;
+};
+
+// Everything the window owns, from WM_NCCREATE to WM_NCDESTROY.
+struct WindowContext {
+  WindowContext(UiState s, Platform& platform, std::span<const uint8_t> packed_app)
+      : state(std::move(s)), effects(platform), runner(platform, packed_app) {}
+  UiState state;
+  WindowsEffects effects;
+  WorkerRunner runner;
+  std::vector<uint8_t> device_bytes;
+};
+
+WindowContext* context_of(HWND window) {
+  return reinterpret_cast<WindowContext*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+}
+
+float window_scale(HWND window) { return dpi_scale(GetDpiForWindow(window)); }
+
+// The element under a client point, in the canvas's logical units.
+ElementRef element_at(HWND window, WindowContext& context, POINT client) {
+  float scale = window_scale(window);
+  return hit_test(context.state, context.state.fonts, static_cast<float>(client.x) / scale,
+                  static_cast<float>(client.y) / scale);
+}
+
+POINT point_of(LPARAM lparam) {
+  return POINT{static_cast<short>(LOWORD(lparam)), static_cast<short>(HIWORD(lparam))};
+}
+
+void paint(HWND window, WindowContext* context) {
+  PAINTSTRUCT ps;
+  HDC dc = BeginPaint(window, &ps);
+  if (context != nullptr && dc != nullptr) {
+    float scale = window_scale(window);
+    FrameSize size = frame_size(scale);
+    Pixmap frame(static_cast<int>(size.width), static_cast<int>(size.height));
+    paint_screen(context->state, frame, context->state.fonts, scale);
+    to_device_bytes(frame, context->device_bytes);
+
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = static_cast<LONG>(size.width);
+    info.bmiHeader.biHeight = -static_cast<LONG>(size.height);  // rows top-down
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    SetDIBitsToDevice(dc, 0, 0, size.width, size.height, 0, 0, 0, size.height,
+                      context->device_bytes.data(), &info, DIB_RGB_COLORS);
+  }
+  EndPaint(window, &ps);
+}
+
+void set_window_placement(HWND window, const WindowPlacement& p) {
+  // SWP_FRAMECHANGED makes the system recompute the (empty) frame at once;
+  // without it Wine keeps the caption area of the popup's creation.
+  SetWindowPos(window, nullptr, p.x, p.y, p.width, p.height, SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+}
+
+LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  WindowContext* context = context_of(window);
+  switch (message) {
+    case WM_NCCREATE: {
+      auto* create = reinterpret_cast<CREATESTRUCTW*>(lparam);
+      SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+      if (auto* created = static_cast<WindowContext*>(create->lpCreateParams)) created->effects.attach(window);
+      return DefWindowProcW(window, message, wparam, lparam);
+    }
+    case WM_NCDESTROY:
+      if (context != nullptr) {
+        SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+        delete context;
+      }
+      return DefWindowProcW(window, message, wparam, lparam);
+    case WM_NCCALCSIZE:
+      // The whole window rectangle is client area: no frame, no caption.
+      if (wparam != 0) return 0;
+      return DefWindowProcW(window, message, wparam, lparam);
+    case WM_NCHITTEST: {
+      if (context == nullptr) return HTCAPTION;
+      POINT point = point_of(lparam);
+      ScreenToClient(window, &point);
+      // Any spot that is not an element drags the window.
+      return element_at(window, *context, point).is_nothing() ? HTCAPTION : HTCLIENT;
+    }
+    case WM_ERASEBKGND:
+      return 1;  // the paint covers every pixel
+    case WM_SETCURSOR: {
+      if (LOWORD(lparam) != HTCLIENT) return DefWindowProcW(window, message, wparam, lparam);
+      bool hand = false;
+      if (context != nullptr) {
+        HitKind kind = context->state.hover.kind;
+        hand = kind == HitKind::Primary || kind == HitKind::Secondary || kind == HitKind::Toggle;
+      }
+      SetCursor(LoadCursorW(nullptr, hand ? IDC_HAND : IDC_ARROW));
+      return TRUE;
+    }
+    case WM_PAINT:
+      paint(window, context);
+      return 0;
+    case WM_CLOSE:
+      if (context != nullptr && !close_allowed(context->state)) return 0;  // no cancel while working
+      DestroyWindow(window);
+      return 0;
+    case WM_DESTROY:
+      PostQuitMessage(0);
+      return 0;
+    case WM_ACTIVATE: {
+      MARGINS margins{1, 1, 1, 1};
+      DwmExtendFrameIntoClientArea(window, &margins);
+      if (context != nullptr) context->state.active = LOWORD(wparam) != WA_INACTIVE;
+      return DefWindowProcW(window, message, wparam, lparam);
+    }
+    case WM_KEYDOWN:
+      if (context == nullptr) return 0;
+      if (wparam == VK_RETURN) on_return_key(context->state, context->effects, context->runner);
+      if (wparam == VK_ESCAPE) on_escape_key(context->state, context->effects, context->runner);
+      return 0;
+    case WM_TIMER:
+      if (context == nullptr) return 0;
+      on_tick(context->state, std::chrono::steady_clock::now());
+      InvalidateRect(window, nullptr, FALSE);
+      return 0;
+    case WM_MOUSEMOVE:
+      if (context == nullptr) return 0;
+      context->state.hover = element_at(window, *context, point_of(lparam));
+      if (!context->state.mouse_tracked) {
+        TRACKMOUSEEVENT track{sizeof(TRACKMOUSEEVENT), TME_LEAVE, window, 0};
+        context->state.mouse_tracked = TrackMouseEvent(&track) != FALSE;
+      }
+      return 0;
+    case WM_LBUTTONDOWN:
+      if (context == nullptr) return 0;
+      context->state.pressed = element_at(window, *context, point_of(lparam));
+      SetCapture(window);
+      return 0;
+    case WM_LBUTTONUP:
+      if (context == nullptr) return 0;
+      ReleaseCapture();
+      on_left_button_up(context->state, element_at(window, *context, point_of(lparam)), context->effects,
+                        context->runner);
+      return 0;
+    case WM_MOUSELEAVE:
+      if (context == nullptr) return 0;
+      context->state.hover = ElementRef::nothing();
+      context->state.mouse_tracked = false;
+      return 0;
+    case WM_DPICHANGED: {
+      const RECT* r = reinterpret_cast<const RECT*>(lparam);
+      set_window_placement(window, placement_from_rect(DeviceRect{r->left, r->top, r->right, r->bottom}));
+      InvalidateRect(window, nullptr, FALSE);
+      return 0;
+    }
+    default:
+      return DefWindowProcW(window, message, wparam, lparam);
+  }
+}
+
+}  // namespace
+
+int run_setup_window(const InteractiveStart& start, Platform& platform, std::span<const uint8_t> packed_app) {
+  HINSTANCE instance = GetModuleHandleW(nullptr);
+  HICON icon = LoadIconW(instance, MAKEINTRESOURCEW(1));
+  HCURSOR arrow = LoadCursorW(nullptr, IDC_ARROW);
+  std::wstring class_name = to_wide(kWindowClassName);
+
+  WNDCLASSEXW window_class{};
+  window_class.cbSize = sizeof(WNDCLASSEXW);
+  window_class.lpfnWndProc = window_procedure;
+  window_class.hInstance = instance;
+  window_class.hIcon = icon;
+  window_class.hIconSm = icon;
+  window_class.hCursor = arrow;
+  window_class.lpszClassName = class_name.c_str();
+  RegisterClassExW(&window_class);  // a failure shows up at creation
+
+  auto context = std::make_unique<WindowContext>(
+      make_initial_state(start, load_fonts(), std::chrono::steady_clock::now()), platform, packed_app);
+  std::wstring title = to_wide(start.title);
+  HWND window = CreateWindowExW(kExStyle, class_name.c_str(), title.c_str(), kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
+                                640, 420, nullptr, nullptr, instance, context.get());
+  if (window == nullptr) return 1;
+  context.release();  // owned by the window now; freed in WM_NCDESTROY
+
+  DWORD corner = kCornerRound;
+  DwmSetWindowAttribute(window, kWindowCornerPreference, &corner, sizeof(corner));
+  DWORD dark = start.dark ? 1 : 0;
+  DwmSetWindowAttribute(window, kImmersiveDarkMode, &dark, sizeof(dark));
+
+  DeviceRect work_area = kFallbackWorkArea;
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof(MONITORINFO);
+  if (GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor)) {
+    work_area = DeviceRect{monitor.rcWork.left, monitor.rcWork.top, monitor.rcWork.right, monitor.rcWork.bottom};
+  }
+  set_window_placement(window, centred_placement(work_area, window_scale(window)));
+
+  ShowWindow(window, SW_SHOW);
+  SetForegroundWindow(window);
+  SetTimer(window, kTimerId, kTimerMs, nullptr);
+
+  MSG message;
+  while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+  return 0;
+}
 
 }  // namespace vestrana

@@ -1,0 +1,58 @@
+#include "ui/window_geometry.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "paint/pixmap.h"
+
+namespace vestrana {
+
+float dpi_scale(uint32_t dpi) {
+  return static_cast<float>(std::max(dpi, kReferenceDpi)) / static_cast<float>(kReferenceDpi);
+}
+
+int32_t device_length(float logical, float scale) {
+  double value = std::round(static_cast<double>(logical) * static_cast<double>(scale));
+  if (std::isnan(value)) return 0;
+  if (value >= 2147483647.0) return INT32_MAX;
+  if (value <= -2147483648.0) return INT32_MIN;
+  return static_cast<int32_t>(value);
+}
+
+WindowPlacement centred_placement(const DeviceRect& work_area, float scale) {
+  WindowPlacement p;
+  p.width = device_length(kCanvasWidth, scale);
+  p.height = device_length(kCanvasHeight, scale);
+  // 64-bit intermediates: a huge scale must not overflow before the division.
+  int64_t x = work_area.left + (int64_t{work_area.right} - p.width - work_area.left) / 2;
+  int64_t y = work_area.top + (int64_t{work_area.bottom} - p.height - work_area.top) / 2;
+  p.x = static_cast<int32_t>(std::clamp<int64_t>(x, INT32_MIN, INT32_MAX));
+  p.y = static_cast<int32_t>(std::clamp<int64_t>(y, INT32_MIN, INT32_MAX));
+  return p;
+}
+
+FrameSize frame_size(float scale) {
+  auto side = [&](float logical) {
+    int32_t n = device_length(logical, scale);
+    return static_cast<uint32_t>(std::max(n, 1));
+  };
+  return FrameSize{side(kCanvasWidth), side(kCanvasHeight)};
+}
+
+WindowPlacement placement_from_rect(const DeviceRect& r) {
+  return WindowPlacement{r.left, r.top, r.right - r.left, r.bottom - r.top};
+}
+
+void to_device_bytes(const Pixmap& frame, std::vector<uint8_t>& out) {
+  const uint8_t* in = frame.data();
+  size_t n = frame.byte_size();
+  out.resize(n);
+  for (size_t i = 0; i + 3 < n; i += 4) {
+    out[i] = in[i + 2];
+    out[i + 1] = in[i + 1];
+    out[i + 2] = in[i];
+    out[i + 3] = in[i + 3];
+  }
+}
+
+}  // namespace vestrana

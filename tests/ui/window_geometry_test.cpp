@@ -1,0 +1,78 @@
+// The window's size and position for a DPI and a work area, and the frame's
+// conversion into DIB bytes.
+#include "ui/window_geometry.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <tuple>
+
+#include "paint/pixmap.h"
+
+namespace vestrana {
+namespace {
+
+class WindowSizeAtDpi : public ::testing::TestWithParam<std::tuple<uint32_t, int32_t, int32_t>> {};
+
+TEST_P(WindowSizeAtDpi, MatchesTheCanvasScaled) {
+  auto [dpi, width, height] = GetParam();
+  WindowPlacement p = centred_placement(kFallbackWorkArea, dpi_scale(dpi));
+  EXPECT_EQ(p.width, width);
+  EXPECT_EQ(p.height, height);
+  FrameSize frame = frame_size(dpi_scale(dpi));
+  EXPECT_EQ(frame.width, static_cast<uint32_t>(width));
+  EXPECT_EQ(frame.height, static_cast<uint32_t>(height));
+}
+
+INSTANTIATE_TEST_SUITE_P(Dpis, WindowSizeAtDpi,
+                         ::testing::Values(std::make_tuple(96u, 640, 420), std::make_tuple(120u, 800, 525),
+                                           std::make_tuple(144u, 960, 630), std::make_tuple(72u, 640, 420),
+                                           std::make_tuple(0u, 640, 420), std::make_tuple(192u, 1280, 840)));
+
+TEST(WindowGeometry, DeviceLengthsRoundHalvesAwayFromZeroAndSaturate) {
+  EXPECT_EQ(device_length(420.0f, 1.25f), 525);
+  EXPECT_EQ(device_length(0.5f, 1.0f), 1);
+  EXPECT_EQ(device_length(2.5f, 1.0f), 3);
+  EXPECT_EQ(device_length(-2.5f, 1.0f), -3);
+  EXPECT_EQ(device_length(1e30f, 1.0f), INT32_MAX);
+  EXPECT_EQ(device_length(-1e30f, 1.0f), INT32_MIN);
+  EXPECT_EQ(device_length(NAN, 1.0f), 0);
+}
+
+TEST(WindowGeometry, CentresInTheWorkAreaWithTruncatingDivision) {
+  WindowPlacement p = centred_placement(kFallbackWorkArea, 1.0f);
+  EXPECT_EQ(p.x, 320);
+  EXPECT_EQ(p.y, 190);
+  // A work area beside the taskbar, and an odd remainder that truncates.
+  p = centred_placement(DeviceRect{48, 0, 1921, 1040}, 1.0f);
+  EXPECT_EQ(p.x, 48 + (1921 - 640 - 48) / 2);
+  EXPECT_EQ(p.y, 310);
+  // A work area smaller than the window: negative offsets truncate toward zero.
+  p = centred_placement(DeviceRect{0, 0, 601, 400}, 1.0f);
+  EXPECT_EQ(p.x, -19);
+  EXPECT_EQ(p.y, -10);
+}
+
+TEST(WindowGeometry, DpiChangeTakesTheSuggestedRectangle) {
+  WindowPlacement p = placement_from_rect(DeviceRect{1920 + 100, 50, 1920 + 100 + 960, 50 + 630});
+  EXPECT_EQ(p.x, 2020);
+  EXPECT_EQ(p.y, 50);
+  EXPECT_EQ(p.width, 960);
+  EXPECT_EQ(p.height, 630);
+}
+
+TEST(WindowGeometry, DeviceBytesSwapRedAndBlueAndKeepPremultipliedAlpha) {
+  Pixmap frame(2, 1);
+  frame.fill(Color{200, 100, 50, 255});
+  std::vector<uint8_t> bytes;
+  to_device_bytes(frame, bytes);
+  ASSERT_EQ(bytes.size(), 8u);
+  EXPECT_EQ(bytes[0], 50);
+  EXPECT_EQ(bytes[1], 100);
+  EXPECT_EQ(bytes[2], 200);
+  EXPECT_EQ(bytes[3], 255);
+  EXPECT_EQ(bytes[4], 50);
+}
+
+}  // namespace
+}  // namespace vestrana
