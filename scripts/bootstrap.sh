@@ -93,12 +93,12 @@ source_version() {
 toolchain="$here/../cmake/mingw-w64-x86_64.cmake"
 jobs=$(nproc)
 
-build_mingw_lib() { # package, key folder, configure+build function
-  local pkg=$1 fn=$2 ver prefix work
+build_mingw_lib() { # package, configure+build function, revision of our build settings
+  local pkg=$1 fn=$2 rev=$3 ver prefix work
   ver=$(source_version "$pkg")
   if [ -z "$ver" ]; then ensure_deb_src >&2; ver=$(source_version "$pkg"); fi
   [ -n "$ver" ] || { log "no source package $pkg"; exit 1; }
-  prefix="$cache/mingw/$pkg-$ver"
+  prefix="$cache/mingw/$pkg-$ver-$rev"
   if [ -f "$prefix/.complete" ]; then echo "$prefix"; return; fi
   ensure_deb_src >&2
   work=$(mktemp -d "$cache/src-$pkg.XXXX")
@@ -132,6 +132,18 @@ FT_USE_MODULE( FT_Driver_ClassRec, tt_driver_class )
 FT_USE_MODULE( FT_Module_Class, sfnt_module_class )
 FT_USE_MODULE( FT_Renderer_Class, ft_smooth_renderer_class )
 MODULES
+  # Unhinted outlines of static TrueType fonts are all the program draws: no
+  # bytecode interpreter, no variations, no bitmap, colour or SVG glyphs, no
+  # compressed or Mac font containers, no glyph names.
+  local option
+  for option in FT_CONFIG_OPTION_USE_LZW FT_CONFIG_OPTION_USE_ZLIB FT_CONFIG_OPTION_POSTSCRIPT_NAMES \
+      FT_CONFIG_OPTION_ADOBE_GLYPH_LIST FT_CONFIG_OPTION_MAC_FONTS FT_CONFIG_OPTION_GUESSING_EMBEDDED_RFORK \
+      FT_CONFIG_OPTION_INCREMENTAL FT_CONFIG_OPTION_SVG TT_CONFIG_OPTION_EMBEDDED_BITMAPS \
+      TT_CONFIG_OPTION_COLOR_LAYERS TT_CONFIG_OPTION_POSTSCRIPT_NAMES TT_CONFIG_OPTION_SFNT_NAMES \
+      TT_CONFIG_OPTION_BYTECODE_INTERPRETER TT_CONFIG_OPTION_SUBPIXEL_HINTING \
+      TT_CONFIG_OPTION_GX_VAR_SUPPORT TT_CONFIG_OPTION_BDF; do
+    sed -i "s|^#define $option\b.*|/* $option left out */|" "$src/include/freetype/config/ftoption.h"
+  done
   cmake -S "$src" -B "$src/build-mingw" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
     -DCMAKE_BUILD_TYPE=Release -DBUILD_SHARED_LIBS=OFF -DCMAKE_INSTALL_PREFIX="$prefix" \
     -DFT_DISABLE_ZLIB=ON -DFT_DISABLE_BZIP2=ON -DFT_DISABLE_PNG=ON \
@@ -141,8 +153,8 @@ MODULES
   cmake --install "$src/build-mingw" >/dev/null
 }
 
-xz_prefix=$(build_mingw_lib xz-utils configure_xz)
-ft_prefix=$(build_mingw_lib freetype configure_freetype)
+xz_prefix=$(build_mingw_lib xz-utils configure_xz 1)
+ft_prefix=$(build_mingw_lib freetype configure_freetype 2)
 
 # Inter 4.0 from the npm package.
 inter="$cache/npm/inter-ui-4.0.1"

@@ -4,6 +4,8 @@
 #define NOMINMAX
 #include <windows.h>
 
+#include <cstdlib>
+
 #include "command_line.h"
 #include "payload/embedded_packed_app.h"
 #include "product.h"
@@ -43,6 +45,14 @@ class WindowsStartupHost final : public StartupHost {
 
 }  // namespace
 }  // namespace vestrana
+
+// The runtime's default handler for an uncaught exception demangles the
+// type's name for a console message that nobody would see (the program has
+// no console); its demangler alone is a twentieth of the program. Ending at
+// once is all that is left to do.
+namespace __gnu_cxx {
+void __verbose_terminate_handler() { std::abort(); }
+}  // namespace __gnu_cxx
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   vestrana::WindowsStartupHost host;
