@@ -6,10 +6,7 @@
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
-#ifndef UNICODE
-#define UNICODE
-#endif
-#include <windows.h>
+#include "system/windows_headers.h"
 
 #include "system/text_win32.h"
 

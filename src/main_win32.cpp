@@ -1,8 +1,6 @@
 // The program entry: reads the command line and hands over to the setup's
 // run with the Win32 implementations of everything it touches.
-#define WIN32_LEAN_AND_MEAN
-#define NOMINMAX
-#include <windows.h>
+#include "system/windows_headers.h"
 
 #include <cstdlib>
 

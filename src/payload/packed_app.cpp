@@ -5,6 +5,8 @@
 #include <cstring>
 #include <memory>
 
+#include "system/utf16.h"
+
 namespace vestrana {
 namespace {
 
@@ -68,24 +70,6 @@ bool is_printable(char32_t cp) {
     if (cp <= r.last) return false;
   }
   return true;
-}
-
-void append_utf8(std::string& out, char32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
 }
 
 void append_hex_escape(std::string& out, char32_t cp) {
@@ -249,7 +233,7 @@ std::string quote_file_name(std::string_view name) {
       case '\n': out += "\\n"; break;
       default:
         if (is_printable(cp)) {
-          append_utf8(out, cp);
+          utf16_detail::append_utf8(out, cp);
         } else {
           append_hex_escape(out, cp);
         }

@@ -2,16 +2,7 @@
 // converted at each call; names read back are converted with U+FFFD for
 // anything that is not valid UTF-16.
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef UNICODE
-#define UNICODE
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "system/windows_headers.h"
 
 #include <cstddef>
 #include <cstring>
@@ -81,11 +72,7 @@ class UniqueFind {
   HANDLE handle_;
 };
 
-OsError os_error(DWORD code) {
-  std::optional<std::string> text =
-      windows_system_messages().message_for(hresult_from_win32(static_cast<int32_t>(code)));
-  return OsError{text ? std::move(*text) : std::string("unknown error"), code};
-}
+OsError os_error(DWORD code) { return windows_os_error(code); }
 
 OsError last_error() { return os_error(GetLastError()); }
 

@@ -1,15 +1,6 @@
 // SHGetKnownFolderPath and the environment.
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef UNICODE
-#define UNICODE
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "system/windows_headers.h"
 #include <objbase.h>
 #include <shlobj.h>
 

@@ -1,16 +1,7 @@
 // The process list, ending processes, starting programs and the program's own
 // identity, through kernel32.
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef UNICODE
-#define UNICODE
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "system/windows_headers.h"
 #include <tlhelp32.h>
 
 #include <string_view>
@@ -49,11 +40,7 @@ class UniqueHandle {
   HANDLE handle_ = nullptr;
 };
 
-OsError os_error(DWORD code) {
-  uint32_t hresult = hresult_from_win32(static_cast<int32_t>(code));
-  std::optional<std::string> text = windows_system_messages().message_for(hresult);
-  return OsError{text ? *text : std::string("unknown error"), code};
-}
+OsError os_error(DWORD code) { return windows_os_error(code); }
 
 // The name field up to its first NUL (the field is not NUL-terminated when
 // the name fills it).

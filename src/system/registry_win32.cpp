@@ -2,16 +2,7 @@
 // UTF-8 and are converted at each call; no registry view flag is passed, so
 // the program's own (64-bit) view is used.
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef UNICODE
-#define UNICODE
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "system/windows_headers.h"
 
 #include <string_view>
 #include <vector>

@@ -2,16 +2,7 @@
 // behind ShellLinkApi: one COM call per method, so that the order of the steps
 // and their error texts are decided by the portable shortcut writer.
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef UNICODE
-#define UNICODE
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "system/windows_headers.h"
 #include <objbase.h>
 #include <objidl.h>
 #include <propidl.h>

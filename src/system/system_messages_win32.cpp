@@ -1,15 +1,6 @@
 // FormatMessageW for the system's own error texts.
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef UNICODE
-#define UNICODE
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "system/windows_headers.h"
 
 #include <string_view>
 
@@ -61,6 +52,12 @@ class WindowsSystemMessages final : public SystemMessages {
 SystemMessages& windows_system_messages() {
   static WindowsSystemMessages messages;
   return messages;
+}
+
+OsError windows_os_error(uint32_t code) {
+  std::optional<std::string> text =
+      windows_system_messages().message_for(hresult_from_win32(static_cast<int32_t>(code)));
+  return OsError{text ? std::move(*text) : std::string("unknown error"), code};
 }
 
 }  // namespace vestrana

@@ -3,6 +3,10 @@
 // (Windows build only). Each returns a process-wide instance; the parts keep
 // no state between calls, so sharing them between threads is safe.
 
+#include <cstdint>
+
+#include "system/os_error.h"
+
 namespace vestrana {
 
 class FileSystem;
@@ -23,5 +27,9 @@ ProcessApi& windows_processes();
 // create_link to release_all: the calls of one shortcut write belong on one
 // thread, and two shortcut writes must not overlap.
 ShellLinkApi& windows_shell_links();
+
+// A Win32 error code with the system's message for it ("unknown error" when
+// the system has none), as the file and process layers report it.
+OsError windows_os_error(uint32_t code);
 
 }  // namespace vestrana

@@ -1,12 +1,7 @@
 // The only code that talks to the windowing system: one frameless window,
 // sized for its monitor's DPI, repainted from the screen state on every
 // timer tick, with mouse and keys turned into the state machine's events.
-#define WIN32_LEAN_AND_MEAN
-#define NOMINMAX
-#ifndef UNICODE
-#define UNICODE
-#endif
-#include <windows.h>
+#include "system/windows_headers.h"
 #include <dwmapi.h>
 
 #include <memory>
