@@ -60,5 +60,19 @@ BENCHMARK(BM_PaintScreen)
     ->ArgsProduct({{kWelcome, kProgress, kDone, kError}, {100, 150, 200}})
     ->Unit(benchmark::kMillisecond);
 
+// The work between start-up and the first picture: loading the fonts and
+// painting the welcome screen with an empty glyph cache.
+void BM_FirstFrame(benchmark::State& bench) {
+  const float scale = static_cast<float>(bench.range(0)) / 100.0f;
+  for (auto _ : bench) {
+    UiState state = make(kWelcome);
+    Pixmap pixmap(static_cast<int>(std::lround(640 * scale)), static_cast<int>(std::lround(420 * scale)));
+    paint_screen(state, pixmap, state.fonts, scale);
+    benchmark::DoNotOptimize(pixmap.data());
+  }
+}
+
+BENCHMARK(BM_FirstFrame)->ArgNames({"scale%"})->Arg(100)->Arg(200)->Unit(benchmark::kMillisecond);
+
 }  // namespace
 }  // namespace vestrana
