@@ -16,7 +16,7 @@ cmake --preset windows >/dev/null
 cmake --build --preset windows -j "$(nproc)" >/dev/null
 
 export WINEPREFIX=$root/build/windows/wine-run WINEDEBUG=${WINEDEBUG:--all}
-export WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 if [ ! -f "$WINEPREFIX/.complete" ]; then
   echo "Preparing the Wine prefix $WINEPREFIX ..."
   bash tests/e2e/make_template_prefix.sh "$WINEPREFIX"

@@ -16,7 +16,7 @@ ctest --test-dir build/linux -j "$jobs" --output-on-failure
 echo "== progress record and worker under ThreadSanitizer"
 cmake --preset linux-tsan >/dev/null
 cmake --build --preset linux-tsan -j "$jobs" --target tests_core
-build/linux-tsan/tests/tests_core --gtest_brief=1 --gtest_filter='Progress*:Worker*'
+build/linux-tsan/tests/tests_core --gtest_brief=1 --gtest_filter='ProgressRecord*:RecordLifetime*:Worker*'
 
 echo "== Windows build and end-to-end tests under Wine"
 cmake --preset windows >/dev/null

@@ -3,38 +3,132 @@
 set -euo pipefail
 
 : "${VESTRANA_TEMPLATE_PREFIX:?}"
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# winemenubuilder would copy every shortcut into the Unix desktop's menus.
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 export LC_ALL=${LC_ALL:-en_US.UTF-8}
 
 failures=0
 test_name=$(basename "$0" .sh)
+exit_actions=() # commands that cleanup_prefix runs first, e.g. to end a server
 
 new_prefix() {
   WINEPREFIX=$(mktemp -d "${TMPDIR:-/tmp}/vestrana-e2e.XXXXXX")
   export WINEPREFIX
   cp -a "$VESTRANA_TEMPLATE_PREFIX/." "$WINEPREFIX/"
+  # Wine links Desktop, Documents and the like to the Unix home folder; plain
+  # folders keep every shortcut a test makes inside its own prefix.
+  local folder
+  for folder in "$WINEPREFIX/drive_c/users/$(wine_user)"/*; do
+    if [ -L "$folder" ]; then rm "$folder" && mkdir "$folder"; fi
+  done
   trap cleanup_prefix EXIT
 }
 
 cleanup_prefix() {
-  local rc=$?
+  local rc=$? action
+  for action in "${exit_actions[@]}"; do eval "$action" || true; done
   wineserver -k 2>/dev/null || true
   [ -n "${KEEP_PREFIX:-}" ] || rm -rf "$WINEPREFIX"
   if [ "$rc" -eq 0 ] && [ "$failures" -gt 0 ]; then exit 1; fi
 }
 
 wine_user() { echo "${USER:-$(id -un)}"; }
+# The user's local application data folder in Windows spelling; a test that
+# moves it (in the prefix's registry) sets local_appdata_win_override.
+local_appdata_win() { echo "${local_appdata_win_override:-C:\\users\\$(wine_user)\\AppData\\Local}"; }
 # Unix paths of the user's folders inside the prefix.
-local_appdata() { echo "$WINEPREFIX/drive_c/users/$(wine_user)/AppData/Local"; }
+local_appdata() { unix_path "$(local_appdata_win)"; }
 roaming_appdata() { echo "$WINEPREFIX/drive_c/users/$(wine_user)/AppData/Roaming"; }
 install_dir() { echo "$(local_appdata)/vestrana"; }
 programs_dir() { echo "$(roaming_appdata)/Microsoft/Windows/Start Menu/Programs"; }
 desktop_dir() { echo "$WINEPREFIX/drive_c/users/$(wine_user)/Desktop"; }
-# The Windows spelling of the install folder.
-install_dir_win() { echo "C:\\users\\$(wine_user)\\AppData\\Local\\vestrana"; }
+# Windows spellings of the install folder and of the two shortcuts.
+install_dir_win() { echo "$(local_appdata_win)\\vestrana"; }
+programs_link_win() { echo "C:\\users\\$(wine_user)\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\vestrana.lnk"; }
+desktop_link_win() { echo "C:\\users\\$(wine_user)\\Desktop\\vestrana.lnk"; }
+uninstall_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\vestrana'
+run_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
+
+# The Unix path of a Windows path on drive C: of the prefix.
+unix_path() {
+  local path=${1//\\//}
+  case $path in
+    [Cc]:/*) echo "$WINEPREFIX/drive_c/${path:3}" ;;
+    *) return 1 ;;
+  esac
+}
+# The user's temporary folder (Unix path), as the prefix's environment names it.
+temp_dir() { unix_path "$(reg_value 'HKCU\Environment' TEMP)"; }
 
 # Runs a program under Wine and prints nothing; returns its exit code.
 run_wine() { wine "$@" >/dev/null 2>&1; }
+
+# Runs a whole command line as the list of installed programs runs an
+# uninstall command: handed to CreateProcessW as it is; returns its exit code.
+run_command_line() { run_wine "$VESTRANA_RUN_COMMAND_LINE" "$1"; }
+
+# Prints the Unix process IDs of this prefix's processes whose command line
+# (as Wine shows it) matches the extended regular expression.
+prefix_pids() {
+  local pid
+  for pid in $(pgrep -f -- "$1" || true); do
+    tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" && echo "$pid"
+  done
+  return 0
+}
+
+# Starts the stand-in app (Windows path, then arguments) in the background,
+# waits until it has recorded its start in its log and sets app_pid to its
+# process ID.
+starts_log() { echo "$(local_appdata)/com.vestrana.desktop/starts.log"; }
+count_starts() { # Windows path of the program
+  local n
+  n=$(grep -cF -- $'\t'"$1"$'\t' "$(starts_log)" 2>/dev/null) || true
+  echo "${n:-0}"
+}
+start_app() {
+  local program=$1 before
+  shift
+  before=$(count_starts "$program")
+  wine "$program" "$@" >/dev/null 2>&1 &
+  app_pid=$!
+  for _ in $(seq 1 100); do
+    [ "$(count_starts "$program")" -gt "$before" ] && return 0
+    sleep 0.1
+  done
+  echo "the app $program did not start" >&2
+  return 1
+}
+# Whether a process is alive (an ended one that is not yet reaped is not).
+running() {
+  local state
+  state=$(awk '{ sub(/^.*\) /, ""); print $1 }' "/proc/$1/stat" 2>/dev/null) || return 1
+  [ -n "$state" ] && [ "$state" != Z ] && [ "$state" != X ]
+}
+# Whether a process has ended, allowing Wine a moment to tear down a
+# process that was just terminated.
+ended() {
+  for _ in $(seq 1 30); do running "$1" || return 0; sleep 0.1; done
+  return 1
+}
+
+# Names of the temporary uninstaller copies in a (Unix) temporary folder.
+uninstaller_copies() { find "$1" -maxdepth 1 -name 'vestrana-uninstall-*.exe' -printf '%f\n'; }
+# Waits up to 10 s for the last stage of a removal: the install folder and
+# every temporary uninstaller copy deleted, the command interpreter ended.
+# Arguments: the install folder and the temporary folder (Unix paths).
+wait_for_final_cleanup() {
+  for _ in $(seq 1 100); do
+    [ ! -e "$1" ] && [ -z "$(uninstaller_copies "$2")" ] &&
+      [ -z "$(prefix_pids '^cmd\.exe /c ping 127\.0\.0\.1')" ] && return 0
+    sleep 0.1
+  done
+  return 1
+}
+
+# One line per shortcut file (Windows paths): target, working folder,
+# icon,index and description, separated by tabs, as the shell reads them.
+read_shortcuts() { wine "$VESTRANA_READ_SHORTCUT" "$@" 2>/dev/null; }
 
 # One registry value's data as `wine reg query` prints it (CRLF removed),
 # or nothing (exit 1) when the value does not exist.
@@ -48,6 +142,33 @@ reg_value() {
       sub(/^[ \t]+/, "", data); print data; found=1 }
     END { exit !found }'
 }
+
+# Every value of a key as "name TAB type TAB data" lines, read in one go;
+# nothing (exit 1) when the key does not exist.
+reg_values() {
+  local out
+  out=$(wine reg query "$1" 2>/dev/null | tr -d '\r') || return 1
+  printf '%s\n' "$out" | awk '
+    /^    [^ ]/ { line=substr($0, 5); at=index(line, "    REG_"); if (at == 0) next;
+      name=substr(line, 1, at-1); rest=substr(line, at+4); sep=index(rest, "    ");
+      if (sep == 0) { type=rest; data="" } else { type=substr(rest, 1, sep-1); data=substr(rest, sep+4) }
+      print name "\t" type "\t" data }'
+}
+# The REG_SZ values of a key as "name TAB text" lines, read from an export
+# of the key (UTF-16), so texts outside the console's code page come out
+# exactly (`wine reg query` prints them in the OEM code page).
+reg_strings() {
+  local file="$WINEPREFIX/drive_c/reg-strings-export.reg"
+  rm -f "$file"
+  run_wine reg export "$1" 'C:\reg-strings-export.reg' /y || return 1
+  iconv -f UTF-16 -t UTF-8 "$file" | tr -d '\r' |
+    perl -ne 'if (/^"((?:[^"\\]|\\.)*)"="((?:[^"\\]|\\.)*)"$/) {
+                my ($n, $v) = ($1, $2); s/\\(.)/$1/g for $n, $v; print "$n\t$v\n" }'
+  rm -f "$file"
+}
+# From reg_values or reg_strings output on stdin: the rest of the line of
+# one value ("type TAB data", or the text), or exit 1 when it is not there.
+pick_value() { awk -F'\t' -v n="$1" '$1 == n { sub(/^[^\t]*\t/, ""); print; found=1 } END { exit !found }'; }
 
 reg_add() { wine reg add "$@" /f >/dev/null 2>&1; }
 
@@ -75,3 +196,202 @@ check_eq() { # description, expected, actual
 }
 
 finish() { [ "$failures" -eq 0 ]; }
+
+# --- Window tests ---------------------------------------------------------------
+# The setup's window runs on a virtual X display of its own with a window
+# manager (without one, Wine takes seconds to destroy a window). Positions
+# are given in logical units of the 640 x 420 canvas and turned into device
+# pixels with ui_scale (set it when the test changes the DPI).
+ui_scale=1
+
+# Starts Xvfb on a display number that the server picks itself (tests run in
+# parallel) and openbox on it; exports DISPLAY. Both end with the test. Call
+# it before the first wine command, so that the prefix's desktop process runs
+# on this display.
+start_display() {
+  local number_file=$WINEPREFIX/.display-number
+  Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$number_file" >/dev/null 2>&1 &
+  xvfb_pid=$!
+  exit_actions+=(stop_display)
+  shots=$WINEPREFIX/shots # captures and previews; KEEP_PREFIX keeps them
+  mkdir -p "$shots"
+  for _ in $(seq 1 100); do [ -s "$number_file" ] && break; sleep 0.05; done
+  [ -s "$number_file" ] || { echo "Xvfb did not start" >&2; return 1; }
+  DISPLAY=:$(head -n1 "$number_file")
+  export DISPLAY
+  openbox --sm-disable >"$shots/openbox.log" 2>&1 &
+  openbox_pid=$!
+  for _ in $(seq 1 200); do
+    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && return 0
+    sleep 0.05
+  done
+  echo "openbox did not start on $DISPLAY:" >&2
+  cat "$shots/openbox.log" >&2
+  return 1
+}
+stop_display() {
+  wineserver -k 2>/dev/null || true
+  local pid
+  for pid in ${openbox_pid:-} ${xvfb_pid:-}; do kill "$pid" 2>/dev/null || true; done
+}
+
+now() { date +%s.%N; }
+seconds_since() { awk -v a="$1" -v b="$(now)" 'BEGIN { printf "%.2f", b - a }'; }
+at_least() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a >= b) }'; } # number, minimum
+
+# Starts a program under Wine in the background: sets launch_pid and
+# launch_time.
+launch() {
+  launch_time=$(now)
+  wine "$@" >/dev/null 2>&1 &
+  launch_pid=$!
+}
+# Waits up to $2 seconds (default 20) for a background process of this shell
+# to end; sets exit_code to its exit code, or to "running".
+wait_exit() {
+  local pid=$1 seconds=${2:-20}
+  exit_code=running
+  for _ in $(seq 1 $((seconds * 10))); do
+    if ! running "$pid"; then
+      exit_code=0
+      wait "$pid" || exit_code=$?
+      return 0
+    fi
+    sleep 0.1
+  done
+}
+
+# Prints the ID of the visible window titled exactly $1, waiting up to $2
+# seconds (default 20); exit 1 when none appears.
+find_window() {
+  local id
+  for _ in $(seq 1 $((${2:-20} * 10))); do
+    id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n1) || true
+    [ -n "$id" ] && { echo "$id"; return 0; }
+    sleep 0.1
+  done
+  return 1
+}
+# Waits up to $2 seconds (default 10) until window $1 no longer exists.
+window_gone() {
+  for _ in $(seq 1 $((${2:-10} * 10))); do
+    xwininfo -id "$1" >/dev/null 2>&1 || return 0
+    sleep 0.1
+  done
+  return 1
+}
+# Sets win_x, win_y (screen position), win_w, win_h and win_map (map state)
+# of window $1.
+window_info() {
+  local info
+  info=$(xwininfo -id "$1") || return 1
+  win_x=$(awk '/Absolute upper-left X:/ { print $4 }' <<<"$info")
+  win_y=$(awk '/Absolute upper-left Y:/ { print $4 }' <<<"$info")
+  win_w=$(awk '/Width:/ { print $2 }' <<<"$info")
+  win_h=$(awk '/Height:/ { print $2 }' <<<"$info")
+  win_map=$(awk '/Map State:/ { print $3 }' <<<"$info")
+}
+# The ICCCM state the window manager gives window $1: Normal or Iconic.
+wm_state() { xprop -id "$1" WM_STATE 2>/dev/null | awk '/window state:/ { print $3 }'; }
+
+# A logical length in device pixels at ui_scale (halves away from zero).
+device() { awk -v v="$1" -v s="$ui_scale" 'BEGIN { r = v * s; printf "%d", r < 0 ? -int(-r + 0.5) : int(r + 0.5) }'; }
+# Screen coordinates of the logical point ($2, $3) of window $1: sets sx, sy.
+screen_point() {
+  window_info "$1"
+  sx=$((win_x + $(device "$2")))
+  sy=$((win_y + $(device "$3")))
+}
+# Clicks the left button at the logical point ($2, $3) of window $1.
+click_at() {
+  screen_point "$1" "$2" "$3"
+  xdotool mousemove "$sx" "$sy" sleep 0.05 click 1
+}
+# Presses a key (xdotool name, such as Return or alt+F4) in window $1. While
+# the window has the focus xdotool presses the key in the X server itself,
+# but a key that closes the window makes it send the release as an event to
+# the window that is gone; the key would stay down and reach the next window
+# on this display. So the key is always released in the server afterwards.
+press_key() {
+  xdotool key --window "$1" "$2" 2>/dev/null || true
+  xdotool keyup "$2" 2>/dev/null || true
+}
+
+# Captures exactly the client pixels of window $1 into the PNG file $2.
+# (import would wait for a click to choose a window when this one is gone.)
+shoot() { timeout 10 import -window "$1" "$2"; }
+# Paints a window state with the preview tool at ui_scale: output file, then
+# the preview's state options.
+preview() {
+  local out=$1
+  shift
+  "$VESTRANA_PREVIEW" "$@" --scale "$ui_scale" -o "$out"
+}
+
+# Logical regions that no animation reaches (the cards float and tilt right
+# of x = 329 and below y = 27, at the subtitle's height right of x = 348):
+# the title-bar strip with the minimise and close glyphs, the header with
+# logo, name, subtitle and update badge, the subtitle line further right
+# (long in some languages), and the footer panel with its content.
+region_title=(0 0 640 26)
+region_header=(0 0 320 292)
+region_subtitle=(0 182 346 26)
+region_footer=(0 292 640 128)
+# The ImageMagick geometry of a logical region (x y w h) at ui_scale.
+geometry() { echo "$(device "$3")x$(device "$4")+$(device "$1")+$(device "$2")"; }
+# The number of pixels that differ between two images in a logical region.
+pixels_differ() {
+  local g
+  g=$(geometry "$3" "$4" "$5" "$6")
+  compare -metric AE "$1[$g]" "$2[$g]" null: 2>&1 || true
+}
+# Whether two images are identical in every named region (title, header,
+# subtitle, footer or one a test defines); prints the differing pixel counts
+# when they are not.
+same_regions() {
+  local a=$1 b=$2 name n result=0 region
+  shift 2
+  for name in "$@"; do
+    eval "region=(\"\${region_$name[@]}\")"
+    n=$(pixels_differ "$a" "$b" "${region[@]}")
+    if [ "$n" != 0 ]; then
+      echo "     $name: $n pixels differ ($(basename "$a") vs $(basename "$b"))"
+      result=1
+    fi
+  done
+  return "$result"
+}
+# Polls window $1 for up to $3 seconds until its capture equals the image $2
+# in the named regions that follow; the last capture stays in $shots/last.png
+# and matched_time holds the time at which the matching capture ended.
+wait_for_look() {
+  local win=$1 expected=$2 seconds=$3 deadline taken
+  shift 3
+  deadline=$(awk -v t="$(now)" -v s="$seconds" 'BEGIN { printf "%.3f", t + s }')
+  while :; do
+    if shoot "$win" "$shots/last.png" 2>/dev/null; then
+      taken=$(now)
+      if same_regions "$shots/last.png" "$expected" "$@" >/dev/null; then
+        matched_time=$taken
+        return 0
+      fi
+    fi
+    at_least "$(now)" "$deadline" && break
+    sleep 0.05
+  done
+  same_regions "$shots/last.png" "$expected" "$@" || true
+  return 1
+}
+# Whether a capture has any pixel that is not black (a frame was painted).
+painted() { [ "$(/usr/bin/convert "$1" -format '%[fx:maxima.r + maxima.g + maxima.b > 0]' info: 2>/dev/null)" = 1 ]; }
+# The length in device pixels of the progress bar's fill in a capture of a
+# bar that is not full: the pixels of the bar's middle row that differ from
+# the empty track at its right end.
+bar_fill() {
+  local y x0 x1
+  y=$(device 360)
+  x0=$(device 48)
+  x1=$(device 592)
+  /usr/bin/convert "$1" -crop "$((x1 - x0))x1+$x0+$y" +repage -depth 8 txt:- |
+    awk 'NR > 1 { c[NR] = $3; n = NR } END { for (i = 2; i <= n; i++) if (c[i] != c[n - 2]) k++; print k + 0 }'
+}

@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# A silent removal run the way the list of installed programs runs it: the
+# entry's QuietUninstallString as one command line. It returns 0 only after
+# the removal itself has finished, ends the app running from the install
+# folder (and only that one), and once the delayed clean-up has run nothing
+# of the installation is left: no files, no folder, no shortcuts, no
+# autostart value, no entry, no app keys, no temporary uninstaller copy.
+# The user's sign-in and settings folders stay, and so does a key of
+# another product under the shared publisher key.
+source "$(dirname "$0")/lib.sh"
+new_prefix
+seed_webview2
+
+rc=0; run_wine "$VESTRANA_SETUP" --silent || rc=$?
+check_eq "the install exits 0" 0 "$rc"
+dir=$(install_dir)
+win=$(install_dir_win)
+temp=$(temp_dir)
+
+# What an installed, used app leaves besides the installation itself.
+reg_add "$run_key" /v vestrana /t REG_SZ /d "\"$win\\vestrana.exe\" --background"
+reg_add 'HKCU\Software\vestrana\vestrana\Session' /v token /t REG_SZ /d secret
+reg_add 'HKCU\Software\vestrana\other' /v kept /t REG_SZ /d yes
+elsewhere=$(unix_path 'C:\elsewhere')
+mkdir -p "$elsewhere"
+cp "$VESTRANA_BUILD/standin/vestrana.exe" "$elsewhere/"
+start_app "$win\\vestrana.exe"; in_install=$app_pid
+start_app 'C:\elsewhere\vestrana.exe'; in_elsewhere=$app_pid
+local_data="$(local_appdata)/com.vestrana.desktop"
+roaming_data="$(roaming_appdata)/com.vestrana.desktop"
+mkdir -p "$local_data/EBWebView/Default" "$roaming_data"
+echo "cookie" >"$local_data/EBWebView/Default/Cookies"
+echo '{"signedIn":true}' >"$roaming_data/settings.json"
+user_data() { (cd "$local_data" && find . -type f -exec sha256sum {} + | sort; cd "$roaming_data" && find . -type f -exec sha256sum {} + | sort); }
+data_before=$(user_data)
+check "the user data holds the app's start log, a cookie and the settings" \
+  eval '[ "$(printf "%s\n" "$data_before" | wc -l)" -eq 3 ]'
+check "both shortcuts exist before" test -f "$(programs_dir)/vestrana.lnk" -a -f "$(desktop_dir)/vestrana.lnk"
+
+quiet=$(reg_value "$uninstall_key" QuietUninstallString || true)
+started=$SECONDS
+rc=0; run_command_line "$quiet" || rc=$?
+check_eq "the quiet uninstall command exits 0" 0 "$rc"
+# Right when the command returns, the removal (the second stage) is over.
+check "the entry is already gone" eval '! wine reg query "$uninstall_key" >/dev/null 2>&1'
+check_eq "no temporary uninstaller copy is still running" "" \
+  "$(prefix_pids 'vestrana-uninstall-[0-9]+\.exe --uninstall')"
+check "the app running from the install folder was ended" ended "$in_install"
+check "the app running from another folder keeps running" running "$in_elsewhere"
+
+# The last stage deletes the uninstaller, its temporary copy and the
+# folder about two seconds later.
+check "the delayed clean-up finishes" wait_for_final_cleanup "$dir" "$temp"
+echo "     (removal and clean-up took $((SECONDS - started)) s)"
+check "the install folder is gone" test ! -e "$dir"
+check_eq "no temporary uninstaller copy is left" "" "$(uninstaller_copies "$temp")"
+check "the Start-menu shortcut is gone" test ! -e "$(programs_dir)/vestrana.lnk"
+check "the desktop shortcut is gone" test ! -e "$(desktop_dir)/vestrana.lnk"
+check "the autostart value is gone" eval '! reg_value "$run_key" vestrana >/dev/null'
+check "the app's key is gone" eval '! wine reg query "HKCU\Software\vestrana\vestrana" >/dev/null 2>&1'
+check_eq "the other product's key under the publisher key stays" yes \
+  "$(reg_value 'HKCU\Software\vestrana\other' kept || true)"
+check "Wine's list of installed programs no longer shows vestrana" \
+  eval '! wine uninstaller --list 2>/dev/null | grep -qF "vestrana|||"'
+check_eq "the sign-in and settings folders stay with their content" "$data_before" "$(user_data)"
+
+# A removal of what is already removed still succeeds.
+rc=0; run_wine "$VESTRANA_SETUP" --uninstall --silent --dir "$win" || rc=$?
+check_eq "a second removal exits 0" 0 "$rc"
+check "and brings nothing back" eval '[ ! -e "$dir" ] && ! wine reg query "$uninstall_key" >/dev/null 2>&1'
+finish

@@ -1,0 +1,87 @@
+#!/usr/bin/env bash
+# Without a registered WebView2 runtime the setup downloads the bootstrapper
+# (here from a local web server, through the test build of the setup), runs
+# it with /silent /install and waits for it. The install succeeds only when
+# the bootstrapper succeeds and the runtime is then registered; a failed
+# download or a failing bootstrapper ends it with exit code 1 after the
+# app's files were written. The downloaded file never stays behind.
+source "$(dirname "$0")/lib.sh"
+new_prefix
+unset http_proxy HTTP_PROXY https_proxy HTTPS_PROXY all_proxy ALL_PROXY
+
+port=47805
+url_path='/fwlink/p/?LinkId=2124703'
+client_key='HKCU\Software\Microsoft\EdgeUpdate\Clients\{F3017226-FE2A-4295-8BDF-00C3A9A7E4C5}'
+# The port is fixed in the test build: one such test at a time on this machine.
+exec {port_lock}>"${TMPDIR:-/tmp}/vestrana-e2e-port-$port.lock"
+flock -w 240 "$port_lock" || { echo "port $port stays taken by another test" >&2; exit 1; }
+
+web="$WINEPREFIX/web"
+mkdir -p "$web/fwlink/p"
+server_log="$WINEPREFIX/web-server.log"
+server_pid=
+start_server() {
+  python3 -m http.server "$port" --bind 127.0.0.1 --directory "$web" 2>>"$server_log" >/dev/null &
+  server_pid=$!
+  exit_actions+=("kill $server_pid 2>/dev/null")
+  for _ in $(seq 1 100); do
+    curl -sf -o /dev/null "http://127.0.0.1:$port$url_path" && return 0
+    sleep 0.1
+  done
+  return 1
+}
+serves() { # the file the server hands out for the download address
+  curl -sf "http://127.0.0.1:$port$url_path" | cmp -s - "$1" && running "$server_pid"
+}
+
+downloaded="$(temp_dir)/vestrana-webview2-setup.exe"
+bootstrapper_log="$WINEPREFIX/drive_c/webview2-setup.log"
+dir=$(install_dir)
+installed_files() { test -f "$dir/vestrana.exe" && test -f "$dir/WebView2Loader.dll" && test -f "$dir/uninstall.exe"; }
+not_registered() { ! reg_value "$uninstall_key" DisplayVersion >/dev/null; }
+
+# The placeholder version counts as not installed.
+reg_add "$client_key" /v pv /t REG_SZ /d 0.0.0.0
+
+# 1. Nothing answers at the download address. A file left by an earlier
+#    interrupted download is removed as well.
+check "nothing answers on port $port" eval '! curl -s -o /dev/null "http://127.0.0.1:$port/"'
+echo "stale" >"$downloaded"
+rc=0; run_wine "$VESTRANA_SETUP_LOCALWEB" --silent || rc=$?
+check_eq "a failed download exits 1" 1 "$rc"
+check "the app's files are in place" installed_files
+check "no uninstall entry is written" not_registered
+check "no Start-menu shortcut is made" test ! -e "$(programs_dir)/vestrana.lnk"
+check "the stale download is removed" test ! -e "$downloaded"
+check "no bootstrapper ran" test ! -e "$bootstrapper_log"
+
+# 2. The bootstrapper registers the runtime but reports failure.
+cp "$VESTRANA_FAKE_WEBVIEW2_SETUP_FAILS" "$web/fwlink/p/index.html"
+check "the server hands out the failing bootstrapper" eval 'start_server && serves "$VESTRANA_FAKE_WEBVIEW2_SETUP_FAILS"'
+rc=0; run_wine "$VESTRANA_SETUP_LOCALWEB" --silent || rc=$?
+check_eq "a failing bootstrapper makes the install exit 1" 1 "$rc"
+check "the setup asked for the fixed download address" grep -qF "\"GET $url_path HTTP/1.1\" 200" "$server_log"
+check_eq "the bootstrapper ran once, with /silent /install" "/silent /install" "$(tr -d '\r' <"$bootstrapper_log" 2>/dev/null)"
+check_eq "it registered the runtime" 120.0.0.1 "$(reg_value "$client_key" pv || true)"
+check "the app's files are in place" installed_files
+check "still no uninstall entry" not_registered
+check "the download is removed" test ! -e "$downloaded"
+
+# 3. The bootstrapper succeeds.
+reg_add "$client_key" /v pv /t REG_SZ /d ""
+cp "$VESTRANA_FAKE_WEBVIEW2_SETUP" "$web/fwlink/p/index.html"
+check "the server hands out the working bootstrapper" serves "$VESTRANA_FAKE_WEBVIEW2_SETUP"
+rc=0; run_wine "$VESTRANA_SETUP_LOCALWEB" --silent || rc=$?
+check_eq "with the runtime set up the install exits 0" 0 "$rc"
+check_eq "the bootstrapper ran again" 2 "$(grep -c '^/silent /install' "$bootstrapper_log" 2>/dev/null || true)"
+check_eq "the runtime is registered" 120.0.0.1 "$(reg_value "$client_key" pv || true)"
+check_eq "the uninstall entry is written" 1.2.1 "$(reg_value "$uninstall_key" DisplayVersion || true)"
+check "the Start-menu shortcut is made" test -f "$(programs_dir)/vestrana.lnk"
+check "the download is removed" test ! -e "$downloaded"
+
+# 4. With the runtime registered nothing is downloaded.
+requests=$(grep -c "GET $url_path" "$server_log" || true)
+rc=0; run_wine "$VESTRANA_SETUP_LOCALWEB" --silent || rc=$?
+check_eq "a reinstall exits 0" 0 "$rc"
+check_eq "and downloads nothing" "$requests" "$(grep -c "GET $url_path" "$server_log" || true)"
+finish
