@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# The window at 144 DPI, in German and Turkish and in the dark theme: each
+# equals the preview's rendering of the same state, and at 144 DPI the clicks
+# land on the same elements at the scaled positions.
+source "$(dirname "$0")/lib.sh"
+new_prefix
+start_display
+seed_webview2
+
+desktop_key='HKCU\Control Panel\Desktop'
+theme_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Themes\Personalize'
+
+# 144 DPI: one and a half times the logical size, centred on 1280 x 800.
+reg_add "$desktop_key" /v LogPixels /t REG_DWORD /d 144
+ui_scale=1.5
+preview "$shots/scaled.png" --screen welcome --mode install --clock 10 --since 10
+preview "$shots/scaled-on.png" --screen welcome --mode install --clock 10 --since 10 \
+  --options 1,1 --anim 1,1 --hover toggle1
+launch "$VESTRANA_SETUP"
+win=$(find_window 'vestrana Setup') || { check "the window appears at 144 DPI" false; exit 1; }
+window_info "$win"
+check_eq "at 144 DPI the window is 960 x 630, centred" "960x630+160+85" "${win_w}x${win_h}+${win_x}+${win_y}"
+check "at 144 DPI the welcome screen equals the preview at scale 1.5" \
+  wait_for_look "$win" "$shots/scaled.png" 5 title header subtitle footer
+click_at "$win" 60 372
+check "a click at the scaled position switches the autostart toggle on" \
+  wait_for_look "$win" "$shots/scaled-on.png" 3 footer
+click_at "$win" 617 18
+check "a click on the scaled close button closes the window" window_gone "$win" 10
+wait_exit "$launch_pid" 10
+check_eq "with exit code 0" 0 "$exit_code"
+reg_add "$desktop_key" /v LogPixels /t REG_DWORD /d 96
+ui_scale=1
+xdotool mousemove 5 5
+
+# German: the welcome screen, and the done screen after an install.
+preview "$shots/de.png" --lang de --screen welcome --mode install --clock 10 --since 10
+preview "$shots/de-done.png" --lang de --screen done --mode install --clock 10 --since 10
+LC_ALL=de_DE.UTF-8 launch "$VESTRANA_SETUP"
+win=$(find_window 'vestrana Setup') || { check "the German window appears" false; exit 1; }
+check "in German the welcome screen equals the German preview" \
+  wait_for_look "$win" "$shots/de.png" 5 title header subtitle footer
+press_key "$win" Return
+check "in German the done screen equals the German preview" \
+  wait_for_look "$win" "$shots/de-done.png" 10 title header subtitle footer
+press_key "$win" alt+F4
+check "Alt+F4 closes the done screen" window_gone "$win" 10
+wait_exit "$launch_pid" 10
+check_eq "with exit code 0" 0 "$exit_code"
+
+# Turkish, now over the installed copy of the same version: a plain install.
+preview "$shots/tr.png" --lang tr --screen welcome --mode install --clock 10 --since 10
+LC_ALL=tr_TR.UTF-8 launch "$VESTRANA_SETUP"
+win=$(find_window 'vestrana Kurulumu') || { check "the Turkish window appears" false; exit 1; }
+check "in Turkish the welcome screen equals the Turkish preview" \
+  wait_for_look "$win" "$shots/tr.png" 5 title header subtitle footer
+press_key "$win" Escape
+check "Escape closes the welcome screen" window_gone "$win" 10
+wait_exit "$launch_pid" 10
+check_eq "with exit code 0" 0 "$exit_code"
+
+# The dark app theme.
+reg_add "$theme_key" /v AppsUseLightTheme /t REG_DWORD /d 0
+preview "$shots/dark.png" --dark --screen welcome --mode install --clock 10 --since 10
+launch "$VESTRANA_SETUP"
+win=$(find_window 'vestrana Setup') || { check "the dark window appears" false; exit 1; }
+check "in the dark theme the welcome screen equals the dark preview" \
+  wait_for_look "$win" "$shots/dark.png" 5 title header subtitle footer
+press_key "$win" Escape
+check "Escape closes it" window_gone "$win" 10
+finish

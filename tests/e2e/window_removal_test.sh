@@ -1,0 +1,70 @@
+#!/usr/bin/env bash
+# A windowed removal the way Windows starts it, from the entry's
+# UninstallString: the temporary copy asks, removes with the user data when
+# asked to, and once its delayed clean-up has run nothing is left. A second
+# removal that the user closes on the question leaves the installation as it
+# was and deletes only its temporary copy.
+source "$(dirname "$0")/lib.sh"
+new_prefix
+start_display
+seed_webview2
+
+preview "$shots/question.png" --screen welcome --mode remove --clock 10 --since 10
+preview "$shots/question-on.png" --screen welcome --mode remove --clock 10 --since 10 \
+  --options 1 --anim 1 --hover toggle0
+preview "$shots/progress.png" --screen progress --mode remove --clock 10 --since 10
+preview "$shots/done.png" --screen done --mode remove --clock 10 --since 10
+
+rc=0; run_wine "$VESTRANA_SETUP" --silent || rc=$?
+check_eq "the silent install exits 0" 0 "$rc"
+dir=$(install_dir)
+temp=$(temp_dir)
+local_data="$(local_appdata)/com.vestrana.desktop"
+roaming_data="$(roaming_appdata)/com.vestrana.desktop"
+mkdir -p "$local_data/EBWebView" "$roaming_data"
+echo cookie >"$local_data/EBWebView/Cookies"
+echo '{"signedIn":true}' >"$roaming_data/settings.json"
+command=$(reg_value "$uninstall_key" UninstallString || true)
+
+rc=0; run_command_line "$command" || rc=$?
+check_eq "the uninstall command exits 0 once it has started its copy" 0 "$rc"
+win=$(find_window 'Remove vestrana') || { check "the question window appears" false; exit 1; }
+check "it runs from a temporary copy" test -n "$(uninstaller_copies "$temp")"
+check "the question equals the preview" wait_for_look "$win" "$shots/question.png" 5 title header subtitle footer
+click_at "$win" 60 366
+check "\"Also delete sign-in and settings\" can be ticked" \
+  wait_for_look "$win" "$shots/question-on.png" 3 footer
+click_at "$win" 508 356
+check "Remove shows the progress screen" wait_for_look "$win" "$shots/progress.png" 3 title header
+check "then the done screen" wait_for_look "$win" "$shots/done.png" 8 title header subtitle footer
+click_at "$win" 508 356
+check "Close closes the window" window_gone "$win" 10
+check "the delayed clean-up finishes" wait_for_final_cleanup "$dir" "$temp"
+check "the install folder is gone" test ! -e "$dir"
+check_eq "no temporary uninstaller copy is left" "" "$(uninstaller_copies "$temp")"
+check "the Start-menu shortcut is gone" test ! -e "$(programs_dir)/vestrana.lnk"
+check "the desktop shortcut is gone" test ! -e "$(desktop_dir)/vestrana.lnk"
+check "the uninstall entry is gone" eval '! wine reg query "$uninstall_key" >/dev/null 2>&1'
+check "the local user data folder is gone" test ! -e "$local_data"
+check "the roaming user data folder is gone" test ! -e "$roaming_data"
+
+# Closed on the question: only the temporary copy goes.
+rc=0; run_wine "$VESTRANA_SETUP" --silent || rc=$?
+check_eq "a new silent install exits 0" 0 "$rc"
+installed() { (cd "$dir" && sha256sum vestrana.exe WebView2Loader.dll uninstall.exe) 2>/dev/null; }
+files_before=$(installed)
+entry_before=$(reg_values "$uninstall_key" || true)
+xdotool mousemove 5 5 # not over the new window's button
+rc=0; run_command_line "$command" || rc=$?
+check_eq "the uninstall command exits 0 again" 0 "$rc"
+win=$(find_window 'Remove vestrana') || { check "the question window appears again" false; exit 1; }
+check "the question shows again" wait_for_look "$win" "$shots/question.png" 5 title header subtitle footer
+press_key "$win" Escape
+check "Escape closes it" window_gone "$win" 10
+copy_gone() { [ -z "$(uninstaller_copies "$temp")" ]; }
+for _ in $(seq 1 100); do copy_gone && break; sleep 0.1; done
+check "its temporary copy is deleted" copy_gone
+check_eq "the installed files stay as they were" "$files_before" "$(installed)"
+check_eq "the uninstall entry stays as it was" "$entry_before" "$(reg_values "$uninstall_key" || true)"
+check "the Start-menu shortcut stays" test -f "$(programs_dir)/vestrana.lnk"
+finish
