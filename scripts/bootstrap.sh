@@ -18,7 +18,7 @@ packages=(
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   libgtest-dev libgmock-dev googletest libbenchmark-dev liblzma-dev libfreetype-dev zlib1g-dev libpng-dev
   wine wine64 xvfb xdotool x11-utils imagemagick openbox
-  python3 python3-fonttools python3-brotli nodejs npm locales
+  python3 python3-fonttools python3-brotli nodejs npm locales curl
 )
 
 missing=()

@@ -55,9 +55,21 @@ check "no Start-menu shortcut is made" test ! -e "$(programs_dir)/vestrana.lnk"
 check "the stale download is removed" test ! -e "$downloaded"
 check "no bootstrapper ran" test ! -e "$bootstrapper_log"
 
-# 2. The bootstrapper registers the runtime but reports failure.
+# 2. The server answers the download address with "404 Not Found". The
+#    transfer of the error page may count as a success, but what it saved is
+#    no program: the install fails all the same and the page is removed.
 cp "$VESTRANA_FAKE_WEBVIEW2_SETUP_FAILS" "$web/fwlink/p/index.html"
-check "the server hands out the failing bootstrapper" eval 'start_server && serves "$VESTRANA_FAKE_WEBVIEW2_SETUP_FAILS"'
+check "the server is up" start_server
+mv "$web/fwlink" "$web/gone"
+rc=0; run_wine "$VESTRANA_SETUP_LOCALWEB" --silent || rc=$?
+check_eq "an error page instead of the bootstrapper exits 1" 1 "$rc"
+check "the server answered 404" grep -qF "\"GET $url_path HTTP/1.1\" 404" "$server_log"
+check "no bootstrapper ran" test ! -e "$bootstrapper_log"
+check "the saved page is removed" test ! -e "$downloaded"
+mv "$web/gone" "$web/fwlink"
+
+# 3. The bootstrapper registers the runtime but reports failure.
+check "the server hands out the failing bootstrapper" serves "$VESTRANA_FAKE_WEBVIEW2_SETUP_FAILS"
 rc=0; run_wine "$VESTRANA_SETUP_LOCALWEB" --silent || rc=$?
 check_eq "a failing bootstrapper makes the install exit 1" 1 "$rc"
 check "the setup asked for the fixed download address" grep -qF "\"GET $url_path HTTP/1.1\" 200" "$server_log"
@@ -67,7 +79,7 @@ check "the app's files are in place" installed_files
 check "still no uninstall entry" not_registered
 check "the download is removed" test ! -e "$downloaded"
 
-# 3. The bootstrapper succeeds.
+# 4. The bootstrapper succeeds.
 reg_add "$client_key" /v pv /t REG_SZ /d ""
 cp "$VESTRANA_FAKE_WEBVIEW2_SETUP" "$web/fwlink/p/index.html"
 check "the server hands out the working bootstrapper" serves "$VESTRANA_FAKE_WEBVIEW2_SETUP"
@@ -79,7 +91,7 @@ check_eq "the uninstall entry is written" 1.2.1 "$(reg_value "$uninstall_key" Di
 check "the Start-menu shortcut is made" test -f "$(programs_dir)/vestrana.lnk"
 check "the download is removed" test ! -e "$downloaded"
 
-# 4. With the runtime registered nothing is downloaded.
+# 5. With the runtime registered nothing is downloaded.
 requests=$(grep -c "GET $url_path" "$server_log" || true)
 rc=0; run_wine "$VESTRANA_SETUP_LOCALWEB" --silent || rc=$?
 check_eq "a reinstall exits 0" 0 "$rc"
