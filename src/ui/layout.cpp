@@ -83,6 +83,12 @@ std::optional<LayoutRect> toggle_rect(const UiState& state, const FontSet& fonts
   // The removal question takes the first row, so its single option sits lower.
   float y = state.mode.kind == Mode::Remove ? 352 : 324 + 34 * static_cast<float>(index);
   float w = measure_text(fonts, label_text(state, *label), kOptionLabelSize, kFontMedium) + 58;
+  // A label long enough to reach the primary button (the French autostart
+  // text does) must not take the button's clicks: toggles are tested first,
+  // so the row ends where the button begins.
+  if (std::optional<LayoutRect> button = primary_button_rect(state, fonts)) {
+    w = std::min(w, button->x - kOptionLeft);
+  }
   return LayoutRect{kOptionLeft, y, w, kOptionHeight};
 }
 

@@ -55,6 +55,18 @@ TEST(Layout, OptionRowsCoverToggleAndLabel) {
   EXPECT_EQ(hit_test(state, fonts(), 370, 360), (ElementRef{HitKind::Toggle, 1}));
 }
 
+TEST(Layout, ALabelReachingThePrimaryButtonDoesNotTakeItsClicks) {
+  // "Démarrer avec Windows, dans la zone de notification" runs about 14 units
+  // under "Installer"; the button's whole rectangle must still be the button.
+  UiState state = make_state(Mode::install(), Screen::welcome(), "fr");
+  std::optional<LayoutRect> button = primary_button_rect(state, fonts());
+  std::optional<LayoutRect> row = toggle_rect(state, fonts(), 1);
+  ASSERT_TRUE(button && row);
+  EXPECT_NEAR(row->right(), button->x, 0.01f);
+  EXPECT_EQ(hit_test(state, fonts(), button->x + 1, 370), (ElementRef{HitKind::Primary, 0}));
+  EXPECT_EQ(hit_test(state, fonts(), button->x - 1, 370), (ElementRef{HitKind::Toggle, 1}));
+}
+
 TEST(Layout, RemoveHasOneOptionBelowTheQuestion) {
   UiState state = make_state(Mode::remove(), Screen::welcome());
   std::optional<LayoutRect> row = toggle_rect(state, fonts(), 0);
