@@ -11,6 +11,7 @@
 #include "system/file_system.h"
 #include "system/system_messages.h"
 #include "system/text_win32.h"
+#include "system/unique_handle_win32.h"
 #include "system/win32_platform_parts.h"
 #include "system/win_path.h"
 
@@ -36,26 +37,6 @@ constexpr DWORD kErrorInvalidName = 123;
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 // One WriteFile/ReadFile call moves at most this much (the count is a DWORD).
 constexpr DWORD kMaxChunk = 1u << 30;
-
-class UniqueHandle {
- public:
-  explicit UniqueHandle(HANDLE handle) : handle_(handle) {}
-  UniqueHandle(const UniqueHandle&) = delete;
-  UniqueHandle& operator=(const UniqueHandle&) = delete;
-  ~UniqueHandle() {
-    if (valid()) CloseHandle(handle_);
-  }
-  bool valid() const { return handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE; }
-  HANDLE get() const { return handle_; }
-  // Closes now, so that the file can be renamed while this object lives on.
-  void close() {
-    if (valid()) CloseHandle(handle_);
-    handle_ = nullptr;
-  }
-
- private:
-  HANDLE handle_;
-};
 
 class UniqueFind {
  public:

@@ -9,6 +9,7 @@
 #include "system/process_api.h"
 #include "system/system_messages.h"
 #include "system/text_win32.h"
+#include "system/unique_handle_win32.h"
 #include "system/win32_platform_parts.h"
 
 namespace vestrana {
@@ -21,24 +22,6 @@ constexpr DWORD kEndAccess = PROCESS_TERMINATE | SYNCHRONIZE;      // 0x100001
 constexpr DWORD kImagePathUnits = 1024;
 // Longest path the system hands out (32767 units and the terminator), with room.
 constexpr DWORD kLongestPathUnits = 65536;
-
-// Owns one kernel handle. Both failure values of the API (null from
-// OpenProcess, INVALID_HANDLE_VALUE from the snapshot) count as "none".
-class UniqueHandle {
- public:
-  UniqueHandle() = default;
-  explicit UniqueHandle(HANDLE handle) : handle_(handle) {}
-  UniqueHandle(const UniqueHandle&) = delete;
-  UniqueHandle& operator=(const UniqueHandle&) = delete;
-  ~UniqueHandle() {
-    if (valid()) CloseHandle(handle_);
-  }
-  bool valid() const { return handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE; }
-  HANDLE get() const { return handle_; }
-
- private:
-  HANDLE handle_ = nullptr;
-};
 
 OsError os_error(DWORD code) { return windows_os_error(code); }
 
