@@ -61,28 +61,43 @@ done
 # Source packages: add deb-src entries that mirror the machine's own deb entries.
 ensure_deb_src() {
   local list=/etc/apt/sources.list.d/vestrana-deb-src.sources
-  if [ ! -f "$list" ]; then
-    local tmp; tmp=$(mktemp)
-    for f in /etc/apt/sources.list.d/*.sources; do
-      [ -f "$f" ] || continue
-      case "$f" in *vestrana-deb-src*) continue ;; esac
-      grep -qi '^Enabled: *no' "$f" && continue
-      awk 'BEGIN{RS=""; ORS="\n\n"} /(^|\n)Types:[^\n]*\<deb\>/ && /debian/ {
-             sub(/Types:[^\n]*/, "Types: deb-src"); print }' "$f" >>"$tmp"
-    done
-    if [ -f /etc/apt/sources.list ]; then
-      grep -E '^deb [^#]*debian' /etc/apt/sources.list | sed 's/^deb /deb-src /' \
-        >/etc/apt/sources.list.d/vestrana-deb-src.list.tmp || true
-      if [ -s /etc/apt/sources.list.d/vestrana-deb-src.list.tmp ]; then
-        as_root mv /etc/apt/sources.list.d/vestrana-deb-src.list.tmp /etc/apt/sources.list.d/vestrana-deb-src.list
-      else
-        as_root rm -f /etc/apt/sources.list.d/vestrana-deb-src.list.tmp
-      fi
-    fi
-    if [ -s "$tmp" ]; then as_root cp "$tmp" "$list"; fi
-    rm -f "$tmp"
-    as_root apt-get update -q >&2
-  fi
+  local legacy=/etc/apt/sources.list.d/vestrana-deb-src.list
+  [ -f "$list" ] || [ -f "$legacy" ] && return 0
+  local tmp tmp_legacy f
+  tmp=$(mktemp); tmp_legacy=$(mktemp)
+  # deb822 files: every enabled stanza of Debian's archive whose Types include
+  # "deb", once more with Types "deb-src" (plain POSIX awk, stanza by stanza).
+  for f in /etc/apt/sources.list.d/*.sources; do
+    [ -f "$f" ] || continue
+    awk '
+      function flush() {
+        if (n && binary && debian && enabled) { for (i = 1; i <= n; i++) print lines[i]; print "" }
+        n = 0; binary = 0; debian = 0; enabled = 1
+      }
+      BEGIN { n = 0; enabled = 1 }
+      /^[ \t]*$/ { flush(); next }
+      {
+        line = $0
+        if (line ~ /^Types:/) {
+          k = split(substr(line, 7), types, /[ \t]+/)
+          for (i = 1; i <= k; i++) if (types[i] == "deb") binary = 1
+          line = "Types: deb-src"
+        }
+        if (line ~ /^Enabled:[ \t]*[Nn][Oo]/) enabled = 0
+        if (line ~ /^URIs:.*debian/) debian = 1
+        lines[++n] = line
+      }
+      END { flush() }' "$f" >>"$tmp"
+  done
+  # One-line format: "deb [options] uri suite components" becomes deb-src.
+  for f in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
+    [ -f "$f" ] || continue
+    grep -E '^[[:space:]]*deb[[:space:]].*debian' "$f" | sed -E 's/^[[:space:]]*deb[[:space:]]/deb-src /' >>"$tmp_legacy" || true
+  done
+  [ -s "$tmp" ] && as_root cp "$tmp" "$list"
+  [ -s "$tmp_legacy" ] && as_root cp "$tmp_legacy" "$legacy"
+  rm -f "$tmp" "$tmp_legacy"
+  as_root apt-get update -q >&2
 }
 
 # Version of a source package as apt would fetch it, e.g. 5.4.1-1+deb12u2.
