@@ -338,10 +338,8 @@ std::optional<OsError> FakeFileSystem::write_new_file(const std::string& path, s
   return std::nullopt;
 }
 
-std::optional<OsError> FakeFileSystem::rename_replacing(const std::string& from, const std::string& to) {
-  std::lock_guard lock(mutex_);
-  record("rename " + from + " -> " + to);
-  if (std::optional<OsError> error = injected(Op::RenameReplacing, from)) return error;
+std::optional<OsError> FakeFileSystem::rename(const std::string& from, const std::string& to,
+                                              const ReplaceRule& may_replace) {
   std::optional<Parsed> source = resolve(from, false), target = resolve(to, false);
   if (!source || !target) return fake_os_error(kFileNotFound);
   Node* node = find(*source);
@@ -352,10 +350,7 @@ std::optional<OsError> FakeFileSystem::rename_replacing(const std::string& from,
   if (target_key.compare(0, source_key.size() + 1, source_key + '\\') == 0) return fake_os_error(kSharingViolation);
   if (source_key != target_key) {
     if (const Node* existing = find(*target)) {
-      // MoveFileExW replaces only a plain, writable, unused file with a file.
-      if (existing->kind != Kind::File || node->kind == Kind::Folder || existing->read_only || existing->in_use) {
-        return fake_os_error(kErrorAccessDenied);
-      }
+      if (std::optional<OsError> refused = may_replace(*node, *existing, target_key)) return refused;
       nodes_.erase(target_key);
     }
   }
@@ -363,31 +358,33 @@ std::optional<OsError> FakeFileSystem::rename_replacing(const std::string& from,
   return std::nullopt;
 }
 
+std::optional<OsError> FakeFileSystem::rename_replacing(const std::string& from, const std::string& to) {
+  std::lock_guard lock(mutex_);
+  record("rename " + from + " -> " + to);
+  if (std::optional<OsError> error = injected(Op::RenameReplacing, from)) return error;
+  return rename(from, to, [](const Node& moving, const Node& existing, const std::string&) -> std::optional<OsError> {
+    // MoveFileExW replaces only a plain, writable, unused file with a file.
+    if (existing.kind != Kind::File || moving.kind == Kind::Folder || existing.read_only || existing.in_use) {
+      return fake_os_error(kErrorAccessDenied);
+    }
+    return std::nullopt;
+  });
+}
+
 std::optional<OsError> FakeFileSystem::rename_by_handle(const std::string& from, const std::string& to) {
   std::lock_guard lock(mutex_);
   record("rename_by_handle " + from + " -> " + to);
   if (std::optional<OsError> error = injected(Op::RenameByHandle, from)) return error;
-  std::optional<Parsed> source = resolve(from, false), target = resolve(to, false);
-  if (!source || !target) return fake_os_error(kFileNotFound);
-  Node* node = find(*source);
-  if (!node) return fake_os_error(kFileNotFound);
-  if (node->in_use) return fake_os_error(kSharingViolation);
-  if (target->components.empty() || !folder_exists(parent_of(*target))) return fake_os_error(kPathNotFound);
-  std::string source_key = key_of(*source), target_key = key_of(*target);
-  if (target_key.compare(0, source_key.size() + 1, source_key + '\\') == 0) return fake_os_error(kSharingViolation);
-  if (source_key != target_key) {
-    if (const Node* existing = find(*target)) {
-      // POSIX semantics ignore the read-only attribute, but still cannot
-      // replace an open file or a folder that holds something.
-      if (existing->kind == Kind::Folder && has_children(target_key)) return fake_os_error(kErrorDirNotEmpty);
-      if (existing->in_use || (existing->kind == Kind::Folder) != (node->kind == Kind::Folder)) {
-        return fake_os_error(kErrorAccessDenied);
-      }
-      nodes_.erase(target_key);
+  return rename(from, to, [this](const Node& moving, const Node& existing, const std::string& target_key)
+                              -> std::optional<OsError> {
+    // POSIX semantics ignore the read-only attribute, but still cannot
+    // replace an open file or a folder that holds something.
+    if (existing.kind == Kind::Folder && has_children(target_key)) return fake_os_error(kErrorDirNotEmpty);
+    if (existing.in_use || (existing.kind == Kind::Folder) != (moving.kind == Kind::Folder)) {
+      return fake_os_error(kErrorAccessDenied);
     }
-  }
-  move_node(*source, *target);
-  return std::nullopt;
+    return std::nullopt;
+  });
 }
 
 std::optional<OsError> FakeFileSystem::create_folder(const std::string& path) {

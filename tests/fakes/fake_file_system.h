@@ -17,6 +17,7 @@
 // replacing), an existing folder 183, a non-empty folder 145.
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -139,6 +140,11 @@ class FakeFileSystem : public FileSystem {
   void make_folders(const Parsed& p);
   Node& put(const Parsed& p, Kind kind);
   void move_node(const Parsed& from, const Parsed& to);
+  // The checks both renames share; `may_replace` says whether an existing
+  // target may be replaced (nothing) or why not.
+  using ReplaceRule = std::function<std::optional<OsError>(const Node& moving, const Node& existing,
+                                                           const std::string& target_key)>;
+  std::optional<OsError> rename(const std::string& from, const std::string& to, const ReplaceRule& may_replace);
   void record(std::string line) { log_.push_back(std::move(line)); }
 
   mutable std::mutex mutex_;
