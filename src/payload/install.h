@@ -17,6 +17,8 @@ struct StringTable;
 struct InstallChoices {
   bool desktop_shortcut = true;
   bool autostart = false;
+
+  bool operator==(const InstallChoices&) const = default;
 };
 
 // Runs the five paced steps (closing the app, files, WebView2, shortcuts and
