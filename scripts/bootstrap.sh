@@ -14,7 +14,7 @@ log() { printf 'bootstrap: %s\n' "$*"; }
 as_root() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }
 
 packages=(
-  build-essential cmake ninja-build pkg-config dpkg-dev xz-utils
+  build-essential cmake ninja-build pkg-config dpkg-dev xz-utils clang-14 libclang-rt-14-dev
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   libgtest-dev libgmock-dev googletest libbenchmark-dev liblzma-dev libfreetype-dev zlib1g-dev libpng-dev
   wine wine64 xvfb xdotool x11-utils imagemagick openbox

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Runs every test: native unit tests (also the threaded parts under
-# ThreadSanitizer), then the Windows program end to end under Wine.
+# ThreadSanitizer, and all of them under AddressSanitizer and
+# UndefinedBehaviorSanitizer), the fuzz targets for a short while, then the
+# Windows program end to end under Wine.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -17,6 +19,20 @@ echo "== progress record and worker under ThreadSanitizer"
 cmake --preset linux-tsan >/dev/null
 cmake --build --preset linux-tsan -j "$jobs" --target tests_core
 build/linux-tsan/tests/tests_core --gtest_brief=1 --gtest_filter='ProgressRecord*:RecordLifetime*:Worker*'
+
+# --- AddressSanitizer and UndefinedBehaviorSanitizer: the whole unit suite
+# (without the host tools and benchmarks, which it does not need).
+echo "== unit tests under AddressSanitizer and UndefinedBehaviorSanitizer"
+cmake --preset linux-asan >/dev/null
+cmake --build --preset linux-asan -j "$jobs"
+ASAN_OPTIONS=detect_leaks=1:strict_string_checks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  ctest --test-dir build/linux-asan -j "$jobs" --output-on-failure
+
+# --- Fuzzing: every libFuzzer target for a short while on its corpus.
+echo "== fuzz targets, 20 s each"
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz -j "$jobs"
+bash fuzz/run.sh seconds 20
 
 echo "== Windows build and end-to-end tests under Wine"
 cmake --preset windows >/dev/null
