@@ -195,6 +195,8 @@ float measure_text(const FontSet& fonts, std::string_view text, float size, int 
     char32_t ch = utf16_detail::next_utf8(text, i);
     units += fonts.advance_units(font, fonts.glyph_index(font, ch));
   }
+  // Nothing has no width at any size (0 x infinity would be not-a-number).
+  if (units == 0) return 0;
   return static_cast<float>(static_cast<double>(units) * size / units_per_em);
 }
 

@@ -54,6 +54,7 @@ TEST(MeasureText, MatchesTheLayoutFigures) {
   EXPECT_NEAR(measure_text(fonts, "Start with Windows, in the notification area", 13.5, kFontMedium),
               276.99, 0.01);
   EXPECT_EQ(measure_text(fonts, "", 15, kFontBold), 0);
+  EXPECT_EQ(measure_text(fonts, "", INFINITY, kFontBold), 0);
   EXPECT_EQ(measure_text(fonts, "Install", -15, kFontBold), 0);
   EXPECT_EQ(fonts.rasterizations(), 0u) << "measuring must not rasterise";
 }
