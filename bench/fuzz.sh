@@ -3,6 +3,7 @@
 # the given number of executions (default 10 million), one at a time,
 # printing executions per second and coverage per target.
 #   bench/fuzz.sh [executions] [target...]
+# FUZZ_MAX_SECONDS=N also stops each target after N seconds.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 runs=${1:-10000000}

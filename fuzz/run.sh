@@ -11,7 +11,8 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 mode=${1:-}; amount=${2:-}
 case "$mode" in
   seconds) limit=(-max_total_time="$amount") ;;
-  runs) limit=(-runs="$amount") ;;
+  # FUZZ_MAX_SECONDS caps a run by time as well (whichever comes first).
+  runs) limit=(-runs="$amount" ${FUZZ_MAX_SECONDS:+-max_total_time="$FUZZ_MAX_SECONDS"}) ;;
   *) echo "usage: fuzz/run.sh seconds|runs N [target...]" >&2; exit 2 ;;
 esac
 shift 2

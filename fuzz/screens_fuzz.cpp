@@ -18,6 +18,7 @@
 #include "ui/paint_screen.h"
 #include "ui/strings.h"
 #include "ui/ui_state.h"
+#include "ui/window_geometry.h"
 
 using namespace vestrana;
 using vestrana::fuzz::any_float;
@@ -27,7 +28,7 @@ namespace {
 UiState& state() {
   static std::optional<UiState> s;
   if (!s) s.emplace(load_fonts());
-  if (s->fonts.cached_glyphs() > 4096) s->fonts = load_fonts();
+  if (s->fonts.cached_glyphs() > 512) s->fonts = load_fonts();
   return *s;
 }
 
@@ -67,7 +68,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   s.dark = in.ConsumeBool();
   s.active = in.ConsumeBool();
   s.step = static_cast<Step>(in.ConsumeIntegralInRange<uint8_t>(0, 5));
-  const float scale = any_float(in, 1, 4);
+  // Mostly what the host derives from a DPI (so glyph images get reused),
+  // sometimes anything at all.
+  const float scale = in.ConsumeBool() ? dpi_scale(in.ConsumeIntegralInRange<uint32_t>(0, 480))
+                                       : any_float(in, 0, 6);
   const int width = in.ConsumeIntegralInRange<int>(1, 160);
   const int height = in.ConsumeIntegralInRange<int>(1, 105);
   const float px = any_float(in, -10, 650);

@@ -22,7 +22,7 @@ namespace {
 
 FontSet& fonts() {
   static std::optional<FontSet> set;
-  if (!set || set->cached_glyphs() > 4096) set.emplace(load_fonts());
+  if (!set || set->cached_glyphs() > 512) set.emplace(load_fonts());
   return *set;
 }
 
