@@ -50,7 +50,8 @@ std::string quote_argument(std::string_view argument);
 // cannot occur in a Windows path); they are left out.
 std::string build_command_line(std::string_view program, const std::vector<std::string>& args);
 
-// The options of this process (Windows build only).
+// The options of this process (Windows build only), with a relative --dir
+// made absolute against the current folder.
 LaunchOptions read_launch_options();
 
 }  // namespace vestrana

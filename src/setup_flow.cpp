@@ -8,10 +8,35 @@
 #include "system/registry_entries.h"
 #include "system/self_removal.h"
 #include "system/shortcuts.h"
+#include "system/file_system.h"
 #include "system/uninstall.h"
+#include "system/win_path.h"
 
 namespace vestrana {
 namespace {
+
+// Whether the files in `folder` are ours to delete: it is the folder the
+// uninstall entry records, or it holds the application program (an
+// installation whose entry is lost). Any other folder, such as Downloads with
+// someone else's "uninstall.exe" in it, is never touched.
+bool holds_our_installation(Platform& platform, const std::string& folder,
+                            const std::optional<InstalledEntry>& entry) {
+  if (folder.empty()) return false;
+  if (entry && !entry->location.empty() && same_folder(platform.files, folder, entry->location)) return true;
+  std::string app = join_path(folder, kAppProgram);
+  return platform.files.exists(app) && !platform.files.is_folder(app);
+}
+
+// The folder a removal works on: the target when it holds our installation,
+// else the recorded installation (so that a removal never takes the entry and
+// shortcuts away while their folder stays orphaned), else none: an empty
+// folder, in which the removal deletes no file.
+std::string removal_folder(Platform& platform, const std::string& target,
+                           const std::optional<InstalledEntry>& entry) {
+  if (holds_our_installation(platform, target, entry)) return target;
+  if (entry) return entry->location;
+  return std::string();
+}
 
 int run_silent(const LaunchOptions& options, Platform& platform, StartupHost& host,
                const StringTable& table, bool installed, const std::string& target) {
@@ -51,7 +76,9 @@ int run_setup(const LaunchOptions& options, Platform& platform, StartupHost& hos
   const StringTable& table = table_for(host.user_language());
 
   if (options.uninstall_flag && !options.from_temp) {
+    std::optional<InstalledEntry> entry = read_installed_entry(platform.registry, platform.folders);
     return relaunch_from_temp(platform.processes, platform.files, platform.folders, options.dir,
+                              entry ? std::optional<std::string>(entry->location) : std::nullopt,
                               options.silent);
   }
 
@@ -65,13 +92,17 @@ int run_setup(const LaunchOptions& options, Platform& platform, StartupHost& hos
       options.dir, entry ? std::optional<std::string>(entry->location) : std::nullopt,
       default_install_folder(platform.folders));
   std::string target_folder = target.value_or(std::string());
+  if (options.uninstall_flag) target_folder = removal_folder(platform, target_folder, entry);
 
   int exit_code = options.silent
                       ? run_silent(options, platform, host, table, entry.has_value(), target_folder)
                       : run_interactive(options, platform, host, table, entry, target_folder);
 
   if (options.from_temp) {
-    bool completed = options.uninstall_flag &&
+    // Completed only when there was an installation to remove: a run that
+    // found no entry, or whose window was closed on the question, leaves the
+    // folder's "uninstall.exe" alone.
+    bool completed = options.uninstall_flag && entry.has_value() &&
                      !read_installed_entry(platform.registry, platform.folders).has_value();
     schedule_self_removal(platform.processes, target_folder, completed);
   }

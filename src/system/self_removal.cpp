@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "command_line.h"
+#include "payload/install.h"
 #include "product.h"
 #include "system/file_system.h"
 #include "system/known_folders.h"
@@ -13,18 +14,34 @@ namespace vestrana {
 namespace {
 
 constexpr int kExitFailure = 1;
-constexpr std::string_view kRemovalDelay = "/c ping 127.0.0.1 -n 3 > nul";
+// No AutoRun commands, no delayed expansion, then the delay.
+constexpr std::string_view kRemovalDelay = "/d /v:off /c ping 127.0.0.1 -n 3 > nul";
 constexpr std::string_view kInterpreter = "cmd.exe";
 
 std::string temp_copy_name(uint32_t pid) {
   return std::string(kProductName) + "-uninstall-" + std::to_string(pid) + ".exe";
 }
 
-std::optional<std::string> install_folder_for(KnownFolders& folders, const std::optional<std::string>& dir,
+std::optional<std::string> install_folder_for(FileSystem& files, KnownFolders& folders,
+                                              const std::optional<std::string>& dir,
+                                              const std::optional<std::string>& recorded,
                                               const std::string& self) {
   if (dir) return *dir;
-  if (std::optional<std::string> parent = parent_folder(self)) return parent;
+  std::optional<std::string> own = parent_folder(self);
+  bool recorded_usable = recorded && !recorded->empty();
+  if (recorded_usable && (!own || !same_folder(files, *own, *recorded))) return *recorded;
+  if (own) return own;
   return default_install_folder(folders);
+}
+
+// Clears the way for a new file at `path`: whatever has that name is removed
+// itself (a link, never what it points at). False when something stays, so
+// that nothing is written through it.
+bool clear_name(FileSystem& files, const std::string& path) {
+  if (!files.exists(path)) return true;
+  // A file or file link goes with a delete, a folder link only with a folder removal.
+  if (!files.delete_file(path)) files.remove_folder(path);
+  return !files.exists(path);
 }
 
 // Whether the interpreter takes `path` between double quotes literally. Inside
@@ -49,10 +66,11 @@ std::vector<std::string> relaunch_arguments(const std::string& install_folder, b
 }
 
 int relaunch_from_temp(ProcessApi& processes, FileSystem& files, KnownFolders& folders,
-                       const std::optional<std::string>& dir, bool silent) {
+                       const std::optional<std::string>& dir,
+                       const std::optional<std::string>& recorded_location, bool silent) {
   std::optional<std::string> self = processes.own_program_path();
   if (!self) return kExitFailure;
-  std::optional<std::string> install_folder = install_folder_for(folders, dir, *self);
+  std::optional<std::string> install_folder = install_folder_for(files, folders, dir, recorded_location, *self);
   if (!install_folder) return kExitFailure;
   std::optional<std::string> temp = files.temp_folder();
   if (!temp) return kExitFailure;
@@ -60,7 +78,11 @@ int relaunch_from_temp(ProcessApi& processes, FileSystem& files, KnownFolders& f
 
   std::vector<uint8_t> bytes;
   if (files.read_file(*self, bytes)) return kExitFailure;
-  if (files.write_new_file(copy, bytes)) return kExitFailure;
+  if (!clear_name(files, copy)) return kExitFailure;
+  if (files.write_new_file(copy, bytes)) {
+    files.delete_file(copy);  // a partial program must not be left to be started later
+    return kExitFailure;
+  }
 
   ProcessStart start;
   start.program = copy;
@@ -74,33 +96,31 @@ int relaunch_from_temp(ProcessApi& processes, FileSystem& files, KnownFolders& f
   return outcome.exit_code ? static_cast<int>(*outcome.exit_code) : kExitFailure;
 }
 
-std::string removal_command_text(const std::vector<std::string>& files,
-                                 const std::optional<std::string>& folder_to_remove) {
+std::string removal_command_text(const std::optional<std::string>& running_program,
+                                 const std::optional<std::string>& removed_folder) {
   std::string text(kRemovalDelay);
-  for (const std::string& file : files) {
-    if (safe_inside_quotes(file)) text += " & del /f /q \"" + file + "\"";
+  if (running_program && safe_inside_quotes(*running_program)) {
+    text += " & del /f /q \"" + *running_program + "\"";
   }
-  if (folder_to_remove && safe_inside_quotes(*folder_to_remove)) {
-    text += " & rmdir \"" + *folder_to_remove + "\"";
+  if (removed_folder && safe_inside_quotes(*removed_folder)) {
+    const std::string& folder = *removed_folder;
+    text += " & (if not exist \"" + join_path(folder, kAppProgram) + "\" del /f /q \"" +
+            join_path(folder, kUninstallerName) + "\") & rmdir \"" + folder + "\"";
   }
   return text;
 }
 
 void schedule_self_removal(ProcessApi& processes, const std::string& install_folder,
                            bool removal_completed) {
-  std::vector<std::string> files;
-  if (std::optional<std::string> self = processes.own_program_path()) files.push_back(*self);
+  std::optional<std::string> self = processes.own_program_path();
   std::optional<std::string> folder;
-  if (removal_completed) {
-    files.push_back(join_path(install_folder, kUninstallerName));
-    folder = install_folder;
-  }
+  if (removal_completed && !install_folder.empty()) folder = install_folder;
 
   std::optional<std::string> system = processes.system_folder();
   if (!system) return;  // never fall back to a search that could find a planted cmd.exe
   ProcessStart start;
   start.program = join_path(*system, kInterpreter);
-  start.command_line = std::string(kInterpreter) + " " + removal_command_text(files, folder);
+  start.command_line = std::string(kInterpreter) + " " + removal_command_text(self, folder);
   start.creation_flags = kCreateNoWindow;
   (void)processes.start(start);
 }

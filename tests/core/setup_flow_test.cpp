@@ -145,6 +145,7 @@ TEST_F(SetupFlowTest, InteractiveRemovalInGermanTargetsTheGivenFolder) {
   host.language = language_for_langid(0x0407);
   host.window_exit = 1;  // the window could not be created
   m.processes.own_path = "C:\\Temp\\vestrana-uninstall-9.exe";
+  m.files.add_file("E:\\my apps\\vestrana\\vestrana.exe", "APP");  // an installation of ours
 
   EXPECT_EQ(run("copy.exe --uninstall --from-temp --dir \"E:\\my apps\\vestrana\""), 1);
   ASSERT_TRUE(host.window);
@@ -153,6 +154,73 @@ TEST_F(SetupFlowTest, InteractiveRemovalInGermanTargetsTheGivenFolder) {
   EXPECT_EQ(host.window->title, "vestrana entfernen");
   EXPECT_EQ(host.window->target_folder, "E:\\my apps\\vestrana");
 }
+
+// A removal from the first stage to the delayed command, with a folder that
+// is not ours (Downloads, holding someone else's "uninstall.exe" and a
+// library named like ours) next to the setup.
+struct RemovalCase {
+  const char* label;
+  const char* command_line;             // stage 1, started from Downloads unless from_install_folder
+  bool installed;                       // an entry records the default install folder
+  bool from_install_folder;             // started as that folder's uninstall.exe
+  bool app_in_install_folder;           // that folder holds the three files
+  bool files_removed;                   // they are gone after the removal
+  bool completed;                       // the delayed command removes the folder
+};
+
+void PrintTo(const RemovalCase& c, std::ostream* os) { *os << c.label; }
+
+class RemovalTargets : public SetupFlowTest, public ::testing::WithParamInterface<RemovalCase> {};
+
+TEST_P(RemovalTargets, TouchOnlyOurInstallation) {
+  const RemovalCase& c = GetParam();
+  const std::string downloads = "C:\\Users\\u\\Downloads";
+  const std::string dir = FakeMachine::kInstallDir;
+  m.files.add_file(downloads + "\\uninstall.exe", "FOREIGN");
+  m.files.add_file(downloads + "\\WebView2Loader.dll", "FOREIGN");
+  if (c.installed) installed("1.2.1");
+  if (c.app_in_install_folder) {
+    for (const char* name : {"vestrana.exe", "WebView2Loader.dll", "uninstall.exe"}) m.files.add_file(dir + "\\" + name, "OURS");
+  }
+  if (c.from_install_folder) m.processes.own_path = dir + "\\uninstall.exe";
+
+  // Stage 1 hands over to the temporary copy; stage 2 is that copy.
+  ASSERT_EQ(run(c.command_line), 0);
+  ASSERT_EQ(m.processes.started.size(), 1u);
+  std::string copy = m.processes.started[0].program;
+  m.processes.own_path = copy;
+  ASSERT_EQ(run(started_command_line(0)), 0);
+  ASSERT_EQ(m.processes.started.size(), 2u);  // the copy, then the delayed command
+  std::string delayed = started_command_line(1);
+
+  EXPECT_EQ(m.files.text(downloads + "\\uninstall.exe"), "FOREIGN");
+  EXPECT_EQ(m.files.text(downloads + "\\WebView2Loader.dll"), "FOREIGN");
+  EXPECT_THAT(delayed, Not(HasSubstr(downloads)));
+  EXPECT_THAT(delayed, HasSubstr("del /f /q \"" + copy + "\""));
+  EXPECT_EQ(m.files.exists(dir + "\\vestrana.exe"), c.app_in_install_folder && !c.files_removed);
+  EXPECT_EQ(delayed.find("rmdir \"" + dir + "\"") != std::string::npos, c.completed);
+  EXPECT_FALSE(m.registry.string_value(RegistryRoot::CurrentUser, kUninstallKeyPath, "DisplayVersion"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, RemovalTargets,
+    ::testing::Values(
+        RemovalCase{"nothing_installed_silent", "setup.exe --uninstall --silent", false, false, false, false, false},
+        // Closing the question window removes nothing and completes nothing.
+        RemovalCase{"nothing_installed_window_closed", "setup.exe --uninstall", false, false, false, false, false},
+        RemovalCase{"nothing_installed_foreign_dir", "setup.exe --uninstall /S --dir C:\\Users\\u\\Downloads", false,
+                    false, false, false, false},
+        RemovalCase{"installed_elsewhere_silent", "setup.exe --uninstall --silent", true, false, true, true, true},
+        // A folder that holds no installation gives way to the recorded one,
+        // so the entry never goes while its folder stays.
+        RemovalCase{"installed_elsewhere_foreign_dir", "setup.exe --uninstall /S --dir C:\\Users\\u\\Downloads", true,
+                    false, true, true, true},
+        RemovalCase{"from_the_installed_uninstaller", "uninstall.exe --uninstall --silent", true, true, true, true, true},
+        // The entry is lost but the folder holds our program: its files go,
+        // but with nothing recorded the removal does not count as completed.
+        RemovalCase{"lost_entry_from_the_install_folder", "uninstall.exe --uninstall --silent", false, true, true,
+                    true, false}),
+    [](const ::testing::TestParamInfo<RemovalCase>& info) { return info.param.label; });
 
 }  // namespace
 }  // namespace vestrana

@@ -114,13 +114,14 @@ ended() {
 
 # Names of the temporary uninstaller copies in a (Unix) temporary folder.
 uninstaller_copies() { find "$1" -maxdepth 1 -name 'vestrana-uninstall-*.exe' -printf '%f\n'; }
+# Whether the delayed command of a removal (the hidden interpreter) has ended.
+interpreter_ended() { [ -z "$(prefix_pids '^cmd\.exe /d /v:off /c ping 127\.0\.0\.1')" ]; }
 # Waits up to 10 s for the last stage of a removal: the install folder and
 # every temporary uninstaller copy deleted, the command interpreter ended.
 # Arguments: the install folder and the temporary folder (Unix paths).
 wait_for_final_cleanup() {
   for _ in $(seq 1 100); do
-    [ ! -e "$1" ] && [ -z "$(uninstaller_copies "$2")" ] &&
-      [ -z "$(prefix_pids '^cmd\.exe /c ping 127\.0\.0\.1')" ] && return 0
+    [ ! -e "$1" ] && [ -z "$(uninstaller_copies "$2")" ] && interpreter_ended && return 0
     sleep 0.1
   done
   return 1

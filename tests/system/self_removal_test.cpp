@@ -14,15 +14,21 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
-constexpr const char* kDelay = "/c ping 127.0.0.1 -n 3 > nul";
+constexpr const char* kDelay = "/d /v:off /c ping 127.0.0.1 -n 3 > nul";
 constexpr const char* kTemp = "C:\\Users\\Ada Lovelace\\AppData\\Local\\Temp\\";
 constexpr const char* kCopy = "C:\\Users\\Ada Lovelace\\AppData\\Local\\Temp\\vestrana-uninstall-4242.exe";
 constexpr const char* kInstalled = "C:\\Users\\Ada Lovelace\\AppData\\Local\\vestrana";
 const std::string kOwn = std::string(kInstalled) + "\\uninstall.exe";
 
+// The part that removes what is left of an installation in `folder`.
+std::string folder_part(const std::string& folder) {
+  return " & (if not exist \"" + folder + "\\vestrana.exe\" del /f /q \"" + folder + "\\uninstall.exe\") & rmdir \"" +
+         folder + "\"";
+}
+
 struct CommandCase {
   const char* label;
-  std::vector<std::string> files;
+  std::optional<std::string> program;
   std::optional<std::string> folder;
   std::string expected;
 };
@@ -33,39 +39,31 @@ class RemovalCommand : public ::testing::TestWithParam<CommandCase> {};
 
 TEST_P(RemovalCommand, IsBuiltExactly) {
   const CommandCase& c = GetParam();
-  EXPECT_EQ(removal_command_text(c.files, c.folder), c.expected);
+  EXPECT_EQ(removal_command_text(c.program, c.folder), c.expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Texts, RemovalCommand,
     ::testing::Values(
-        CommandCase{"nothing_to_delete", {}, std::nullopt, kDelay},
-        CommandCase{"own_file_only",
-                    {"C:\\Temp\\vestrana-uninstall-7.exe"},
-                    std::nullopt,
+        CommandCase{"nothing_to_delete", std::nullopt, std::nullopt, kDelay},
+        CommandCase{"own_file_only", std::string("C:\\Temp\\vestrana-uninstall-7.exe"), std::nullopt,
                     std::string(kDelay) + " & del /f /q \"C:\\Temp\\vestrana-uninstall-7.exe\""},
-        CommandCase{"completed_removal_with_blanks",
-                    {kCopy, std::string(kInstalled) + "\\uninstall.exe"},
-                    std::string(kInstalled),
-                    std::string(kDelay) + " & del /f /q \"" + kCopy + "\" & del /f /q \"" + kInstalled +
-                        "\\uninstall.exe\" & rmdir \"" + kInstalled + "\""},
-        // Inside quotes the interpreter takes these literally.
-        CommandCase{"ampersand_caret_parentheses",
-                    {"C:\\R&D ^x (old)\\a.exe"},
-                    std::string("C:\\R&D ^x (old)"),
-                    std::string(kDelay) + " & del /f /q \"C:\\R&D ^x (old)\\a.exe\" & rmdir \"C:\\R&D ^x (old)\""},
+        // The uninstaller goes only while no new install has put the app back.
+        CommandCase{"completed_removal_with_blanks", std::string(kCopy), std::string(kInstalled),
+                    std::string(kDelay) + " & del /f /q \"" + kCopy + "\"" + folder_part(kInstalled)},
+        // Inside quotes the interpreter takes these literally, the closing
+        // parenthesis and (with /v:off) the exclamation mark included.
+        CommandCase{"ampersand_caret_parentheses_exclamation", std::string("C:\\R&D ^x (old)!\\a.exe"),
+                    std::string("C:\\R&D ^x (old)!"),
+                    std::string(kDelay) + " & del /f /q \"C:\\R&D ^x (old)!\\a.exe\"" + folder_part("C:\\R&D ^x (old)!")},
         // %name% would be expanded even inside quotes: those parts are left out.
-        CommandCase{"percent_left_out",
-                    {kCopy, "C:\\%APPDATA%\\uninstall.exe"},
-                    std::string("C:\\%APPDATA%"),
+        CommandCase{"percent_left_out", std::string(kCopy), std::string("C:\\%APPDATA%"),
                     std::string(kDelay) + " & del /f /q \"" + kCopy + "\""},
         // A quote or line break would let the rest run as commands.
-        CommandCase{"quote_left_out",
-                    {"C:\\x\" & format c: & \"y\\uninstall.exe", kCopy},
-                    std::string("C:\\x\" & format c: & \""),
-                    std::string(kDelay) + " & del /f /q \"" + kCopy + "\""},
-        CommandCase{"line_break_left_out", {"C:\\a\r\nb.exe"}, std::string("C:\\a\nb"), kDelay},
-        CommandCase{"empty_folder_left_out", {}, std::string(""), kDelay}),
+        CommandCase{"quote_left_out", std::string("C:\\x\" & format c: & \"y\\a.exe"),
+                    std::string("C:\\x\" & format c: & \""), kDelay},
+        CommandCase{"line_break_left_out", std::string("C:\\a\r\nb.exe"), std::string("C:\\a\nb"), kDelay},
+        CommandCase{"empty_folder_left_out", std::nullopt, std::string(""), kDelay}),
     [](const ::testing::TestParamInfo<CommandCase>& info) { return info.param.label; });
 
 class SelfRemovalTest : public ::testing::Test {
@@ -84,8 +82,7 @@ TEST_F(SelfRemovalTest, CompletedRemovalDeletesCopyUninstallerAndFolderThroughHi
   const ProcessStart& start = processes.started[0];
   EXPECT_EQ(start.program, "C:\\WINDOWS\\system32\\cmd.exe");
   EXPECT_EQ(start.command_line,
-            std::string("cmd.exe ") + kDelay + " & del /f /q \"" + kCopy + "\" & del /f /q \"" + kInstalled +
-                "\\uninstall.exe\" & rmdir \"" + kInstalled + "\"");
+            std::string("cmd.exe ") + kDelay + " & del /f /q \"" + kCopy + "\"" + folder_part(kInstalled));
   EXPECT_EQ(start.creation_flags, 0x08000000u);
   EXPECT_FALSE(start.wait);
 }
@@ -98,13 +95,21 @@ TEST_F(SelfRemovalTest, IncompleteRemovalDeletesOnlyTheRunningProgram) {
             std::string("cmd.exe ") + kDelay + " & del /f /q \"" + kCopy + "\"");
 }
 
-TEST_F(SelfRemovalTest, WithoutOwnPathTheListStartsWithTheUninstaller) {
+TEST_F(SelfRemovalTest, WithoutOwnPathOnlyTheFolderPartIsLeft) {
   processes.own_path.reset();
   schedule_self_removal(processes, "D:\\v", true);
 
   ASSERT_EQ(processes.started.size(), 1u);
-  EXPECT_EQ(processes.started[0].command_line,
-            std::string("cmd.exe ") + kDelay + " & del /f /q \"D:\\v\\uninstall.exe\" & rmdir \"D:\\v\"");
+  EXPECT_EQ(processes.started[0].command_line, std::string("cmd.exe ") + kDelay + folder_part("D:\\v"));
+}
+
+TEST_F(SelfRemovalTest, NoFolderMeansNothingOutsideTheTemporaryFolderIsDeleted) {
+  // Without a folder, "uninstall.exe" would name a file relative to wherever
+  // the interpreter starts.
+  schedule_self_removal(processes, "", true);
+
+  ASSERT_EQ(processes.started.size(), 1u);
+  EXPECT_EQ(processes.started[0].command_line, std::string("cmd.exe ") + kDelay + " & del /f /q \"" + kCopy + "\"");
 }
 
 TEST_F(SelfRemovalTest, UnknownSystemFolderStartsNothingRatherThanSearching) {
@@ -124,7 +129,7 @@ class RelaunchTest : public ::testing::Test {
   }
 
   int relaunch(const std::optional<std::string>& dir, bool silent) {
-    return relaunch_from_temp(processes, files, folders, dir, silent);
+    return relaunch_from_temp(processes, files, folders, dir, recorded, silent);
   }
 
   const ProcessStart& only_start() {
@@ -135,6 +140,7 @@ class RelaunchTest : public ::testing::Test {
   FakeProcessApi processes;
   FakeFileSystem files;
   FakeKnownFolders folders;
+  std::optional<std::string> recorded;  // the installed entry's folder
 };
 
 TEST_F(RelaunchTest, CopiesItselfAndStartsTheCopyWithoutWaiting) {
@@ -156,6 +162,7 @@ struct FolderCase {
   std::optional<std::string> dir;
   std::optional<std::string> own_path;
   std::string expected_folder;
+  std::optional<std::string> recorded = std::nullopt;
 };
 
 void PrintTo(const FolderCase& c, std::ostream* os) { *os << c.label; }
@@ -165,6 +172,7 @@ class RelaunchFolder : public RelaunchTest, public ::testing::WithParamInterface
 TEST_P(RelaunchFolder, ReachesTheCopyAsOneWord) {
   const FolderCase& c = GetParam();
   processes.own_path = c.own_path;
+  recorded = c.recorded;
   if (c.own_path) files.add_file(*c.own_path, "MZ");
 
   ASSERT_EQ(relaunch(c.dir, true), 0);
@@ -189,7 +197,18 @@ INSTANTIATE_TEST_SUITE_P(
         FolderCase{"given_empty", std::string(""), kOwn, ""},
         FolderCase{"program_folder", std::nullopt, std::string("E:\\Tools\\v s\\uninstall.exe"), "E:\\Tools\\v s"},
         FolderCase{"default_when_program_has_no_folder", std::nullopt, std::string("uninstall.exe"),
-                   "C:\\Users\\Ada Lovelace\\AppData\\Local\\vestrana"}),
+                   "C:\\Users\\Ada Lovelace\\AppData\\Local\\vestrana"},
+        // A setup started with --uninstall from Downloads removes the recorded
+        // installation, not Downloads.
+        FolderCase{"recorded_elsewhere_wins_over_program_folder", std::nullopt,
+                   std::string("C:\\Users\\Ada Lovelace\\Downloads\\vestrana-setup.exe"), kInstalled,
+                   std::string(kInstalled)},
+        FolderCase{"program_folder_is_the_recorded_one_in_other_case", std::nullopt,
+                   std::string("C:\\USERS\\ada lovelace\\appdata\\local\\VESTRANA\\uninstall.exe"),
+                   "C:\\USERS\\ada lovelace\\appdata\\local\\VESTRANA", std::string(kInstalled)},
+        FolderCase{"given_wins_over_recorded", std::string("D:\\v"), kOwn, "D:\\v", std::string("E:\\w")},
+        FolderCase{"empty_recorded_ignored", std::nullopt, std::string("E:\\Tools\\uninstall.exe"), "E:\\Tools",
+                   std::string("")}),
     [](const ::testing::TestParamInfo<FolderCase>& info) { return info.param.label; });
 
 TEST_F(RelaunchTest, SilentRunWaitsAndPassesOnTheCopysExitCode) {
@@ -235,11 +254,59 @@ INSTANTIATE_TEST_SUITE_P(
                     [](FakeProcessApi& p, FakeFileSystem&) { p.exit_code_readable = false; }}),
     [](const ::testing::TestParamInfo<FailureCase>& info) { return info.param.label; });
 
-TEST_F(RelaunchTest, NothingIsStartedWhenTheCopyFails) {
-  files.fail_write(kCopy, fake_os_error(5));
+TEST_F(RelaunchTest, NothingIsStartedAndNoPartialCopyIsLeftWhenTheCopyFails) {
+  files.fail_write(kCopy, fake_os_error(112));
   EXPECT_EQ(relaunch(std::nullopt, false), 1);
   EXPECT_THAT(processes.started, IsEmpty());
+  EXPECT_FALSE(files.exists(kCopy));
 }
+
+// Whatever already has the copy's name is removed itself, never written through.
+struct PlantedCase {
+  const char* label;
+  void (*plant)(FakeFileSystem&);
+  bool relaunches;
+};
+
+void PrintTo(const PlantedCase& c, std::ostream* os) { *os << c.label; }
+
+class RelaunchOverPlanted : public RelaunchTest, public ::testing::WithParamInterface<PlantedCase> {};
+
+TEST_P(RelaunchOverPlanted, NeverWritesThroughIt) {
+  const char* victim = "C:\\Users\\Ada Lovelace\\Documents\\thesis.exe";
+  files.add_file(victim, "precious");
+  files.add_folder("C:\\Users\\Ada Lovelace\\Documents\\box");
+  GetParam().plant(files);
+
+  EXPECT_EQ(relaunch(std::nullopt, false), GetParam().relaunches ? 0 : 1);
+
+  EXPECT_EQ(files.text(victim), "precious");
+  EXPECT_TRUE(files.is_folder("C:\\Users\\Ada Lovelace\\Documents\\box"));
+  EXPECT_THAT(files.list_folder("C:\\Users\\Ada Lovelace\\Documents\\box").value_or(std::vector<FolderEntry>{{}}),
+              IsEmpty());
+  if (GetParam().relaunches) {
+    EXPECT_FALSE(files.is_link(kCopy));
+    EXPECT_EQ(files.text(kCopy), "MZ uninstaller bytes");
+  } else {
+    EXPECT_THAT(processes.started, IsEmpty());
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, RelaunchOverPlanted,
+    ::testing::Values(
+        PlantedCase{"file_link", [](FakeFileSystem& f) {
+                      f.add_link(kCopy, "C:\\Users\\Ada Lovelace\\Documents\\thesis.exe", false);
+                    }, true},
+        PlantedCase{"folder_junction", [](FakeFileSystem& f) {
+                      f.add_link(kCopy, "C:\\Users\\Ada Lovelace\\Documents\\box", true);
+                    }, true},
+        PlantedCase{"undeletable_link", [](FakeFileSystem& f) {
+                      f.add_link(kCopy, "C:\\Users\\Ada Lovelace\\Documents\\thesis.exe", false);
+                      f.fail(FakeFileSystem::Op::DeleteFile, kCopy, fake_os_error(5));
+                      f.fail(FakeFileSystem::Op::RemoveFolder, kCopy, fake_os_error(5));
+                    }, false}),
+    [](const ::testing::TestParamInfo<PlantedCase>& info) { return info.param.label; });
 
 }  // namespace
 }  // namespace vestrana
