@@ -4,11 +4,11 @@
 #include "product.h"
 #include "progress.h"
 #include "startup.h"
+#include "system/file_system.h"
 #include "system/known_folders.h"
 #include "system/registry_entries.h"
 #include "system/self_removal.h"
 #include "system/shortcuts.h"
-#include "system/file_system.h"
 #include "system/uninstall.h"
 #include "system/win_path.h"
 

@@ -180,7 +180,9 @@ TEST_P(RemovalTargets, TouchOnlyOurInstallation) {
   m.files.add_file(downloads + "\\WebView2Loader.dll", "FOREIGN");
   if (c.installed) installed("1.2.1");
   if (c.app_in_install_folder) {
-    for (const char* name : {"vestrana.exe", "WebView2Loader.dll", "uninstall.exe"}) m.files.add_file(dir + "\\" + name, "OURS");
+    for (const char* name : {"vestrana.exe", "WebView2Loader.dll", "uninstall.exe"}) {
+      m.files.add_file(dir + "\\" + name, "OURS");
+    }
   }
   if (c.from_install_folder) m.processes.own_path = dir + "\\uninstall.exe";
 
@@ -215,7 +217,8 @@ INSTANTIATE_TEST_SUITE_P(
         // so the entry never goes while its folder stays.
         RemovalCase{"installed_elsewhere_foreign_dir", "setup.exe --uninstall /S --dir C:\\Users\\u\\Downloads", true,
                     false, true, true, true},
-        RemovalCase{"from_the_installed_uninstaller", "uninstall.exe --uninstall --silent", true, true, true, true, true},
+        RemovalCase{"from_the_installed_uninstaller", "uninstall.exe --uninstall --silent", true, true, true, true,
+                    true},
         // The entry is lost but the folder holds our program: its files go,
         // but with nothing recorded the removal does not count as completed.
         RemovalCase{"lost_entry_from_the_install_folder", "uninstall.exe --uninstall --silent", false, true, true,

@@ -55,7 +55,8 @@ INSTANTIATE_TEST_SUITE_P(
         // parenthesis and (with /v:off) the exclamation mark included.
         CommandCase{"ampersand_caret_parentheses_exclamation", std::string("C:\\R&D ^x (old)!\\a.exe"),
                     std::string("C:\\R&D ^x (old)!"),
-                    std::string(kDelay) + " & del /f /q \"C:\\R&D ^x (old)!\\a.exe\"" + folder_part("C:\\R&D ^x (old)!")},
+                    std::string(kDelay) + " & del /f /q \"C:\\R&D ^x (old)!\\a.exe\"" +
+                        folder_part("C:\\R&D ^x (old)!")},
         // %name% would be expanded even inside quotes: those parts are left out.
         CommandCase{"percent_left_out", std::string(kCopy), std::string("C:\\%APPDATA%"),
                     std::string(kDelay) + " & del /f /q \"" + kCopy + "\""},
@@ -262,6 +263,9 @@ TEST_F(RelaunchTest, NothingIsStartedAndNoPartialCopyIsLeftWhenTheCopyFails) {
 }
 
 // Whatever already has the copy's name is removed itself, never written through.
+constexpr const char* kVictim = "C:\\Users\\Ada Lovelace\\Documents\\thesis.exe";
+constexpr const char* kBox = "C:\\Users\\Ada Lovelace\\Documents\\box";
+
 struct PlantedCase {
   const char* label;
   void (*plant)(FakeFileSystem&);
@@ -273,17 +277,16 @@ void PrintTo(const PlantedCase& c, std::ostream* os) { *os << c.label; }
 class RelaunchOverPlanted : public RelaunchTest, public ::testing::WithParamInterface<PlantedCase> {};
 
 TEST_P(RelaunchOverPlanted, NeverWritesThroughIt) {
-  const char* victim = "C:\\Users\\Ada Lovelace\\Documents\\thesis.exe";
-  files.add_file(victim, "precious");
-  files.add_folder("C:\\Users\\Ada Lovelace\\Documents\\box");
+  files.add_file(kVictim, "precious");
+  files.add_folder(kBox);
   GetParam().plant(files);
 
   EXPECT_EQ(relaunch(std::nullopt, false), GetParam().relaunches ? 0 : 1);
 
-  EXPECT_EQ(files.text(victim), "precious");
-  EXPECT_TRUE(files.is_folder("C:\\Users\\Ada Lovelace\\Documents\\box"));
-  EXPECT_THAT(files.list_folder("C:\\Users\\Ada Lovelace\\Documents\\box").value_or(std::vector<FolderEntry>{{}}),
-              IsEmpty());
+  EXPECT_EQ(files.text(kVictim), "precious");
+  std::optional<std::vector<FolderEntry>> box = files.list_folder(kBox);
+  ASSERT_TRUE(box);
+  EXPECT_THAT(*box, IsEmpty());
   if (GetParam().relaunches) {
     EXPECT_FALSE(files.is_link(kCopy));
     EXPECT_EQ(files.text(kCopy), "MZ uninstaller bytes");
@@ -295,17 +298,15 @@ TEST_P(RelaunchOverPlanted, NeverWritesThroughIt) {
 INSTANTIATE_TEST_SUITE_P(
     Names, RelaunchOverPlanted,
     ::testing::Values(
-        PlantedCase{"file_link", [](FakeFileSystem& f) {
-                      f.add_link(kCopy, "C:\\Users\\Ada Lovelace\\Documents\\thesis.exe", false);
-                    }, true},
-        PlantedCase{"folder_junction", [](FakeFileSystem& f) {
-                      f.add_link(kCopy, "C:\\Users\\Ada Lovelace\\Documents\\box", true);
-                    }, true},
-        PlantedCase{"undeletable_link", [](FakeFileSystem& f) {
-                      f.add_link(kCopy, "C:\\Users\\Ada Lovelace\\Documents\\thesis.exe", false);
+        PlantedCase{"file_link", [](FakeFileSystem& f) { f.add_link(kCopy, kVictim, false); }, true},
+        PlantedCase{"folder_junction", [](FakeFileSystem& f) { f.add_link(kCopy, kBox, true); }, true},
+        PlantedCase{"undeletable_link",
+                    [](FakeFileSystem& f) {
+                      f.add_link(kCopy, kVictim, false);
                       f.fail(FakeFileSystem::Op::DeleteFile, kCopy, fake_os_error(5));
                       f.fail(FakeFileSystem::Op::RemoveFolder, kCopy, fake_os_error(5));
-                    }, false}),
+                    },
+                    false}),
     [](const ::testing::TestParamInfo<PlantedCase>& info) { return info.param.label; });
 
 }  // namespace
