@@ -37,8 +37,9 @@ for t in "${targets[@]}"; do
   mkdir -p "$work/$t"
   log="$work/$t.log"
   start=$(date +%s.%N)
-  if ! "$bin/${t}_fuzz" "${opts[@]}" "${limit[@]}" "$work/$t" "$root/fuzz/corpus/$t" "${extra[@]}" \
-      >"$log" 2>&1; then
+  # CPU seconds too: on a shared machine they say more than the wall clock.
+  if ! { TIMEFORMAT='%U %S'; time "$bin/${t}_fuzz" "${opts[@]}" "${limit[@]}" "$work/$t" \
+      "$root/fuzz/corpus/$t" "${extra[@]}" >"$log" 2>&1; } 2>"$work/$t.cpu"; then
     tail -n 40 "$log" >&2
     echo "fuzz: $t failed; the input is kept under $work" >&2
     failed=1
@@ -49,7 +50,9 @@ for t in "${targets[@]}"; do
   cov=$(grep -o 'cov: [0-9]*' "$log" | tail -n 1 | cut -d' ' -f2)
   ft=$(grep -o 'ft: [0-9]*' "$log" | tail -n 1 | cut -d' ' -f2)
   rss=$(awk '/stat::peak_rss_mb/{print $2}' "$log")
-  printf '%-15s %12s execs %8s exec/s  cov %5s  ft %6s  %7.1f s  peak rss %s MB\n' \
-    "$t" "${execs:-?}" "${rate:-?}" "${cov:-?}" "${ft:-?}" "$(awk -v a="$start" -v b="$end" 'BEGIN{print b - a}')" "${rss:-?}"
+  cpu=$(awk '{print $1 + $2}' "$work/$t.cpu")
+  printf '%-15s %10s execs %7s exec/s %8s exec/cpu-s  cov %5s  ft %6s  %7.1f s (%.1f cpu-s)  rss %s MB\n' \
+    "$t" "${execs:-?}" "${rate:-?}" "$(awk -v n="${execs:-0}" -v c="$cpu" 'BEGIN{print (c > 0 ? int(n / c) : "?")}')" \
+    "${cov:-?}" "${ft:-?}" "$(awk -v a="$start" -v b="$end" 'BEGIN{print b - a}')" "$cpu" "${rss:-?}"
 done
 exit "$failed"
