@@ -11,6 +11,9 @@ namespace vestrana {
 
 class ProgressRecord;
 
+// An empty install folder means that no folder holds an installation of ours:
+// no file is deleted and no process ended, only what the program finds by its
+// own names (shortcuts, registry values and keys, user data) goes.
 void uninstall(Platform& platform, ProgressRecord& progress, const std::string& install_folder,
                bool delete_user_data);
 
