@@ -1,6 +1,7 @@
 #include "system/app_processes.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 
 #include "command_line.h"
@@ -33,17 +34,23 @@ void close_app_processes(ProcessApi& processes, const std::vector<std::string>& 
   std::optional<std::vector<ProcessEntry>> list = processes.list_processes();
   if (!list) return;
 
-  // Collect first and end afterwards: the snapshot is closed before anything
-  // is terminated, and the order of the snapshot is kept.
-  std::vector<uint32_t> candidates;
+  // Collect first and end afterwards, in the order of the snapshot. Each
+  // candidate stays open until it is ended through the handle its path was
+  // checked through: a process ID is only a number, and while an earlier
+  // candidate is being waited for, a later one may end and its ID go to an
+  // unrelated process.
+  std::vector<std::unique_ptr<ProcessHandle>> candidates;
   for (const ProcessEntry& entry : *list) {
     if (!is_app_name(entry.exe_name)) continue;
-    std::optional<std::string> image = processes.image_path(entry.pid);
-    if (!image) continue;
-    if (lies_in_one_of(*image, folders)) candidates.push_back(entry.pid);
+    std::unique_ptr<ProcessHandle> process = processes.open_process(entry.pid);
+    if (!process) continue;
+    std::optional<std::string> image = process->image_path();
+    if (image && lies_in_one_of(*image, folders)) candidates.push_back(std::move(process));
   }
 
-  for (uint32_t pid : candidates) processes.terminate_and_wait(pid, kEndedAppExitCode, kEndWaitMs);
+  for (const std::unique_ptr<ProcessHandle>& process : candidates) {
+    process->terminate_and_wait(kEndedAppExitCode, kEndWaitMs);
+  }
 }
 
 void launch_app(ProcessApi& processes, const std::string& install_folder) {

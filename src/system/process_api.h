@@ -3,6 +3,7 @@
 // running program's own identity.
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -31,18 +32,28 @@ struct ProcessOutcome {
   std::optional<uint32_t> exit_code;  // only when waited for
 };
 
+// One process, opened once: everything done to it goes through this handle,
+// so it always acts on the process that was opened, even when that process
+// has ended and its ID has been given to another one.
+class ProcessHandle {
+ public:
+  virtual ~ProcessHandle() = default;
+  // QueryFullProcessImageNameW (1024 units); nothing when it fails.
+  virtual std::optional<std::string> image_path() = 0;
+  // TerminateProcess(exit_code), then WaitForSingleObject(timeout_ms).
+  // Nothing is reported.
+  virtual void terminate_and_wait(uint32_t exit_code, uint32_t timeout_ms) = 0;
+};
+
 class ProcessApi {
  public:
   virtual ~ProcessApi() = default;
   // CreateToolhelp32Snapshot + Process32FirstW/NextW; nothing when the
   // snapshot cannot be taken.
   virtual std::optional<std::vector<ProcessEntry>> list_processes() = 0;
-  // OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION) + QueryFullProcessImageNameW
-  // (1024 units); nothing when either fails.
-  virtual std::optional<std::string> image_path(uint32_t pid) = 0;
-  // OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE); TerminateProcess(exit_code);
-  // WaitForSingleObject(timeout_ms). Nothing is reported.
-  virtual void terminate_and_wait(uint32_t pid, uint32_t exit_code, uint32_t timeout_ms) = 0;
+  // OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_TERMINATE |
+  // SYNCHRONIZE), without inheritance; nothing when it fails.
+  virtual std::unique_ptr<ProcessHandle> open_process(uint32_t pid) = 0;
   // CreateProcessW (standard handles inherited, environment and current
   // folder of this process); handles are closed at once unless waiting.
   virtual ProcessOutcome start(const ProcessStart& start) = 0;

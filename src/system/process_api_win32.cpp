@@ -17,8 +17,9 @@ namespace {
 
 static_assert(sizeof(PROCESSENTRY32W) == 568, "the process entry record the snapshot expects");
 
-constexpr DWORD kQueryAccess = PROCESS_QUERY_LIMITED_INFORMATION;  // 0x1000
-constexpr DWORD kEndAccess = PROCESS_TERMINATE | SYNCHRONIZE;      // 0x100001
+// Querying and ending through one handle (0x101001): the process checked is
+// the process ended.
+constexpr DWORD kAccess = PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_TERMINATE | SYNCHRONIZE;
 constexpr DWORD kImagePathUnits = 1024;
 // Longest path the system hands out (32767 units and the terminator), with room.
 constexpr DWORD kLongestPathUnits = 65536;
@@ -33,6 +34,26 @@ std::string entry_name(const PROCESSENTRY32W& entry) {
   if (nul != std::wstring_view::npos) name = name.substr(0, nul);
   return to_utf8(name);
 }
+
+class WindowsProcess final : public ProcessHandle {
+ public:
+  explicit WindowsProcess(HANDLE process) : process_(process) {}
+
+  std::optional<std::string> image_path() override {
+    wchar_t buffer[kImagePathUnits];
+    DWORD size = kImagePathUnits;
+    if (!QueryFullProcessImageNameW(process_.get(), 0, buffer, &size)) return std::nullopt;
+    return to_utf8(std::wstring_view(buffer, size));
+  }
+
+  void terminate_and_wait(uint32_t exit_code, uint32_t timeout_ms) override {
+    TerminateProcess(process_.get(), exit_code);
+    WaitForSingleObject(process_.get(), timeout_ms);
+  }
+
+ private:
+  UniqueHandle process_;
+};
 
 class WindowsProcesses final : public ProcessApi {
  public:
@@ -49,20 +70,10 @@ class WindowsProcesses final : public ProcessApi {
     return entries;
   }
 
-  std::optional<std::string> image_path(uint32_t pid) override {
-    UniqueHandle process(OpenProcess(kQueryAccess, FALSE, pid));
-    if (!process.valid()) return std::nullopt;
-    wchar_t buffer[kImagePathUnits];
-    DWORD size = kImagePathUnits;
-    if (!QueryFullProcessImageNameW(process.get(), 0, buffer, &size)) return std::nullopt;
-    return to_utf8(std::wstring_view(buffer, size));
-  }
-
-  void terminate_and_wait(uint32_t pid, uint32_t exit_code, uint32_t timeout_ms) override {
-    UniqueHandle process(OpenProcess(kEndAccess, FALSE, pid));
-    if (!process.valid()) return;
-    TerminateProcess(process.get(), exit_code);
-    WaitForSingleObject(process.get(), timeout_ms);
+  std::unique_ptr<ProcessHandle> open_process(uint32_t pid) override {
+    HANDLE process = OpenProcess(kAccess, FALSE, pid);
+    if (process == nullptr) return nullptr;
+    return std::make_unique<WindowsProcess>(process);
   }
 
   ProcessOutcome start(const ProcessStart& request) override {

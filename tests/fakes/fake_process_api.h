@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -19,10 +20,14 @@ struct FakeProcess {
   std::string exe_name;
   // Nothing: the full path cannot be queried.
   std::optional<std::string> image_path;
-  // False: OpenProcess for querying fails (another user's or a protected process).
+  // False: the process cannot be opened for querying (another user's or a
+  // protected process).
   bool can_query = true;
-  // False: OpenProcess for ending fails, so the process keeps running.
+  // False: the process cannot be opened for ending.
   bool can_end = true;
+  // Which process this is, unlike its ID, which the system hands out again
+  // once the process has ended. Set by FakeProcessApi::add.
+  uint64_t identity = 0;
 };
 
 class FakeProcessApi : public ProcessApi {
@@ -42,6 +47,9 @@ class FakeProcessApi : public ProcessApi {
   std::vector<uint32_t> terminated;
   // Every pid whose image path was asked for, in order.
   std::vector<uint32_t> queried;
+  // Runs during each wait after an ending (the time in which other processes
+  // may end and their IDs be given out again).
+  std::function<void()> during_wait;
 
   // Every start request, in order (failed starts included).
   std::vector<ProcessStart> started;
@@ -63,7 +71,14 @@ class FakeProcessApi : public ProcessApi {
   std::optional<std::string> system_dir = "C:\\WINDOWS\\system32";
 
   void add(uint32_t process_id, std::string exe_name, std::optional<std::string> image_path) {
-    processes.push_back(FakeProcess{process_id, std::move(exe_name), std::move(image_path)});
+    FakeProcess process{process_id, std::move(exe_name), std::move(image_path)};
+    process.identity = ++identities_;
+    processes.push_back(std::move(process));
+  }
+
+  // The process ends on its own.
+  void exit(uint32_t process_id) {
+    std::erase_if(processes, [&](const FakeProcess& p) { return p.pid == process_id; });
   }
 
   FakeProcess* find(uint32_t process_id) {
@@ -82,19 +97,10 @@ class FakeProcessApi : public ProcessApi {
     return list;
   }
 
-  std::optional<std::string> image_path(uint32_t process_id) override {
-    queried.push_back(process_id);
+  std::unique_ptr<ProcessHandle> open_process(uint32_t process_id) override {
     FakeProcess* p = find(process_id);
-    if (!p || !p->can_query) return std::nullopt;
-    return p->image_path;
-  }
-
-  void terminate_and_wait(uint32_t process_id, uint32_t exit_code, uint32_t timeout_ms) override {
-    end_attempts.push_back(EndAttempt{process_id, exit_code, timeout_ms});
-    FakeProcess* p = find(process_id);
-    if (!p || !p->can_end) return;
-    terminated.push_back(process_id);
-    std::erase_if(processes, [&](const FakeProcess& q) { return q.pid == process_id; });
+    if (!p || !p->can_query || !p->can_end) return nullptr;
+    return std::make_unique<Handle>(*this, process_id, p->identity);
   }
 
   ProcessOutcome start(const ProcessStart& request) override {
@@ -116,6 +122,45 @@ class FakeProcessApi : public ProcessApi {
   }
 
   uint32_t current_process_id() override { return pid; }
+
+ private:
+  // Acts on the process it was opened for, found by identity, not by ID.
+  class Handle : public ProcessHandle {
+   public:
+    Handle(FakeProcessApi& api, uint32_t pid, uint64_t identity) : api_(api), pid_(pid), identity_(identity) {}
+
+    std::optional<std::string> image_path() override {
+      api_.queried.push_back(pid_);
+      FakeProcess* p = opened();
+      if (!p) return std::nullopt;
+      return p->image_path;
+    }
+
+    void terminate_and_wait(uint32_t exit_code, uint32_t timeout_ms) override {
+      api_.end_attempts.push_back(EndAttempt{pid_, exit_code, timeout_ms});
+      if (opened()) {
+        api_.terminated.push_back(pid_);
+        std::erase_if(api_.processes, [&](const FakeProcess& q) { return q.identity == identity_; });
+      }
+      if (api_.during_wait) api_.during_wait();
+    }
+
+   private:
+    FakeProcess* opened() {
+      for (FakeProcess& p : api_.processes) {
+        if (p.identity == identity_) return &p;
+      }
+      return nullptr;
+    }
+
+    FakeProcessApi& api_;
+    uint32_t pid_;
+    uint64_t identity_;
+  };
+
+  uint64_t identities_ = 0;
+
+ public:
 
   std::optional<std::string> system_folder() override { return system_dir; }
 };

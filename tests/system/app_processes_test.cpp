@@ -92,17 +92,37 @@ TEST(CloseAppProcesses, SkipsProcessesThatCannotBeOpenedAndGoesOn) {
   processes.processes.back().can_query = false;  // another user's copy
   processes.add(2, "vestrana.exe", std::nullopt);  // path cannot be read
   processes.add(3, "vestrana.exe", kInFolder);
-  processes.processes.back().can_end = false;  // found, but refuses to be opened for ending
+  processes.processes.back().can_end = false;  // may be looked at, but not ended
   processes.add(4, "vestrana.exe", kInFolder);
 
   close_app_processes(processes, {kFolder});
 
   std::vector<uint32_t> attempted;
   for (const auto& attempt : processes.end_attempts) attempted.push_back(attempt.pid);
-  EXPECT_THAT(attempted, ElementsAre(3u, 4u));
+  EXPECT_THAT(attempted, ElementsAre(4u));
   EXPECT_THAT(processes.terminated, ElementsAre(4u));
   EXPECT_TRUE(processes.running(1));
   EXPECT_TRUE(processes.running(3));
+}
+
+TEST(CloseAppProcesses, AnIdGivenToAnotherProcessDuringTheWaitIsNeverEnded) {
+  FakeProcessApi processes;
+  processes.add(30, "vestrana.exe", kInFolder);
+  processes.add(31, "vestrana.exe", kInFolder);
+  // While the first candidate is waited for, the second one ends by itself
+  // and the system gives its ID to an unrelated program of the same name.
+  processes.during_wait = [&] {
+    if (processes.running(31) && processes.find(31)->image_path == kInFolder) {
+      processes.exit(31);
+      processes.add(31, "vestrana.exe", std::string("D:\\Portable\\vestrana.exe"));
+    }
+  };
+
+  close_app_processes(processes, {kFolder});
+
+  EXPECT_THAT(processes.terminated, ElementsAre(30u));
+  ASSERT_TRUE(processes.running(31));
+  EXPECT_EQ(processes.find(31)->image_path, "D:\\Portable\\vestrana.exe");
 }
 
 TEST(CloseAppProcesses, EndsNothingWhenTheSnapshotFails) {
