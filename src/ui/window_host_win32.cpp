@@ -18,6 +18,7 @@
 #include "ui/screens.h"
 #include "ui/ui_state.h"
 #include "ui/window_geometry.h"
+#include "ui/window_handoff.h"
 #include "ui/window_host.h"
 
 namespace vestrana {
@@ -110,8 +111,10 @@ LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM wparam, LPAR
   switch (message) {
     case WM_NCCREATE: {
       auto* create = reinterpret_cast<CREATESTRUCTW*>(lparam);
-      SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-      if (auto* created = static_cast<WindowContext*>(create->lpCreateParams)) created->effects.attach(window);
+      auto* handoff = static_cast<WindowHandoff<WindowContext>*>(create->lpCreateParams);
+      WindowContext* created = handoff != nullptr ? handoff->take() : nullptr;
+      SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(created));
+      if (created != nullptr) created->effects.attach(window);
       return DefWindowProcW(window, message, wparam, lparam);
     }
     case WM_NCDESTROY:
@@ -222,13 +225,14 @@ int run_setup_window(const InteractiveStart& start, Platform& platform, std::spa
   window_class.lpszClassName = class_name.c_str();
   RegisterClassExW(&window_class);  // a failure shows up at creation
 
-  auto context = std::make_unique<WindowContext>(
-      make_initial_state(start, load_fonts(), std::chrono::steady_clock::now()), platform, packed_app);
+  WindowHandoff<WindowContext> context(std::make_unique<WindowContext>(
+      make_initial_state(start, load_fonts(), std::chrono::steady_clock::now()), platform, packed_app));
   std::wstring title = to_wide(start.title);
   HWND window = CreateWindowExW(kExStyle, class_name.c_str(), title.c_str(), kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
-                                640, 420, nullptr, nullptr, instance, context.get());
+                                640, 420, nullptr, nullptr, instance, &context);
+  // The context is the window's from WM_NCCREATE on and freed in
+  // WM_NCDESTROY, also when the creation fails after that message.
   if (window == nullptr) return 1;
-  context.release();  // owned by the window now; freed in WM_NCDESTROY
 
   DWORD corner = kCornerRound;
   DwmSetWindowAttribute(window, kWindowCornerPreference, &corner, sizeof(corner));
