@@ -62,7 +62,7 @@ Result copy_files(Platform& platform, ProgressRecord& progress, const StringTabl
   }
   for (const PackedEntry& entry : *entries) {
     if (std::optional<OsError> error =
-            write_file_replacing(platform.files, join_path(*folder, entry.name), entry.data)) {
+            write_file_replacing(platform.files, platform.clock, join_path(*folder, entry.name), entry.data)) {
       return Result::failure(write_failure(table, *error));
     }
     installed_bytes += entry.data.size();
@@ -82,7 +82,7 @@ Result copy_files(Platform& platform, ProgressRecord& progress, const StringTabl
     if (std::optional<OsError> error = platform.files.read_file(*self, bytes)) {
       return Result::failure(write_failure(table, *error));
     }
-    if (std::optional<OsError> error = write_file_replacing(platform.files, target, bytes)) {
+    if (std::optional<OsError> error = write_file_replacing(platform.files, platform.clock, target, bytes)) {
       return Result::failure(write_failure(table, *error));
     }
     uint64_t size = 0;
@@ -90,6 +90,12 @@ Result copy_files(Platform& platform, ProgressRecord& progress, const StringTabl
       return Result::failure(write_failure(table, *error));
     }
     installed_bytes += size;
+  }
+  // Leftovers of an interrupted earlier run: a temporary file this run did
+  // not write (the uninstaller's, when it was not copied) would stay forever.
+  HoldRetry retry(platform.clock);
+  for (std::string_view name : kInstalledFiles) {
+    delete_file_surely(platform.files, retry, join_path(*folder, with_extension_new(name)));
   }
 
   // Asked again now that the install folder surely exists: a recorded
@@ -128,15 +134,19 @@ bool same_folder(FileSystem& files, const std::string& a, const std::string& b) 
 void remove_install_files(Platform& platform, const std::string& folder) {
   std::optional<std::string> self = platform.processes.own_program_path();
   std::optional<std::string> self_final = self ? platform.files.final_path(*self) : std::nullopt;
-  for (std::string_view name : kInstalledFiles) {
+  HoldRetry retry(platform.clock);
+  auto remove = [&](std::string_view name) {
     std::string path = join_path(folder, name);
     if (self_final) {
       std::optional<std::string> path_final = platform.files.final_path(path);
-      if (path_final && same_path(*self_final, *path_final, true)) continue;
+      if (path_final && same_path(*self_final, *path_final, true)) return;
     }
-    platform.files.delete_file(path);
-  }
-  platform.files.remove_folder(folder);
+    delete_file_surely(platform.files, retry, path);
+  };
+  for (std::string_view name : kInstalledFiles) remove(name);
+  // What an interrupted write of each of them leaves ("vestrana.new").
+  for (std::string_view name : kInstalledFiles) remove(with_extension_new(name));
+  remove_folder_surely(platform.files, retry, folder);
 }
 
 Result install_app(Platform& platform, ProgressRecord& progress, InstallChoices choices,

@@ -27,8 +27,9 @@ struct InstallChoices {
 Result install_app(Platform& platform, ProgressRecord& progress, InstallChoices choices,
                    const StringTable& table, std::span<const uint8_t> packed_app);
 
-// Deletes the three installed files in `folder` (never the running program),
-// then the folder itself when it has become empty. Failures are ignored.
+// Deletes the three installed files in `folder` and the temporary files an
+// interrupted write of them leaves (never the running program), read-only or
+// not, then the folder itself when it has become empty. Failures are ignored.
 void remove_install_files(Platform& platform, const std::string& folder);
 
 // True when two folder paths name the same folder: component by component

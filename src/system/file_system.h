@@ -2,6 +2,7 @@
 // Files and folders, as the install and removal procedures need them. Paths
 // are UTF-8 text; the Windows implementation converts at each call.
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -12,7 +13,11 @@
 
 namespace vestrana {
 
+class Clock;
+
 inline constexpr uint32_t kErrorAccessDenied = 5;
+inline constexpr uint32_t kErrorSharingViolation = 32;
+inline constexpr uint32_t kErrorLockViolation = 33;
 inline constexpr uint32_t kErrorAlreadyExists = 183;
 inline constexpr uint32_t kErrorDirNotEmpty = 145;
 
@@ -21,15 +26,23 @@ struct FolderEntry {
   bool is_folder = false;
   // A junction or symbolic link (reparse point): removed itself, never entered.
   bool is_link = false;
+  // False when the entry's real (UTF-16) name does not convert to UTF-8 and
+  // back unchanged: `name` then holds replacement characters and would
+  // address another entry, or none, so the entry must not be touched by it.
+  bool exact_name = true;
 };
 
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
 
-  // Creates or truncates `path` (write access, sharing read/write/delete) and
-  // writes all of `bytes`; interrupted writes are repeated and a write that
-  // accepts zero bytes fails with "failed to write whole buffer".
+  // Creates `path` as a fresh file (write access, sharing read/write/delete)
+  // and writes all of `bytes`; interrupted writes are repeated and a write
+  // that accepts zero bytes fails with "failed to write whole buffer". The
+  // bytes are flushed to the disk before the file is closed. Whatever entry
+  // had the name before (a file, read-only or not, or a link) is removed
+  // first and never written through: the new file is created exclusively,
+  // without following a reparse point.
   virtual std::optional<OsError> write_new_file(const std::string& path,
                                                 std::span<const uint8_t> bytes) = 0;
   // MoveFileExW(from, to, MOVEFILE_REPLACE_EXISTING).
@@ -51,13 +64,52 @@ class FileSystem {
   // The canonical full path (GetFinalPathNameByHandleW on a handle opened for
   // the path), or nothing when the path cannot be opened or resolved.
   virtual std::optional<std::string> final_path(const std::string& path) = 0;
-  virtual bool delete_file(const std::string& path) = 0;
+  // DeleteFileW; on failure `error` (when given) receives the reason.
+  virtual bool delete_file(const std::string& path, OsError* error = nullptr) = 0;
   // RemoveDirectoryW: removes an empty folder, or a folder link itself.
-  virtual bool remove_folder(const std::string& path) = 0;
+  virtual bool remove_folder(const std::string& path, OsError* error = nullptr) = 0;
+  // Clears the read-only attribute of the entry itself (not of what a link
+  // points at); true when it was set and is now cleared.
+  virtual bool clear_read_only(const std::string& path) = 0;
   // The entries of a folder (without "." and ".."); nothing when unreadable.
   virtual std::optional<std::vector<FolderEntry>> list_folder(const std::string& path) = 0;
   // The user's temporary folder, ending in a separator (GetTempPath2W, else GetTempPathW).
   virtual std::optional<std::string> temp_folder() = 0;
 };
+
+// Another process that holds a file for a moment without sharing it
+// (antivirus scanners open every freshly written program, indexers and
+// backup tools open anything) makes writes, renames and deletes fail with a
+// sharing violation or access denied. One HoldRetry serves one operation
+// (one file written, one tree removed): it allows such failures to be
+// retried with short pauses until kHoldRetryLimit has passed since the
+// first of them; a hold that lasts longer still fails.
+inline constexpr std::chrono::milliseconds kHoldRetryLimit{3000};
+inline constexpr std::chrono::milliseconds kHoldRetryPause{100};
+
+class HoldRetry {
+ public:
+  explicit HoldRetry(Clock& clock) : clock_(clock) {}
+  // True after a short pause when `error` may come from a passing hold and
+  // time is left; false at once for any other error or once time is up.
+  bool again(const OsError& error);
+
+ private:
+  Clock& clock_;
+  std::optional<std::chrono::steady_clock::time_point> deadline_;
+};
+
+// Deletes a file that is ours to delete: a read-only attribute is cleared
+// and a passing hold waited out. Success when the file is gone afterwards
+// (a missing file included).
+bool delete_file_surely(FileSystem& files, HoldRetry& retry, const std::string& path);
+
+// Removes an empty folder, or a folder link itself, the same way.
+bool remove_folder_surely(FileSystem& files, HoldRetry& retry, const std::string& path);
+
+// Removes whatever has this name so that it can be created afresh: a file
+// or a file link with delete_file_surely, a folder link (or empty folder)
+// with remove_folder_surely. Never follows a link.
+bool remove_entry(FileSystem& files, HoldRetry& retry, const std::string& path);
 
 }  // namespace vestrana

@@ -57,11 +57,40 @@ OsError os_error(DWORD code) { return windows_os_error(code); }
 
 OsError last_error() { return os_error(GetLastError()); }
 
-// The UTF-16 form of a path. A NUL inside the text would silently cut the
-// path short at the call and name another file, so such a path is refused.
+// The UTF-16 form of a path, verbatim when it is absolute so that paths
+// beyond 260 characters work (long_path_form). A NUL inside the text would
+// silently cut the path short at the call and name another file, so such a
+// path is refused.
 std::optional<std::wstring> wide_path(const std::string& path) {
   if (path.find('\0') != std::string::npos) return std::nullopt;
-  return to_wide(path);
+  return to_wide(long_path_form(path));
+}
+
+// Clears the read-only attribute of an entry whose attributes are known.
+// SetFileAttributesW may act on what a link points at, so a link's
+// attribute is left alone.
+bool clear_read_only_attribute(const std::wstring& path, DWORD attributes) {
+  if (!(attributes & FILE_ATTRIBUTE_READONLY) || (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return false;
+  constexpr DWORD kSettable = FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED |
+                              FILE_ATTRIBUTE_OFFLINE | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_TEMPORARY;
+  DWORD kept = attributes & kSettable;
+  return SetFileAttributesW(path.c_str(), kept != 0 ? kept : FILE_ATTRIBUTE_NORMAL) != 0;
+}
+
+// Makes room for a file to be created afresh: removes a file (clearing a
+// read-only attribute) or a link of that name, never what a link points at.
+// Nothing when the name is free afterwards, else the reason.
+std::optional<DWORD> free_name(const std::wstring& path) {
+  DWORD attributes = GetFileAttributesW(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return std::nullopt;
+  clear_read_only_attribute(path, attributes);
+  bool folder = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  // A folder link is removed as a folder; a real folder is no file to
+  // replace, and the exclusive create reports that.
+  if (folder && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return std::nullopt;
+  BOOL removed = folder ? RemoveDirectoryW(path.c_str()) : DeleteFileW(path.c_str());
+  if (!removed) return GetLastError();
+  return std::nullopt;
 }
 
 // Strips the "\\?\" that GetFinalPathNameByHandleW puts in front:
@@ -77,13 +106,30 @@ bool attributes_of(const std::string& path, WIN32_FILE_ATTRIBUTE_DATA& data) {
   return wide && GetFileAttributesExW(wide->c_str(), GetFileExInfoStandard, &data) != 0;
 }
 
+// One call on a path that reports success, with the reason of a failure.
+template <class Call>
+bool call_on_path(const std::string& path, OsError* error, Call&& call) {
+  std::optional<std::wstring> wide = wide_path(path);
+  if (!wide) {
+    if (error) *error = os_error(kErrorInvalidName);
+    return false;
+  }
+  if (call(wide->c_str())) return true;
+  if (error) *error = last_error();
+  return false;
+}
+
 class WindowsFileSystem final : public FileSystem {
  public:
   std::optional<OsError> write_new_file(const std::string& path, std::span<const uint8_t> bytes) override {
     std::optional<std::wstring> wide = wide_path(path);
     if (!wide) return os_error(kErrorInvalidName);
-    UniqueHandle file(CreateFileW(wide->c_str(), GENERIC_WRITE, kShareAll, nullptr, CREATE_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (std::optional<DWORD> refused = free_name(*wide)) return os_error(*refused);
+    // CREATE_NEW with FILE_FLAG_OPEN_REPARSE_POINT: a link planted under the
+    // name after it was freed makes the create fail instead of being
+    // written through.
+    UniqueHandle file(CreateFileW(wide->c_str(), GENERIC_WRITE, kShareAll, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (!file.valid()) return last_error();
     while (!bytes.empty()) {
       DWORD chunk = bytes.size() < kMaxChunk ? static_cast<DWORD>(bytes.size()) : kMaxChunk;
@@ -92,6 +138,9 @@ class WindowsFileSystem final : public FileSystem {
       if (written == 0) return OsError{"failed to write whole buffer", std::nullopt};
       bytes = bytes.subspan(written);
     }
+    // On the disk before the rename puts it in place: a power loss just after
+    // the rename must not leave an empty or partial file under the target name.
+    if (!FlushFileBuffers(file.get())) return last_error();
     return std::nullopt;
   }
 
@@ -207,14 +256,19 @@ class WindowsFileSystem final : public FileSystem {
     return without_verbatim_prefix(to_utf8(buffer));
   }
 
-  bool delete_file(const std::string& path) override {
-    std::optional<std::wstring> wide = wide_path(path);
-    return wide && DeleteFileW(wide->c_str()) != 0;
+  bool delete_file(const std::string& path, OsError* error) override {
+    return call_on_path(path, error, [](const wchar_t* p) { return DeleteFileW(p); });
   }
 
-  bool remove_folder(const std::string& path) override {
+  bool remove_folder(const std::string& path, OsError* error) override {
+    return call_on_path(path, error, [](const wchar_t* p) { return RemoveDirectoryW(p); });
+  }
+
+  bool clear_read_only(const std::string& path) override {
     std::optional<std::wstring> wide = wide_path(path);
-    return wide && RemoveDirectoryW(wide->c_str()) != 0;
+    if (!wide) return false;
+    DWORD attributes = GetFileAttributesW(wide->c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && clear_read_only_attribute(*wide, attributes);
   }
 
   std::optional<std::vector<FolderEntry>> list_folder(const std::string& path) override {
@@ -233,7 +287,9 @@ class WindowsFileSystem final : public FileSystem {
       std::wstring_view name(data.cFileName);
       if (name == L"." || name == L"..") continue;
       FolderEntry entry;
-      entry.name = to_utf8(name);
+      std::optional<std::string> exact = to_utf8_strict(name);
+      entry.exact_name = exact.has_value();
+      entry.name = exact ? std::move(*exact) : to_utf8(name);
       entry.is_folder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
       entry.is_link = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
       entries.push_back(std::move(entry));

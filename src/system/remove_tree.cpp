@@ -7,19 +7,20 @@
 namespace vestrana {
 namespace {
 
-void remove_link(FileSystem& files, const std::string& path, bool folder_link) {
+void remove_link(FileSystem& files, HoldRetry& retry, const std::string& path, bool folder_link) {
   // A folder link (junction, directory symlink) goes with RemoveDirectoryW, a
   // file symlink with DeleteFileW; neither touches what the link points at.
   if (folder_link) {
-    files.remove_folder(path);
+    remove_folder_surely(files, retry, path);
   } else {
-    files.delete_file(path);
+    delete_file_surely(files, retry, path);
   }
 }
 
 }  // namespace
 
-void remove_tree(FileSystem& files, const std::string& folder) {
+void remove_tree(FileSystem& files, Clock& clock, const std::string& folder) {
+  HoldRetry retry(clock);
   if (files.is_link(folder)) {
     // Which kind of link it is matters not: try both ways of removing it.
     if (!files.remove_folder(folder)) files.delete_file(folder);
@@ -36,7 +37,7 @@ void remove_tree(FileSystem& files, const std::string& folder) {
   stack.push_back({folder});
   while (!stack.empty()) {
     if (stack.back().listed) {
-      files.remove_folder(stack.back().path);
+      remove_folder_surely(files, retry, stack.back().path);
       stack.pop_back();
       continue;
     }
@@ -45,13 +46,14 @@ void remove_tree(FileSystem& files, const std::string& folder) {
     std::optional<std::vector<FolderEntry>> entries = files.list_folder(path);
     if (!entries) continue;
     for (FolderEntry& entry : *entries) {
+      if (!entry.exact_name) continue;
       std::string child = join_path(path, entry.name);
       if (entry.is_link) {
-        remove_link(files, child, entry.is_folder);
+        remove_link(files, retry, child, entry.is_folder);
       } else if (entry.is_folder) {
         stack.push_back({std::move(child)});
       } else {
-        files.delete_file(child);
+        delete_file_surely(files, retry, child);
       }
     }
   }

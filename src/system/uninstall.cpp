@@ -21,7 +21,7 @@ void remove_user_data(Platform& platform) {
   for (KnownFolder id : {KnownFolder::LocalAppData, KnownFolder::RoamingAppData}) {
     std::optional<std::string> base = platform.folders.known_folder_path(id);
     if (!base) continue;
-    remove_tree(platform.files, join_path(*base, kAppIdentity));
+    remove_tree(platform.files, platform.clock, join_path(*base, kAppIdentity));
   }
 }
 

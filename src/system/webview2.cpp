@@ -26,8 +26,15 @@ Result ensure_webview2(Platform& platform, std::string_view error_text) {
   if (!temp || temp->empty()) return Result::failure(std::string(error_text));
   std::string setup_path = join_path(*temp, kWebView2SetupFileName);
 
+  // The name is fixed and the folder is shared with every program of the
+  // user: whatever lies there (an old download, or a link planted to have
+  // the download written somewhere else) goes first, and only a plain file
+  // the download made is run.
+  HoldRetry retry(platform.clock);
   bool bootstrapper_succeeded = false;
-  if (platform.downloader.download_to_file(webview2_download_url(), setup_path) >= 0) {
+  if (remove_entry(platform.files, retry, setup_path) &&
+      platform.downloader.download_to_file(webview2_download_url(), setup_path) >= 0 &&
+      !platform.files.is_link(setup_path)) {
     ProcessStart start;
     start.program = setup_path;
     start.command_line = "\"" + setup_path + "\" ";
@@ -38,7 +45,8 @@ Result ensure_webview2(Platform& platform, std::string_view error_text) {
     // cannot start or does not return 0.
     bootstrapper_succeeded = outcome.started && outcome.exit_code && *outcome.exit_code == 0;
   }
-  platform.files.delete_file(setup_path);
+  // A link is removed itself, never what it points at.
+  remove_entry(platform.files, retry, setup_path);
 
   if (bootstrapper_succeeded && is_webview2_installed(platform.registry)) return Result::success();
   return Result::failure(std::string(error_text));

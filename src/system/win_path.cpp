@@ -187,6 +187,42 @@ bool same_path(std::string_view a, std::string_view b, bool ignore_case) {
   return true;
 }
 
+std::string long_path_form(std::string_view path) {
+  PathParts parts = split_path(path);
+  bool unc = parts.prefix.size() > 2 && is_sep(parts.prefix[0]) && is_sep(parts.prefix[1]) &&
+             parts.prefix[2] != '?' && parts.prefix[2] != '.';
+  bool drive = parts.prefix.size() == 2 && parts.prefix[1] == ':';
+  if (!(unc || (drive && parts.rooted))) return std::string(path);
+
+  std::vector<std::string_view> components;
+  for (std::string_view component : parts.components) {
+    if (component == "..") {
+      if (!components.empty()) components.pop_back();
+      continue;
+    }
+    while (!component.empty() && (component.back() == '.' || component.back() == ' ')) {
+      component.remove_suffix(1);
+    }
+    if (!component.empty()) components.push_back(component);
+  }
+
+  std::string out;
+  if (unc) {
+    // "\\server\share" -> "\\?\UNC\server\share"
+    out = "\\\\?\\UNC\\";
+    for (char c : parts.prefix.substr(2)) out += c == '/' ? '\\' : c;
+  } else {
+    out = "\\\\?\\";
+    out += parts.prefix;
+  }
+  if (components.empty()) return out + '\\';
+  for (std::string_view component : components) {
+    out += '\\';
+    out += component;
+  }
+  return out;
+}
+
 bool equal_ignoring_ascii_case(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i) {

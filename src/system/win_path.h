@@ -38,6 +38,16 @@ std::string with_extension_new(std::string_view path);
 // (case-insensitively); otherwise byte for byte.
 bool same_path(std::string_view a, std::string_view b, bool ignore_case);
 
+// The form of a path that the Windows file calls accept beyond 260
+// characters: an absolute path with a drive ("C:\a") or a UNC share
+// ("\\server\share\a") becomes verbatim ("\\?\C:\a", "\\?\UNC\server\share\a"),
+// normalised the way the system would have done it (separators turned into
+// backslashes, "." and empty components dropped, ".." applied, trailing dots
+// and spaces of a component removed), since a verbatim path is taken as it
+// is. Relative paths, drive-relative ones ("C:a") and paths already in a
+// verbatim or device form stay as they are.
+std::string long_path_form(std::string_view path);
+
 // ASCII case-insensitive equality (non-ASCII bytes must match exactly).
 bool equal_ignoring_ascii_case(std::string_view a, std::string_view b);
 

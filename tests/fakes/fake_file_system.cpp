@@ -12,7 +12,26 @@ namespace {
 constexpr uint32_t kFileNotFound = 2;
 constexpr uint32_t kPathNotFound = 3;
 constexpr uint32_t kSharingViolation = 32;
+constexpr uint32_t kDirectoryNameInvalid = 267;
 constexpr int kMaxHops = 40;
+
+// A name as the Windows layer lists it: every lone surrogate (three WTF-8
+// bytes ED A0..BF xx) comes back as U+FFFD, and the name is then not exact.
+std::pair<std::string, bool> as_listed(const std::string& name) {
+  std::string out;
+  bool exact = true;
+  for (size_t i = 0; i < name.size(); ++i) {
+    auto byte = [&](size_t k) { return static_cast<unsigned char>(name[k]); };
+    if (byte(i) == 0xED && i + 2 < name.size() && byte(i + 1) >= 0xA0) {
+      out += "\xEF\xBF\xBD";
+      exact = false;
+      i += 2;
+    } else {
+      out += name[i];
+    }
+  }
+  return {out, exact};
+}
 
 std::string lower(std::string_view s) {
   std::string out(s);
@@ -267,6 +286,18 @@ void FakeFileSystem::set_in_use(std::string_view path, bool in_use) {
   node->in_use = in_use;
 }
 
+void FakeFileSystem::hold(std::string_view path, Clock& clock, Clock::TimePoint until) {
+  std::lock_guard lock(mutex_);
+  std::optional<Parsed> real = resolve(path, /*follow_last=*/false);
+  Node* node = real ? find(*real) : nullptr;
+  if (!node) {
+    ADD_FAILURE() << "fake file system: hold on missing " << path;
+    return;
+  }
+  node->hold_clock = &clock;
+  node->held_until = until;
+}
+
 void FakeFileSystem::fail(Op op, std::string_view path, OsError error) {
   std::lock_guard lock(mutex_);
   failures_[{op, key_of(parse(path))}] = std::move(error);
@@ -322,12 +353,14 @@ void FakeFileSystem::clear_log() {
 std::optional<OsError> FakeFileSystem::write_new_file(const std::string& path, std::span<const uint8_t> bytes) {
   std::lock_guard lock(mutex_);
   record("write " + path);
-  std::optional<Parsed> real = resolve(path, /*follow_last=*/true);
+  // The entry of that name is replaced, never written through.
+  std::optional<Parsed> real = resolve(path, /*follow_last=*/false);
   if (!real || real->components.empty()) return fake_os_error(kErrorAccessDenied);
   if (!folder_exists(parent_of(*real))) return fake_os_error(kPathNotFound);
   if (Node* node = find(*real)) {
-    if (node->kind != Kind::File || node->read_only) return fake_os_error(kErrorAccessDenied);
-    if (node->in_use) return fake_os_error(kSharingViolation);
+    if (node->kind == Kind::Folder) return fake_os_error(kErrorAccessDenied);
+    if (node->in_use || held(*node)) return fake_os_error(kSharingViolation);
+    nodes_.erase(key_of(*real));
   }
   Node& node = put(*real, Kind::File);
   node.data.assign(bytes.begin(), bytes.end());
@@ -344,7 +377,7 @@ std::optional<OsError> FakeFileSystem::rename(const std::string& from, const std
   if (!source || !target) return fake_os_error(kFileNotFound);
   Node* node = find(*source);
   if (!node) return fake_os_error(kFileNotFound);
-  if (node->in_use) return fake_os_error(kSharingViolation);
+  if (node->in_use || held(*node)) return fake_os_error(kSharingViolation);
   if (target->components.empty() || !folder_exists(parent_of(*target))) return fake_os_error(kPathNotFound);
   std::string source_key = key_of(*source), target_key = key_of(*target);
   if (target_key.compare(0, source_key.size() + 1, source_key + '\\') == 0) return fake_os_error(kSharingViolation);
@@ -364,6 +397,7 @@ std::optional<OsError> FakeFileSystem::rename_replacing(const std::string& from,
   if (std::optional<OsError> error = injected(Op::RenameReplacing, from)) return error;
   return rename(from, to, [](const Node& moving, const Node& existing, const std::string&) -> std::optional<OsError> {
     // MoveFileExW replaces only a plain, writable, unused file with a file.
+    if (held(existing)) return fake_os_error(kSharingViolation);
     if (existing.kind != Kind::File || moving.kind == Kind::Folder || existing.read_only || existing.in_use) {
       return fake_os_error(kErrorAccessDenied);
     }
@@ -380,6 +414,7 @@ std::optional<OsError> FakeFileSystem::rename_by_handle(const std::string& from,
     // POSIX semantics ignore the read-only attribute, but still cannot
     // replace an open file or a folder that holds something.
     if (existing.kind == Kind::Folder && has_children(target_key)) return fake_os_error(kErrorDirNotEmpty);
+    if (held(existing)) return fake_os_error(kSharingViolation);
     if (existing.in_use || (existing.kind == Kind::Folder) != (moving.kind == Kind::Folder)) {
       return fake_os_error(kErrorAccessDenied);
     }
@@ -454,30 +489,55 @@ std::optional<std::string> FakeFileSystem::final_path(const std::string& path) {
   return display(*real);
 }
 
-bool FakeFileSystem::delete_file(const std::string& path) {
+bool FakeFileSystem::delete_file(const std::string& path, OsError* error) {
   std::lock_guard lock(mutex_);
   record("delete " + path);
-  if (injected(Op::DeleteFile, path)) return false;
+  auto refuse = [&](OsError reason) {
+    if (error) *error = std::move(reason);
+    return false;
+  };
+  if (std::optional<OsError> injected_error = injected(Op::DeleteFile, path)) return refuse(*injected_error);
   std::optional<Parsed> real = resolve(path, /*follow_last=*/false);
   const Node* node = real ? find(*real) : nullptr;
-  if (!node || node->read_only || node->in_use) return false;
-  if (node->kind == Kind::Folder || (node->kind == Kind::Link && node->folder_link)) return false;
+  if (!node) return refuse(fake_os_error(real && folder_exists(parent_of(*real)) ? kFileNotFound : kPathNotFound));
+  if (held(*node)) return refuse(fake_os_error(kSharingViolation));
+  if (node->read_only || node->in_use) return refuse(fake_os_error(kErrorAccessDenied));
+  if (node->kind == Kind::Folder || (node->kind == Kind::Link && node->folder_link)) {
+    return refuse(fake_os_error(kErrorAccessDenied));
+  }
   nodes_.erase(key_of(*real));
   return true;
 }
 
-bool FakeFileSystem::remove_folder(const std::string& path) {
+bool FakeFileSystem::remove_folder(const std::string& path, OsError* error) {
   std::lock_guard lock(mutex_);
   record("remove_folder " + path);
-  if (injected(Op::RemoveFolder, path)) return false;
+  auto refuse = [&](OsError reason) {
+    if (error) *error = std::move(reason);
+    return false;
+  };
+  if (std::optional<OsError> injected_error = injected(Op::RemoveFolder, path)) return refuse(*injected_error);
   std::optional<Parsed> real = resolve(path, /*follow_last=*/false);
   const Node* node = real ? find(*real) : nullptr;
-  if (!node || node->in_use) return false;
+  if (!node) return refuse(fake_os_error(kFileNotFound));
+  // Someone's current folder.
+  if (node->in_use) return refuse(fake_os_error(kSharingViolation));
   std::string key = key_of(*real);
-  bool removable = (node->kind == Kind::Folder && !has_children(key)) ||
-                   (node->kind == Kind::Link && node->folder_link);
-  if (!removable) return false;
+  if (node->kind == Kind::Folder && has_children(key)) return refuse(fake_os_error(kErrorDirNotEmpty));
+  bool removable = node->kind == Kind::Folder || (node->kind == Kind::Link && node->folder_link);
+  if (!removable) return refuse(fake_os_error(kDirectoryNameInvalid));
+  if (node->read_only) return refuse(fake_os_error(kErrorAccessDenied));
   nodes_.erase(key);
+  return true;
+}
+
+bool FakeFileSystem::clear_read_only(const std::string& path) {
+  std::lock_guard lock(mutex_);
+  record("clear_read_only " + path);
+  std::optional<Parsed> real = resolve(path, /*follow_last=*/false);
+  Node* node = real ? find(*real) : nullptr;
+  if (!node || node->kind == Kind::Link || !node->read_only) return false;
+  node->read_only = false;
   return true;
 }
 
@@ -492,7 +552,8 @@ std::optional<std::vector<FolderEntry>> FakeFileSystem::list_folder(const std::s
   for (const auto& [k, node] : nodes_) {
     if (node.parent_key != key) continue;
     bool link = node.kind == Kind::Link;
-    entries.push_back({node.name, node.kind == Kind::Folder || (link && node.folder_link), link});
+    auto [name, exact] = as_listed(node.name);
+    entries.push_back({name, node.kind == Kind::Folder || (link && node.folder_link), link, exact});
   }
   return entries;
 }

@@ -14,7 +14,12 @@
 //
 // Error codes follow Windows: a missing file 2, a missing parent 3, a
 // read-only or folder target 5, a file in use 32 (writing) or 5 (deleting,
-// replacing), an existing folder 183, a non-empty folder 145.
+// replacing), a file held by another process 32, an existing folder 183, a
+// non-empty folder 145.
+//
+// Names may hold a lone surrogate, written as its three WTF-8 bytes
+// ("\xED\xA0\x80" for U+D800): a listing reports such a name the way the
+// Windows layer does, with U+FFFD in its place and exact_name false.
 
 #include <cstdint>
 #include <functional>
@@ -27,6 +32,7 @@
 #include <string_view>
 #include <vector>
 
+#include "clock.h"
 #include "system/file_system.h"
 
 namespace vestrana {
@@ -69,6 +75,9 @@ class FakeFileSystem : public FileSystem {
   // An open file (a running program): it cannot be written, replaced or deleted.
   // On a folder (someone's current folder): it cannot be removed.
   void set_in_use(std::string_view path, bool in_use = true);
+  // Another process holds the file open without sharing it until `clock`
+  // reaches `until`: writing, replacing and deleting it fail with 32.
+  void hold(std::string_view path, Clock& clock, Clock::TimePoint until);
   void set_temp_folder(std::optional<std::string> folder) { temp_folder_ = std::move(folder); }
 
   // Makes `op` on this path (in any letter case or separator style) fail
@@ -101,8 +110,9 @@ class FakeFileSystem : public FileSystem {
   std::optional<OsError> read_file(const std::string& path, std::vector<uint8_t>& out) override;
   std::optional<OsError> file_size(const std::string& path, uint64_t& out) override;
   std::optional<std::string> final_path(const std::string& path) override;
-  bool delete_file(const std::string& path) override;
-  bool remove_folder(const std::string& path) override;
+  bool delete_file(const std::string& path, OsError* error = nullptr) override;
+  bool remove_folder(const std::string& path, OsError* error = nullptr) override;
+  bool clear_read_only(const std::string& path) override;
   std::optional<std::vector<FolderEntry>> list_folder(const std::string& path) override;
   std::optional<std::string> temp_folder() override { return temp_folder_; }
 
@@ -115,6 +125,8 @@ class FakeFileSystem : public FileSystem {
     std::vector<uint8_t> data;
     bool read_only = false;
     bool in_use = false;
+    Clock* hold_clock = nullptr;  // held by another process until this clock says so
+    Clock::TimePoint held_until;
     std::string target;      // links: where they point
     bool folder_link = true;
   };
@@ -135,6 +147,7 @@ class FakeFileSystem : public FileSystem {
   const Node* find(const Parsed& p) const;
   bool folder_exists(const Parsed& p) const;
   bool has_children(const std::string& key) const;
+  static bool held(const Node& node) { return node.hold_clock && node.hold_clock->now() < node.held_until; }
   std::string display(const Parsed& p) const;
   std::optional<OsError> injected(Op op, std::string_view path) const;
   void make_folders(const Parsed& p);

@@ -214,8 +214,12 @@ TEST_F(InstallTest, StartedFromTheInstalledUninstallerItDoesNotCopyItselfOntoIts
   m.processes.own_path = "c:\\users\\u\\appdata\\local\\VESTRANA\\Uninstall.exe";
   archive = testing::packed_app({{"vestrana.exe", std::string(2048, 'a')}});
 
+  // Left by an earlier run that was cut short while copying the uninstaller.
+  m.files.add_file(install_dir + "\\uninstall.new", "half", /*read_only=*/true);
+
   ASSERT_TRUE(run());
   EXPECT_EQ(file("uninstall.exe"), "INSTALLED UNINSTALLER");
+  EXPECT_FALSE(m.files.exists(install_dir + "\\uninstall.new"));
   EXPECT_EQ(m.registry.dword_value(RegistryRoot::CurrentUser, kUninstallKeyPath, "EstimatedSize"), 2u);
 }
 

@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "fakes/fake_clock.h"
 #include "fakes/fake_file_system.h"
 
 namespace vestrana {
@@ -41,10 +42,11 @@ class RemoveTree : public ::testing::Test {
   }
 
   FakeFileSystem fs;
+  FakeClock clock;
 };
 
 TEST_F(RemoveTree, RemovesTheWholeTree) {
-  remove_tree(fs, kData);
+  remove_tree(fs, clock, kData);
   EXPECT_FALSE(fs.exists(kData));
   expect_outside_untouched();
 }
@@ -55,7 +57,7 @@ TEST_F(RemoveTree, RemovesLinksInsideWithoutEnteringThem) {
   fs.add_link(links[0], kElsewhere);
   fs.add_link(links[1], kElsewhere + R"(\photos)");
   fs.add_link(links[2], kElsewhere + R"(\thesis.docx)", /*folder_link=*/false);
-  remove_tree(fs, kData);
+  remove_tree(fs, clock, kData);
   EXPECT_FALSE(fs.exists(kData));
   expect_outside_untouched(links);
 }
@@ -63,7 +65,7 @@ TEST_F(RemoveTree, RemovesLinksInsideWithoutEnteringThem) {
 TEST_F(RemoveTree, ATopFolderThatIsALinkIsRemovedAsALinkOnly) {
   const std::string link = R"(C:\Users\me\AppData\Roaming\com.vestrana.desktop)";
   fs.add_link(link, kElsewhere);
-  remove_tree(fs, link);
+  remove_tree(fs, clock, link);
   EXPECT_FALSE(fs.exists(link));
   EXPECT_TRUE(fs.is_folder(R"(C:\Users\me\AppData\Roaming)"));
   expect_outside_untouched({link});
@@ -74,7 +76,7 @@ TEST_F(RemoveTree, WhatResistsStaysWithTheFoldersHoldingItAndTheRestGoes) {
   fs.set_in_use(kData + R"(\EBWebView\Default\LOCK)");
   fs.add_file(kData + R"(\locked\a.txt)", "a");
   fs.fail(FakeFileSystem::Op::ListFolder, kData + R"(\locked)", fake_os_error(5));
-  remove_tree(fs, kData);
+  remove_tree(fs, clock, kData);
   EXPECT_THAT(fs.all_paths(), Contains(StartsWith(kData)));
   std::vector<std::string> left;
   for (const std::string& path : fs.all_paths()) {
@@ -85,9 +87,43 @@ TEST_F(RemoveTree, WhatResistsStaysWithTheFoldersHoldingItAndTheRestGoes) {
   expect_outside_untouched();
 }
 
+TEST_F(RemoveTree, PassingHoldsAreWaitedOutForTheWholeTreeAtMostOnce) {
+  using namespace std::chrono_literals;
+  fs.add_file(kData + R"(\a-scanned.db)", "x");
+  fs.hold(kData + R"(\a-scanned.db)", clock, clock.now() + 1s);
+  for (const char* name : {R"(\held-1)", R"(\held-2)"}) {
+    fs.add_file(kData + name, "x");
+    fs.hold(kData + name, clock, clock.now() + 60s);
+  }
+  Clock::TimePoint started = clock.now();
+  remove_tree(fs, clock, kData);
+  std::vector<std::string> left;
+  for (const std::string& path : fs.all_paths()) {
+    if (path.starts_with(kData + "\\")) left.push_back(path.substr(kData.size() + 1));
+  }
+  EXPECT_THAT(left, ElementsAre("held-1", "held-2"));
+  EXPECT_GE(clock.now() - started, kHoldRetryLimit);
+  EXPECT_LT(clock.now() - started, kHoldRetryLimit + 2 * kHoldRetryPause);
+}
+
+TEST_F(RemoveTree, NamesThatCannotBeReadExactlyAreNeverAddressedByAnother) {
+  // A lone surrogate (U+D800) in a file's and a folder's name: listed, they
+  // read as U+FFFD, which names another entry: here a junction out.
+  const std::string replaced = "cache\xEF\xBF\xBD";
+  fs.add_file(kData + "\\notes\xED\xA0\x80.txt", "n");
+  fs.add_file(kData + "\\cache\xED\xA0\x80\\blob", "b");
+  fs.add_link(kData + "\\" + replaced, kElsewhere);
+  remove_tree(fs, clock, kData);
+  EXPECT_TRUE(fs.exists(kData + "\\notes\xED\xA0\x80.txt"));
+  EXPECT_TRUE(fs.exists(kData + "\\cache\xED\xA0\x80\\blob"));
+  EXPECT_FALSE(fs.exists(kData + "\\settings.json"));
+  for (const std::string& line : fs.log()) EXPECT_THAT(line, Not(HasSubstr("notes\xEF\xBF\xBD")));
+  expect_outside_untouched({kData + "\\" + replaced});
+}
+
 TEST_F(RemoveTree, AMissingFolderIsNoFault) {
-  remove_tree(fs, kData + R"(\not there)");
-  remove_tree(fs, R"(Q:\nothing)");
+  remove_tree(fs, clock, kData + R"(\not there)");
+  remove_tree(fs, clock, R"(Q:\nothing)");
   EXPECT_TRUE(fs.exists(kData + R"(\settings.json)"));
 }
 

@@ -85,6 +85,21 @@ TEST_F(UninstallTest, UserDataGoesOnRequestWithoutFollowingLinksOutOfIt) {
   EXPECT_EQ(m.files.text("D:\\Documents\\precious.txt"), "mine");
 }
 
+TEST_F(UninstallTest, ReadOnlyFilesAndFoldersAndInterruptedWritesLeaveNothing) {
+  m.files.set_read_only(dir + "\\vestrana.exe");
+  m.files.add_file(dir + "\\vestrana.new", "half written", /*read_only=*/true);
+  m.files.add_file(dir + "\\WebView2Loader.new", "half written");
+  m.files.add_file(local_data + "\\EBWebView\\Default\\Login Data", "secret", /*read_only=*/true);
+  m.files.set_read_only(local_data + "\\EBWebView\\Default");
+  m.files.set_read_only(roaming_data);
+  m.files.set_read_only(roaming_data + "\\settings.json");
+
+  run(true);
+  EXPECT_FALSE(m.files.exists(dir));
+  EXPECT_FALSE(m.files.exists(local_data));
+  EXPECT_FALSE(m.files.exists(roaming_data));
+}
+
 TEST_F(UninstallTest, ForeignFilesAndTheRunningUninstallerKeepTheFolder) {
   m.files.add_file(dir + "\\crash.dmp", "x");
   m.processes.own_path = dir + "\\uninstall.exe";

@@ -181,6 +181,32 @@ INSTANTIATE_TEST_SUITE_P(Outcomes, FailedBootstrapper,
                          ::testing::Values(Outcome::NonZeroExit, Outcome::NotStarted, Outcome::NoExitCode),
                          outcome_name);
 
+TEST_F(WebView2, WhateverLiesAtTheFixedNameGoesBeforeTheDownloadAndNoLinkIsFollowed) {
+  register_runtime_when_started();
+  const std::string victim = "C:\\Users\\user\\Documents\\thesis.docx";
+  files.add_file(victim, "precious");
+  struct Planted {
+    const char* what;
+    std::function<void()> plant;
+  };
+  for (const Planted& planted :
+       {Planted{"file link", [&] { files.add_link(kSetupPath, victim, /*folder_link=*/false); }},
+        Planted{"folder link", [&] { files.add_link(kSetupPath, "C:\\Users\\user\\Documents"); }},
+        Planted{"stale read-only download", [&] { files.add_file(kSetupPath, "old", /*read_only=*/true); }}}) {
+    SCOPED_TRACE(planted.what);
+    registry.delete_tree(kUser);
+    planted.plant();
+    processes.on_start = [&](const ProcessStart& start) {
+      EXPECT_EQ(files.text(start.program), "MZ");
+      EXPECT_FALSE(files.is_link(start.program));
+      register_runtime();
+    };
+    EXPECT_TRUE(ensure_webview2(platform, kError).ok());
+    EXPECT_EQ(files.text(victim), "precious");
+    EXPECT_FALSE(files.exists(kSetupPath));
+  }
+}
+
 TEST_F(WebView2, UnknownTemporaryFolderFailsBeforeDownloading) {
   for (std::optional<std::string> temp : {std::optional<std::string>(), std::optional<std::string>("")}) {
     files.set_temp_folder(temp);
