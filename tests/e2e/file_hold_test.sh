@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# An update while another process holds "vestrana.exe" of the earlier
+# installation open without sharing delete access, as antivirus scanners do
+# with freshly written programs: a hold that ends 1.5 s after the setup
+# began writing the file is waited out and the update succeeds; a hold that
+# lasts the whole run fails the update cleanly, the old file byte for byte
+# as it was and no temporary file left.
+source "$(dirname "$0")/lib.sh"
+new_prefix
+seed_webview2
+
+dir=$(install_dir)
+exe_win="$(install_dir_win)\\vestrana.exe"
+rc=0; run_wine "$VESTRANA_SETUP" --silent || rc=$?
+check_eq "the first install exits 0" 0 "$rc"
+# An earlier version's program, different from the one this setup carries.
+make_earlier() {
+  cp "$VESTRANA_BUILD/standin/vestrana.exe" "$dir/vestrana.exe"
+  printf 'earlier version' >>"$dir/vestrana.exe"
+  reg_add "$uninstall_key" /v DisplayVersion /t REG_SZ /d 1.1.0
+}
+# Starts the holder with its arguments after the file and the ready flag;
+# waits until it holds the file.
+hold() {
+  rm -f "$WINEPREFIX/drive_c/held"
+  wine "$VESTRANA_HOLD_FILE" "$exe_win" 'C:\held' "$@" >/dev/null 2>&1 &
+  holder=$!
+  for _ in $(seq 1 100); do [ -e "$WINEPREFIX/drive_c/held" ] && return 0; sleep 0.1; done
+  return 1
+}
+
+make_earlier
+check "the holder holds vestrana.exe" hold "$(install_dir_win)\\vestrana.new" 1500
+started=$(now)
+rc=0; run_wine "$VESTRANA_SETUP" --silent || rc=$?
+check_eq "the update waits out a 1.5 s hold and exits 0" 0 "$rc"
+check "the new program is in place" cmp -s "$VESTRANA_BUILD/standin/vestrana.exe" "$dir/vestrana.exe"
+check_eq "the entry has the new version" 1.2.1 "$(reg_value "$uninstall_key" DisplayVersion || true)"
+echo "     (the update took $(seconds_since "$started") s)"
+wait "$holder" || true
+
+make_earlier
+old=$(sha256sum <"$dir/vestrana.exe")
+check "the holder holds vestrana.exe for good" hold
+rc=0; run_wine "$VESTRANA_SETUP" --silent || rc=$?
+check_eq "an update against a lasting hold exits 1" 1 "$rc"
+check_eq "the earlier program is byte for byte as it was" "$old" "$(sha256sum <"$dir/vestrana.exe")"
+check_eq "no temporary file is left" "" "$(cd "$dir" && ls -- *.new 2>/dev/null)"
+check_eq "the entry still has the earlier version" 1.1.0 "$(reg_value "$uninstall_key" DisplayVersion || true)"
+kill "$holder" 2>/dev/null || true
+finish
