@@ -26,7 +26,15 @@ ${symbol}_end:
     .byte 0
 ${note}
 ")
-  configure_file(${asm}.in ${asm} COPYONLY)
-  set_source_files_properties(${asm} PROPERTIES OBJECT_DEPENDS ${file} GENERATED TRUE)
+  # The assembly file is written anew whenever the embedded file changes, so
+  # its object is rebuilt in whichever directory's target compiles it (a
+  # source property like OBJECT_DEPENDS would reach only targets defined in
+  # this directory). A target of this directory must list the output, so the
+  # rule is generated.
+  add_custom_command(OUTPUT ${asm}
+    COMMAND ${CMAKE_COMMAND} -E copy ${asm}.in ${asm}
+    COMMAND ${CMAKE_COMMAND} -E touch ${asm}
+    DEPENDS ${asm}.in ${file}
+    VERBATIM)
   set(${out_var} ${asm} PARENT_SCOPE)
 endfunction()

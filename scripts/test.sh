@@ -37,3 +37,9 @@ echo "== Windows build and end-to-end tests under Wine"
 cmake --preset windows >/dev/null
 cmake --build --preset windows -j "$jobs"
 ctest --test-dir build/windows -j "$jobs" --output-on-failure
+
+# Reproducible builds: a second clean build of the Windows program from a
+# copy of the checkout in another folder, without a compiler cache, gives
+# the same bytes.
+echo "== reproducible Windows build"
+bash scripts/check_reproducible.sh

@@ -22,7 +22,9 @@ def main(source, target):
     options.notdef_outline = True    # the missing-glyph shape stays drawable
     options.name_IDs = [0, 1, 2, 3, 4, 5, 6, 13, 14]  # keep the licence records
     options.drop_tables += ["GSUB", "GPOS", "GDEF", "STAT", "DSIG", "kern"]
-    font = TTFont(source)
+    # The head table keeps the source's time stamp instead of the time of the
+    # build, so every build embeds the same bytes.
+    font = TTFont(source, recalcTimestamp=False)
     subsetter = subset.Subsetter(options)
     subsetter.populate(unicodes=unicodes)
     subsetter.subset(font)
