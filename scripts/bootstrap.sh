@@ -18,7 +18,7 @@ packages=(
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   libgtest-dev libgmock-dev googletest libbenchmark-dev liblzma-dev libfreetype-dev zlib1g-dev libpng-dev
   wine wine64 xvfb xdotool x11-utils imagemagick openbox
-  python3 python3-fonttools python3-brotli nodejs npm locales curl
+  python3 python3-fonttools python3-brotli nodejs npm locales curl openssl
 )
 
 missing=()
@@ -35,6 +35,28 @@ if [ "${#missing[@]}" -gt 0 ]; then
   log "installing ${missing[*]}"
   as_root apt-get update -q
   DEBIAN_FRONTEND=noninteractive as_root apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+# osslsigncode signs releases (scripts/sign.sh); the end-to-end test needs
+# 2.6 or later, which can act as its own time-stamping authority, so it comes
+# from the backports suite of the machine's own Debian archive.
+ensure_backports() {
+  local list=/etc/apt/sources.list.d/vestrana-backports.sources uri
+  [ -f "$list" ] && return 0
+  uri=$( { grep -hE '^URIs:' /etc/apt/sources.list.d/*.sources 2>/dev/null | sed 's/^URIs://'
+           grep -hE '^[[:space:]]*deb[[:space:]]' /etc/apt/sources.list /etc/apt/sources.list.d/*.list 2>/dev/null; } |
+         tr ' \t' '\n\n' | grep -E '^[a-z+]+://.*/debian/?$' | head -n 1 || true)
+  [ -n "$uri" ] || { log "no Debian archive in the apt sources for $1-backports"; exit 1; }
+  printf 'Types: deb\nURIs: %s\nSuites: %s-backports\nComponents: main\nSigned-By: /usr/share/keyrings/debian-archive-keyring.gpg\n' \
+    "$uri" "$1" | as_root tee "$list" >/dev/null
+  as_root apt-get update -q
+}
+signer_version=$(dpkg-query -W -f='${Version}' osslsigncode 2>/dev/null || true)
+if [ -z "$signer_version" ] || dpkg --compare-versions "$signer_version" lt 2.6; then
+  codename=$(. /etc/os-release && echo "$VERSION_CODENAME")
+  ensure_backports "$codename"
+  log "installing osslsigncode from $codename-backports"
+  DEBIAN_FRONTEND=noninteractive as_root apt-get install -y -q --no-install-recommends -t "$codename-backports" osslsigncode
 fi
 
 # Wine takes the user-interface language from LC_ALL; the tests run the
