@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "paint/pixmap.h"
 
@@ -44,14 +45,18 @@ WindowPlacement placement_from_rect(const DeviceRect& r) {
 }
 
 void to_device_bytes(const Pixmap& frame, std::vector<uint8_t>& out) {
-  const uint8_t* in = frame.data();
-  size_t n = frame.byte_size();
-  out.resize(n);
-  for (size_t i = 0; i + 3 < n; i += 4) {
-    out[i] = in[i + 2];
-    out[i + 1] = in[i + 1];
-    out[i + 2] = in[i];
-    out[i + 3] = in[i + 3];
+  // Whole pixels as little-endian words (red in the low byte, as in
+  // memory): swapping red and blue word by word lets the compiler use
+  // vector instructions for this per-frame loop.
+  const size_t n = frame.byte_size() / 4;
+  out.resize(n * 4);
+  const uint8_t* __restrict in = frame.data();
+  uint8_t* __restrict to = out.data();
+  for (size_t i = 0; i < n; ++i) {
+    uint32_t v;
+    std::memcpy(&v, in + 4 * i, 4);
+    v = (v & 0xFF00FF00u) | ((v >> 16) & 0xFFu) | ((v & 0xFFu) << 16);
+    std::memcpy(to + 4 * i, &v, 4);
   }
 }
 

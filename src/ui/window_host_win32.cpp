@@ -4,6 +4,7 @@
 #include "system/windows_headers.h"
 #include <dwmapi.h>
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -13,6 +14,7 @@
 #include "system/app_processes.h"
 #include "system/known_folders.h"
 #include "system/text_win32.h"
+#include "ui/frame_diff.h"
 #include "ui/layout.h"
 #include "ui/paint_screen.h"
 #include "ui/screens.h"
@@ -57,7 +59,12 @@ struct WindowContext {
   UiState state;
   WindowsEffects effects;
   WorkerRunner runner;
-  std::vector<uint8_t> device_bytes;
+  // The last painted frame: the window shows it everywhere outside its
+  // update region. The next frame is painted into `frame` (kept, so no frame
+  // allocates) and converted into spare_bytes.
+  Pixmap frame;
+  std::vector<uint8_t> device_bytes, spare_bytes;
+  FrameSize device_size;
 };
 
 WindowContext* context_of(HWND window) {
@@ -77,27 +84,60 @@ POINT point_of(LPARAM lparam) {
   return POINT{static_cast<short>(LOWORD(lparam)), static_cast<short>(HIWORD(lparam))};
 }
 
+// Paints the whole current screen as the next frame; returns the rectangle
+// where it differs from the last one.
+DeviceRect paint_frame(HWND window, WindowContext& context) {
+  float scale = window_scale(window);
+  FrameSize size = frame_size(scale);
+  Pixmap& frame = context.frame;
+  if (frame.width() != static_cast<int>(size.width) || frame.height() != static_cast<int>(size.height)) {
+    frame = Pixmap(static_cast<int>(size.width), static_cast<int>(size.height));
+  }
+  paint_screen(context.state, frame, context.state.fonts, scale);
+  to_device_bytes(frame, context.spare_bytes);
+  DeviceRect changed = changed_rect(context.device_bytes, context.spare_bytes, frame.width(), frame.height());
+  context.device_bytes.swap(context.spare_bytes);
+  context.device_size = size;
+  return changed;
+}
+
+// Copies the invalid part of the window from the last frame; the rest of
+// the window shows that frame already.
 void paint(HWND window, WindowContext* context) {
   PAINTSTRUCT ps;
   HDC dc = BeginPaint(window, &ps);
+  bool new_size = false;
   if (context != nullptr && dc != nullptr) {
-    float scale = window_scale(window);
-    FrameSize size = frame_size(scale);
-    Pixmap frame(static_cast<int>(size.width), static_cast<int>(size.height));
-    paint_screen(context->state, frame, context->state.fonts, scale);
-    to_device_bytes(frame, context->device_bytes);
-
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = static_cast<LONG>(size.width);
-    info.bmiHeader.biHeight = -static_cast<LONG>(size.height);  // rows top-down
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    SetDIBitsToDevice(dc, 0, 0, size.width, size.height, 0, 0, 0, size.height,
-                      context->device_bytes.data(), &info, DIB_RGB_COLORS);
+    FrameSize want = frame_size(window_scale(window));
+    if (context->device_size.width != want.width || context->device_size.height != want.height ||
+        context->device_bytes.empty()) {
+      paint_frame(window, *context);  // first paint, or a new DPI
+      new_size = true;
+    }
+    const FrameSize size = context->device_size;
+    const LONG left = std::max<LONG>(ps.rcPaint.left, 0), top = std::max<LONG>(ps.rcPaint.top, 0);
+    const LONG right = std::min<LONG>(ps.rcPaint.right, size.width);
+    const LONG bottom = std::min<LONG>(ps.rcPaint.bottom, size.height);
+    if (left < right && top < bottom) {
+      // A DIB of just the rows to copy, so its vertical origin is the same
+      // whichever way the source rows are counted.
+      BITMAPINFO info{};
+      info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+      info.bmiHeader.biWidth = static_cast<LONG>(size.width);
+      info.bmiHeader.biHeight = -(bottom - top);  // rows top-down
+      info.bmiHeader.biPlanes = 1;
+      info.bmiHeader.biBitCount = 32;
+      info.bmiHeader.biCompression = BI_RGB;
+      const uint8_t* rows = context->device_bytes.data() + static_cast<size_t>(top) * size.width * 4;
+      SetDIBitsToDevice(dc, left, top, right - left, bottom - top, left, 0, 0, bottom - top, rows, &info,
+                        DIB_RGB_COLORS);
+    }
+    new_size = new_size && !(left == 0 && top == 0 && right == LONG(size.width) && bottom == LONG(size.height));
   }
   EndPaint(window, &ps);
+  // A frame of a new size replaces the whole picture, also outside a
+  // smaller update region.
+  if (new_size) InvalidateRect(window, nullptr, FALSE);
 }
 
 void set_window_placement(HWND window, const WindowPlacement& p) {
@@ -170,7 +210,12 @@ LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM wparam, LPAR
     case WM_TIMER:
       if (context == nullptr) return 0;
       on_tick(context->state, std::chrono::steady_clock::now());
-      InvalidateRect(window, nullptr, FALSE);
+      // Only what changed is copied to the window, and nothing when the
+      // frame is the same.
+      if (DeviceRect changed = paint_frame(window, *context); changed.right > changed.left) {
+        RECT rect{changed.left, changed.top, changed.right, changed.bottom};
+        InvalidateRect(window, &rect, FALSE);
+      }
       return 0;
     case WM_MOUSEMOVE:
       if (context == nullptr) return 0;
