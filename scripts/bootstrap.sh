@@ -130,8 +130,11 @@ source_version() {
 toolchain="$here/../cmake/mingw-w64-x86_64.cmake"
 jobs=$(nproc)
 
-build_mingw_lib() { # package, configure+build function, revision of our build settings
-  local pkg=$1 fn=$2 rev=$3 ver prefix work
+build_mingw_lib() { # package, configure+build function
+  local pkg=$1 fn=$2 rev ver prefix work
+  # The prefix is named after a digest of the build function and the
+  # toolchain, so a change of flags or options builds the library anew.
+  rev=$( { declare -f "$fn"; cat "$toolchain"; } | sha256sum | cut -c1-10)
   ver=$(source_version "$pkg")
   if [ -z "$ver" ]; then ensure_deb_src >&2; ver=$(source_version "$pkg"); fi
   [ -n "$ver" ] || { log "no source package $pkg"; exit 1; }
@@ -149,10 +152,12 @@ build_mingw_lib() { # package, configure+build function, revision of our build s
   echo "$prefix"
 }
 
+# Both libraries are built for size: MinSizeRel, because CMake puts the build
+# type's flags after CMAKE_C_FLAGS, so Release's -O3 would override -Os.
 configure_xz() {
   local src=$1 prefix=$2
   cmake -S "$src" -B "$src/build-mingw" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
-    -DCMAKE_BUILD_TYPE=Release -DBUILD_SHARED_LIBS=OFF -DCMAKE_INSTALL_PREFIX="$prefix" \
+    -DCMAKE_BUILD_TYPE=MinSizeRel -DBUILD_SHARED_LIBS=OFF -DCMAKE_INSTALL_PREFIX="$prefix" \
     -DCMAKE_C_FLAGS="-Os -ffunction-sections -fdata-sections"
   cmake --build "$src/build-mingw" --target liblzma -j "$jobs"
   mkdir -p "$prefix/lib" "$prefix/include"
@@ -182,7 +187,7 @@ MODULES
     sed -i "s|^#define $option\b.*|/* $option left out */|" "$src/include/freetype/config/ftoption.h"
   done
   cmake -S "$src" -B "$src/build-mingw" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
-    -DCMAKE_BUILD_TYPE=Release -DBUILD_SHARED_LIBS=OFF -DCMAKE_INSTALL_PREFIX="$prefix" \
+    -DCMAKE_BUILD_TYPE=MinSizeRel -DBUILD_SHARED_LIBS=OFF -DCMAKE_INSTALL_PREFIX="$prefix" \
     -DFT_DISABLE_ZLIB=ON -DFT_DISABLE_BZIP2=ON -DFT_DISABLE_PNG=ON \
     -DFT_DISABLE_HARFBUZZ=ON -DFT_DISABLE_BROTLI=ON \
     -DCMAKE_C_FLAGS="-Os -ffunction-sections -fdata-sections"
@@ -190,8 +195,8 @@ MODULES
   cmake --install "$src/build-mingw" >/dev/null
 }
 
-xz_prefix=$(build_mingw_lib xz-utils configure_xz 1)
-ft_prefix=$(build_mingw_lib freetype configure_freetype 2)
+xz_prefix=$(build_mingw_lib xz-utils configure_xz)
+ft_prefix=$(build_mingw_lib freetype configure_freetype)
 
 # Inter 4.0 from the npm package.
 inter="$cache/npm/inter-ui-4.0.1"

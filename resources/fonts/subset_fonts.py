@@ -1,6 +1,9 @@
 """Turns the Inter 4.0 web fonts into the three small TrueType faces the
 setup embeds: Medium, Bold and ExtraBold, each cut down to the characters
-that the string tables, digits and the percent sign need."""
+that the string tables, digits and the percent sign need. Writes the
+TrueType file and, next to it with the extension .xz, the same bytes as one
+xz stream, which the program embeds and unpacks at start."""
+import lzma
 import sys
 from fontTools import subset
 from fontTools.ttLib import TTFont
@@ -30,6 +33,9 @@ def main(source, target):
     subsetter.subset(font)
     font.flavor = None               # the source is woff2; write plain TrueType
     font.save(target)
+    with open(target, "rb") as plain, open(target + ".xz", "wb") as packed:
+        packed.write(lzma.compress(plain.read(), format=lzma.FORMAT_XZ, check=lzma.CHECK_CRC32,
+                                   preset=9 | lzma.PRESET_EXTREME))
 
 
 if __name__ == "__main__":

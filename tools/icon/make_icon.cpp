@@ -4,9 +4,9 @@
 // for its logo: the #5847F0 tile with corner radius 14/56 of its size, the
 // white cross of two rectangles and the white stroked hook, drawn in the
 // 56-unit tile (the hook in a 48-unit grid scaled by 56/48). Writes one .ico
-// with 32-bit images of 16, 24, 32, 48 and 64 pixels as DIBs (colour plus
-// AND mask) and the 256-pixel image as PNG, the form Windows expects for
-// large icons.
+// with 32-bit images of 16, 24, 32, 48, 64 and 256 pixels, all stored as PNG:
+// Windows reads PNG icon images of every size, and the logo's flat colours
+// compress to a fraction of an uncompressed bitmap.
 
 #include <zlib.h>
 
@@ -24,7 +24,6 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 
 constexpr int kSizes[] = {16, 24, 32, 48, 64, 256};
-constexpr int kPngFrom = 256;  // sizes from here on are stored as PNG
 
 vestrana::Pixmap paint_logo(int size) {
   using vestrana::Color;
@@ -65,37 +64,6 @@ void put32(Bytes& b, std::uint32_t v) {
 }
 void put32_be(Bytes& b, std::uint32_t v) {
   for (int shift = 24; shift >= 0; shift -= 8) b.push_back(static_cast<std::uint8_t>(v >> shift));
-}
-
-// BITMAPINFOHEADER with the doubled height of icon DIBs, the BGRA colour
-// rows bottom-up, then the 1-bit AND mask (set = transparent), rows padded
-// to 32 bits. The alpha channel decides; the mask serves old readers.
-Bytes dib_image(const Bytes& rgba, int size) {
-  Bytes b;
-  const int mask_stride = (size + 31) / 32 * 4;
-  const auto colour_bytes = static_cast<std::uint32_t>(size * size * 4);
-  const auto mask_bytes = static_cast<std::uint32_t>(mask_stride * size);
-  put32(b, 40);
-  put32(b, static_cast<std::uint32_t>(size));
-  put32(b, static_cast<std::uint32_t>(size * 2));
-  put16(b, 1);   // planes
-  put16(b, 32);  // bits per pixel
-  put32(b, 0);   // BI_RGB
-  put32(b, colour_bytes + mask_bytes);
-  for (int i = 0; i < 4; ++i) put32(b, 0);  // resolution, palette
-  for (int y = size - 1; y >= 0; --y)
-    for (int x = 0; x < size; ++x) {
-      const std::uint8_t* p = &rgba[(static_cast<std::size_t>(y) * size + x) * 4];
-      b.insert(b.end(), {p[2], p[1], p[0], p[3]});
-    }
-  for (int y = size - 1; y >= 0; --y) {
-    Bytes row(static_cast<std::size_t>(mask_stride), 0);
-    for (int x = 0; x < size; ++x)
-      if (rgba[(static_cast<std::size_t>(y) * size + x) * 4 + 3] == 0)
-        row[static_cast<std::size_t>(x / 8)] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
-    b.insert(b.end(), row.begin(), row.end());
-  }
-  return b;
 }
 
 void png_chunk(Bytes& png, const char* type, const Bytes& data) {
@@ -143,17 +111,12 @@ int main(int argc, char** argv) {
   }
   std::vector<Bytes> images;
   for (int size : kSizes) {
-    const Bytes rgba = unpremultiplied(paint_logo(size));
-    if (size < kPngFrom) {
-      images.push_back(dib_image(rgba, size));
-    } else {
-      Bytes png;
-      if (!png_image(rgba, size, png)) {
-        std::fprintf(stderr, "vestrana-make-icon: compressing the %d px image failed\n", size);
-        return 1;
-      }
-      images.push_back(std::move(png));
+    Bytes png;
+    if (!png_image(unpremultiplied(paint_logo(size)), size, png)) {
+      std::fprintf(stderr, "vestrana-make-icon: compressing the %d px image failed\n", size);
+      return 1;
     }
+    images.push_back(std::move(png));
   }
 
   // ICONDIR, then one 16-byte ICONDIRENTRY per image, then the images.
