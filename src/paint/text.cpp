@@ -200,6 +200,62 @@ float measure_text(const FontSet& fonts, std::string_view text, float size, int 
   return static_cast<float>(static_cast<double>(units) * size / units_per_em);
 }
 
+namespace {
+
+size_t count_characters(std::string_view text) {
+  size_t n = 0;
+  for (size_t i = 0; i < text.size(); ++n) utf16_detail::next_utf8(text, i);
+  return n;
+}
+
+float spaced_width(const FontSet& fonts, std::string_view text, float size, int font, float spacing) {
+  return measure_text(fonts, text, size, font) + spacing * static_cast<float>(count_characters(text));
+}
+
+}  // namespace
+
+FittedText fit_text(const FontSet& fonts, std::string_view text, float size, int font, float max_width,
+                    float min_size, float letter_spacing) {
+  const float width = spaced_width(fonts, text, size, font, letter_spacing);
+  if (width <= max_width) return FittedText{std::string(text), size, width};
+
+  // The advance is linear in the size, so the exact size that fits is one
+  // division away; it is taken down to a 1/64 step (the glyph cache's
+  // granularity at scale 1) and walked down should rounding still leave it
+  // a hair too wide.
+  const float spacing = letter_spacing * static_cast<float>(count_characters(text));
+  const float natural = measure_text(fonts, text, 1, font);
+  if (natural > 0 && min_size < size) {
+    float fitted = std::floor(std::min((max_width - spacing) / natural, size) * 64) / 64;
+    while (fitted >= min_size) {
+      const float w = spaced_width(fonts, text, fitted, font, letter_spacing);
+      if (w <= max_width) return FittedText{std::string(text), fitted, w};
+      fitted -= 1.0f / 64;
+    }
+  }
+
+  // Even the smallest size is too wide: keep the longest start that still
+  // fits with the ellipsis after it.
+  constexpr std::string_view kEllipsis = "\u2026";
+  FittedText best{std::string(), min_size, 0};
+  const size_t limit = text.size();
+  for (size_t end = 0; end < limit;) {
+    utf16_detail::next_utf8(text, end);
+    std::string_view head = text.substr(0, end);
+    while (!head.empty() && head.back() == ' ') head.remove_suffix(1);
+    std::string candidate(head);
+    candidate += kEllipsis;
+    const float w = spaced_width(fonts, candidate, min_size, font, letter_spacing);
+    if (w > max_width) break;
+    best = FittedText{std::move(candidate), min_size, w};
+  }
+  if (best.text.empty()) {
+    const float w = spaced_width(fonts, kEllipsis, min_size, font, letter_spacing);
+    if (w <= max_width) best = FittedText{std::string(kEllipsis), min_size, w};
+  }
+  return best;
+}
+
 void draw_text(const TextTarget& target, FontSet& fonts, float x, float y, std::string_view text,
                float size, int font, Color color, float letter_spacing) {
   if (font < 0 || font >= kFontCount) fatal("font index is 0, 1 or 2");

@@ -14,6 +14,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
@@ -117,6 +118,23 @@ FontSet load_fonts();
 // spacing. Reads only the metrics (no rasterising, no cache). Sizes <= 0
 // measure 0. Ill-formed UTF-8 counts as U+FFFD per bad sequence.
 float measure_text(const FontSet& fonts, std::string_view text, float size, int font);
+
+// A run made to fit a width: what to draw and at which size.
+struct FittedText {
+  std::string text;
+  float size = 0;
+  float width = 0;  // measured at `size`, letter spacing included
+};
+
+// Fits `text` into `max_width` (logical units, letter spacing after every
+// character included). A run that fits keeps its text and size exactly.
+// Otherwise it is drawn at the largest size, in steps of 1/64 unit and not
+// below `min_size`, at which it fits; only when even `min_size` is too wide
+// is it cut at a character boundary, trailing spaces dropped, and ended
+// with an ellipsis (U+2026) at `min_size`. When not even the ellipsis fits,
+// the text is empty.
+FittedText fit_text(const FontSet& fonts, std::string_view text, float size, int font, float max_width,
+                    float min_size, float letter_spacing = 0);
 
 // Where draw_text paints: width x height premultiplied RGBA pixels, rows top
 // to bottom without padding, and the scale from logical units to pixels.

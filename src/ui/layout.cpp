@@ -76,13 +76,36 @@ std::optional<LayoutRect> secondary_button_rect(const UiState& state, const Font
   return LayoutRect{kButtonRight - w - kButtonGap - w2, kButtonTop, w2, kButtonHeight};
 }
 
-std::optional<LayoutRect> toggle_rect(const UiState& state, const FontSet& fonts, uint32_t index) {
+float content_text_limit(const UiState& state, const FontSet& fonts) {
+  if (state.screen.kind == Screen::Progress) {
+    return kButtonRight - measure_text(fonts, "100 %", 13, kFontBold);
+  }
+  float left = kButtonRight;
+  if (std::optional<LayoutRect> r = primary_button_rect(state, fonts)) left = r->x;
+  if (std::optional<LayoutRect> r = secondary_button_rect(state, fonts)) left = std::min(left, r->x);
+  return left;
+}
+
+FittedText fit_before(const FontSet& fonts, std::string_view text, float x, float limit, float size, int font,
+                      float letter_spacing) {
+  return fit_text(fonts, text, size, font, limit - kTextRoom - x, kMinTextSize, letter_spacing);
+}
+
+std::optional<FittedText> option_label(const UiState& state, const FontSet& fonts, uint32_t index) {
   if (index >= state.options.size()) return std::nullopt;
   std::optional<StringId> label = option_label_id(state.screen, state.mode, index);
   if (!label) return std::nullopt;
+  return fit_before(fonts, label_text(state, *label), kOptionLeft + kOptionLabelOffset,
+                    content_text_limit(state, fonts), kOptionLabelSize, kFontMedium);
+}
+
+std::optional<LayoutRect> toggle_rect(const UiState& state, const FontSet& fonts, uint32_t index) {
+  std::optional<FittedText> label = option_label(state, fonts, index);
+  if (!label) return std::nullopt;
   // The removal question takes the first row, so its single option sits lower.
   float y = state.mode.kind == Mode::Remove ? 352 : 324 + 34 * static_cast<float>(index);
-  float w = measure_text(fonts, label_text(state, *label), kOptionLabelSize, kFontMedium) + 58;
+  // The row covers the switch and the label as painted.
+  float w = label->width + 58;
   // A label long enough to reach the primary button (the French autostart
   // text does) must not take the button's clicks: toggles are tested first,
   // so the row ends where the button begins.

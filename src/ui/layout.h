@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "paint/text.h"
 #include "ui/strings.h"
 #include "ui/ui_state.h"
 
@@ -62,6 +63,7 @@ inline constexpr float kSecondaryLabelSize = 14.5f;
 inline constexpr float kOptionLabelSize = 13.5f;
 inline constexpr float kOptionLeft = 42;
 inline constexpr float kOptionHeight = 28;
+inline constexpr float kOptionLabelOffset = 52;  // from the row's left edge
 
 // The labels of the current screen's elements; absent when the screen has no
 // such element. Option labels are given by option index and exist only on
@@ -78,6 +80,28 @@ std::string_view label_text(const UiState& state, StringId id);
 std::optional<LayoutRect> primary_button_rect(const UiState& state, const FontSet& fonts);
 std::optional<LayoutRect> secondary_button_rect(const UiState& state, const FontSet& fonts);
 std::optional<LayoutRect> toggle_rect(const UiState& state, const FontSet& fonts, uint32_t index);
+
+// Texts that run toward a neighbour (the option labels, the removal
+// question, the step text, the outcome heading and body toward the buttons;
+// the subtitle and the update badge toward the lowest card) keep this much
+// room from it. One that would come closer is drawn smaller, down to
+// kMinTextSize, and only below that cut short with an ellipsis.
+inline constexpr float kTextRoom = 8;
+inline constexpr float kMinTextSize = 11;
+// The lowest card's left edge at the height of the subtitle and the update
+// badge (its tilt and float keep it right of this line).
+inline constexpr float kHeaderTextLimit = 362;
+
+// The x that the footer texts of the current screen must end before: the
+// leftmost button, or on Progress the widest percentage ("100 %").
+float content_text_limit(const UiState& state, const FontSet& fonts);
+
+// `text` starting at `x`, fitted to end kTextRoom before `limit`.
+FittedText fit_before(const FontSet& fonts, std::string_view text, float x, float limit, float size, int font,
+                      float letter_spacing = 0);
+
+// The option label as painted (the toggle's region ends with it).
+std::optional<FittedText> option_label(const UiState& state, const FontSet& fonts, uint32_t index);
 
 // The interactive elements of the current screen, in the order they are
 // tested: minimize; close (not on Progress); on Done and Error the primary

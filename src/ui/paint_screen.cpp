@@ -90,6 +90,15 @@ struct Painter {
     draw_text(canvas, fonts, x, y, s, size, font, color, spacing);
   }
 
+  // A text that must end kTextRoom before `limit`: drawn as it is when it
+  // fits, else smaller or cut short (see fit_text). Returns what was drawn.
+  FittedText draw_fitted(float x, float y, std::string_view s, float limit, float size, int font, Color color,
+                         float spacing = 0) {
+    FittedText fitted = fit_before(fonts, s, x, limit, size, font, spacing);
+    draw(x, y, fitted.text, fitted.size, font, color, spacing);
+    return fitted;
+  }
+
   // --- Header area ------------------------------------------------------------
 
   void cards(float fade, float sink) {
@@ -226,14 +235,15 @@ struct Painter {
     draw(46, y0 + 108, kProductName, 40, kFontExtraBold, faded(pal.text_main, a), -1);
     if (state.strings != nullptr) {
       const std::string subtitle = fill_version(text(StringId::Subtitle), state.version, {});
-      draw(48, y0 + 138, subtitle, 13.5f, kFontMedium, faded(pal.text_muted, a));
+      draw_fitted(48, y0 + 138, subtitle, kHeaderTextLimit, 13.5f, kFontMedium, faded(pal.text_muted, a));
     }
     if (state.mode.kind == Mode::Update && state.strings != nullptr) {
       const std::string badge =
           fill_version(text(StringId::UpdateFrom), state.version, state.mode.installed_version);
-      const float w = measure_text(fonts, badge, 12, kFontBold);
-      canvas.fill_rounded_rect(48, y0 + 154, w + 24, 26, 13, faded(pal.accent_soft, a));
-      draw(60, y0 + 171.5f, badge, 12, kFontBold, faded(pal.accent_on_soft, a));
+      // The pill's right end, 12 units past the text, keeps the room.
+      const FittedText fitted = fit_before(fonts, badge, 60, kHeaderTextLimit - 12, 12, kFontBold);
+      canvas.fill_rounded_rect(48, y0 + 154, fitted.width + 24, 26, 13, faded(pal.accent_soft, a));
+      draw(60, y0 + 171.5f, fitted.text, fitted.size, kFontBold, faded(pal.accent_on_soft, a));
     }
   }
 
@@ -272,11 +282,12 @@ struct Painter {
 
   void welcome() {
     if (state.mode.kind == Mode::Remove) {
-      draw(48, 336, text(StringId::RemoveQuestion), 15, kFontBold, pal.text_main);
+      draw_fitted(48, 336, text(StringId::RemoveQuestion), content_text_limit(state, fonts), 15, kFontBold,
+                  pal.text_main);
     }
     for (std::uint32_t i = 0; i < state.options.size(); ++i) {
       const std::optional<LayoutRect> r = toggle_rect(state, fonts, i);
-      const std::optional<StringId> label = option_label_id(state.screen, state.mode, i);
+      const std::optional<FittedText> label = option_label(state, fonts, i);
       if (!r || !label) continue;
       const float p = unit(i < state.option_anim.size() ? state.option_anim[i] : 0.0f);
       Color track = pal.track;
@@ -285,13 +296,14 @@ struct Painter {
       const float knob = r->x + 16 + 16 * p;
       canvas.fill_circle(knob, r->y + 14.6f, 7.6f, kKnobShadow);
       canvas.fill_circle(knob, r->y + 14, 7.5f, kWhite);
-      draw(r->x + 52, r->y + 18.5f, text(*label), kOptionLabelSize, kFontMedium, pal.text_main);
+      draw(r->x + kOptionLabelOffset, r->y + 18.5f, label->text, label->size, kFontMedium, pal.text_main);
     }
     primary_button();
   }
 
   void progress() {
-    draw(48, 340, text(step_label(state.step)), 14, kFontMedium, faded(pal.text_main, alpha_from(c)));
+    draw_fitted(48, 340, text(step_label(state.step)), content_text_limit(state, fonts), 14, kFontMedium,
+                faded(pal.text_main, alpha_from(c)));
 
     const std::string percent = percent_text(state.progress_shown);
     const float pw = measure_text(fonts, percent, 13, kFontBold);
@@ -322,16 +334,16 @@ struct Painter {
     }
     const float o = 6 * (1 - c);
     const std::uint8_t a = alpha_from(c);
-    draw(48, 342 + o, text(title), 17, kFontBold, faded(pal.text_main, a), -0.2f);
+    const float buttons_left = content_text_limit(state, fonts);
+    draw_fitted(48, 342 + o, text(title), buttons_left, 17, kFontBold, faded(pal.text_main, a), -0.2f);
 
-    // The body wraps in the room left of the buttons, with a little air.
-    float buttons_left = kButtonRight;
-    if (std::optional<LayoutRect> r = primary_button_rect(state, fonts)) buttons_left = r->x;
-    if (std::optional<LayoutRect> r = secondary_button_rect(state, fonts)) buttons_left = std::min(buttons_left, r->x);
+    // The body wraps in the room left of the buttons, with a little air; a
+    // single word too long for any line (a path in an error text) is fitted.
     const float room = buttons_left - kContentLeft;
     const std::vector<std::string> lines = wrap_body_lines(fonts, body, room - 16);
     for (size_t j = 0; j < lines.size() && j < kMaxBodyLines; ++j) {
-      draw(48, 366 + 18 * static_cast<float>(j) + o, lines[j], kBodySize, kFontMedium, faded(pal.text_muted, a));
+      draw_fitted(48, 366 + 18 * static_cast<float>(j) + o, lines[j], buttons_left, kBodySize, kFontMedium,
+                  faded(pal.text_muted, a));
     }
     primary_button();
     secondary_button();

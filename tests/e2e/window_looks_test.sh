@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# The window at 144 DPI, in German and Turkish and in the dark theme: each
-# equals the preview's rendering of the same state, and at 144 DPI the clicks
-# land on the same elements at the scaled positions.
+# The window at 144 DPI, in German, French and Turkish and in the dark
+# theme: each equals the preview's rendering of the same state, and at 144 DPI
+# the clicks land on the same elements at the scaled positions.
 source "$(dirname "$0")/lib.sh"
 new_prefix
 start_display
@@ -47,6 +47,17 @@ press_key "$win" alt+F4
 check "Alt+F4 closes the done screen" window_gone "$win" 10
 wait_exit "$launch_pid" 10
 check_eq "with exit code 0" 0 "$exit_code"
+
+# French, whose autostart label and subtitle are drawn smaller so that they
+# keep their room from the button and the cards.
+preview "$shots/fr.png" --lang fr --screen welcome --mode install --clock 10 --since 10
+LC_ALL=fr_FR.UTF-8 launch "$VESTRANA_SETUP"
+win=$(find_window 'Installation de vestrana') || { check "the French window appears" false; exit 1; }
+check "in French the welcome screen equals the French preview" \
+  wait_for_look "$win" "$shots/fr.png" 5 title header subtitle footer
+press_key "$win" Escape
+check "Escape closes the French window" window_gone "$win" 10
+wait_exit "$launch_pid" 10
 
 # Turkish, now over the installed copy of the same version: a plain install.
 preview "$shots/tr.png" --lang tr --screen welcome --mode install --clock 10 --since 10

@@ -223,5 +223,70 @@ TEST(DrawTextDeathTest, RejectsAFontIndexOutsideTheThreeFaces) {
   EXPECT_DEATH(measure_text(fonts, "a", 10, 3), "font index");
 }
 
+// Fitting a run into a width: every result is re-measured here, so the
+// checks do not lean on the widths fit_text reports about itself.
+TEST(FitText, KeepsShrinksOrCutsTheRun) {
+  const FontSet fonts = load_fonts();
+  const std::string label = "Start with Windows, in the notification area";
+  const float full = measure_text(fonts, label, 13.5f, kFontMedium);  // about 277
+  struct Case {
+    const char* name;
+    std::string text;
+    float max_width;
+    float spacing;
+    enum { Same, Smaller, Cut, Empty } want;
+  };
+  const Case cases[] = {
+      {"fits", label, full, 0, Case::Same},
+      {"fits_with_room", label, full + 50, 0, Case::Same},
+      {"a_little_too_wide", label, full - 20, 0, Case::Smaller},
+      {"just_above_the_floor", label, full * 11.2f / 13.5f, 0, Case::Smaller},
+      {"below_the_floor", label, full * 10 / 13.5f, 0, Case::Cut},
+      {"spacing_counts", label, full, 0.5f, Case::Smaller},
+      {"only_the_ellipsis", "Windows", measure_text(fonts, "\u2026", 11, kFontMedium) + 1, 0, Case::Cut},
+      {"no_room_at_all", label, 2, 0, Case::Empty},
+      {"negative_room", label, -10, 0, Case::Empty},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const FittedText got = fit_text(fonts, c.text, 13.5f, kFontMedium, c.max_width, 11, c.spacing);
+    const size_t chars = utf8_to_utf16(got.text).size();
+    const float width = measure_text(fonts, got.text, got.size, kFontMedium) + c.spacing * static_cast<float>(chars);
+    EXPECT_NEAR(got.width, width, 0.001f);
+    if (c.want != Case::Empty) {
+      EXPECT_LE(width, c.max_width);
+    }
+    switch (c.want) {
+      case Case::Same:
+        EXPECT_EQ(got.text, c.text);
+        EXPECT_EQ(got.size, 13.5f);
+        break;
+      case Case::Smaller: {
+        EXPECT_EQ(got.text, c.text);
+        EXPECT_LT(got.size, 13.5f);
+        EXPECT_GE(got.size, 11.0f);
+        // The largest such size: one step up no longer fits.
+        const float up = got.size + 1.0f / 64;
+        const float spaced = c.spacing * static_cast<float>(chars);
+        EXPECT_GT(measure_text(fonts, c.text, up, kFontMedium) + spaced, c.max_width);
+        break;
+      }
+      case Case::Cut: {
+        EXPECT_EQ(got.size, 11.0f);
+        ASSERT_TRUE(got.text.ends_with("\u2026")) << got.text;
+        const std::string head = got.text.substr(0, got.text.size() - 3);
+        EXPECT_TRUE(c.text.starts_with(head));
+        EXPECT_FALSE(head.ends_with(" "));
+        // The longest such start: one more character does not fit.
+        const size_t next = c.text.find_first_not_of(' ', head.size());
+        const std::string longer = c.text.substr(0, next + 1) + "\u2026";
+        EXPECT_GT(measure_text(fonts, longer, 11, kFontMedium), c.max_width) << longer;
+        break;
+      }
+      case Case::Empty: EXPECT_EQ(got.text, ""); break;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace vestrana

@@ -38,11 +38,11 @@ Px blend(Color over, Color under) {
   return ::testing::AssertionSuccess();
 }
 
-UiState make_state(Screen screen, Mode mode, bool dark) {
+UiState make_state(Screen screen, Mode mode, bool dark, const char* lang = "en") {
   UiState state(load_fonts());
   state.screen = std::move(screen);
   state.mode = std::move(mode);
-  state.strings = &table_for(LanguageCode{{'e', 'n'}});
+  state.strings = &table_for(LanguageCode{{lang[0], lang[1]}});
   state.version = "1.2.1";
   state.dark = dark;
   const size_t n = state.mode.kind == Mode::Remove ? 1 : 2;
@@ -410,6 +410,95 @@ TEST(PaintScreen, ErrorBodyShowsAtMostThreeLines) {
   for (int y = 408; y < 420; ++y)
     for (int x = 0; x < 640; ++x) ASSERT_EQ(f.pixmap.pixel(x, y), panel) << x << "," << y;
 }
+
+// --- Texts keep their room in every language --------------------------------------
+
+class TextFit : public ::testing::TestWithParam<const char*> {};
+
+// Left of the buttons (on Progress, left of the widest percentage) an
+// 8-unit strip of the footer stays empty: every label, question, step,
+// heading and body line ends before it, however long it is in this language.
+TEST_P(TextFit, FooterTextsKeepTheirRoomFromTheButtons) {
+  struct Scene {
+    const char* name;
+    Screen screen;
+    Mode mode;
+    Step step = Step::ClosingApp;
+  };
+  // An engine text with a path longer than any line: it cannot wrap.
+  const std::string path_error =
+      "registry HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\vestrana\\DisplayIcon: denied";
+  std::vector<Scene> scenes = {{"welcome install", Screen::welcome(), Mode::install()},
+                               {"welcome update", Screen::welcome(), Mode::update("1.1.0")},
+                               {"welcome remove", Screen::welcome(), Mode::remove()},
+                               {"done install", Screen::done(), Mode::install()},
+                               {"done remove", Screen::done(), Mode::remove()},
+                               {"error path", Screen::error(path_error), Mode::install()}};
+  for (int step = 0; step <= 5; ++step) {
+    scenes.push_back({"progress", Screen::progress(), Mode::install(), static_cast<Step>(step)});
+  }
+  const Px panel = opaque(palette_for(false).panel);
+  for (const Scene& scene : scenes) {
+    UiState s = make_state(scene.screen, scene.mode, false, GetParam());
+    s.step = scene.step;
+    s.progress_shown = 1;
+    const Frame f = paint(s, 1);
+    float limit = 592 - measure_text(s.fonts, "100 %", 13, kFontBold);
+    int top = 300, bottom = 420;
+    if (scene.screen.kind == Screen::Progress) {
+      bottom = 352;  // the bar runs through below
+    } else {
+      limit = primary_button_rect(s, s.fonts)->x;
+      if (auto r = secondary_button_rect(s, s.fonts)) limit = std::min(limit, r->x);
+    }
+    int ink = 0;
+    for (int y = top; y < bottom; ++y) {
+      for (int x = static_cast<int>(std::ceil(limit - 8)); x < static_cast<int>(std::floor(limit)); ++x) {
+        ink += f.pixmap.pixel(x, y) != panel;
+      }
+    }
+    EXPECT_EQ(ink, 0) << scene.name << " step " << int(scene.step) << ", strip left of x " << limit;
+  }
+}
+
+// The subtitle and the update badge end 8 units before the lowest card: the
+// strip there looks exactly as in English, whose texts end far earlier.
+TEST_P(TextFit, HeaderTextsKeepTheirRoomFromTheLowestCard) {
+  UiState english = make_state(Screen::welcome(), Mode::update("1.1.0"), false);
+  UiState local = make_state(Screen::welcome(), Mode::update("1.1.0"), false, GetParam());
+  const Frame a = paint(english, 1);
+  const Frame b = paint(local, 1);
+  for (int y = 185; y < 246; ++y) {  // subtitle and badge rows
+    for (int x = 354; x < 362; ++x) ASSERT_EQ(a.pixmap.pixel(x, y), b.pixmap.pixel(x, y)) << x << "," << y;
+  }
+}
+
+// A toggle's row ends just after its label as painted, so a label drawn
+// smaller does not leave clickable empty space behind it.
+TEST_P(TextFit, OptionRowsEndWithTheirPaintedLabels) {
+  for (Mode mode : {Mode::install(), Mode::remove()}) {
+    UiState s = make_state(Screen::welcome(), mode, false, GetParam());
+    const Frame f = paint(s, 1);
+    const Px panel = opaque(palette_for(false).panel);
+    const float button = primary_button_rect(s, s.fonts)->x;
+    for (uint32_t i = 0; i < s.options.size(); ++i) {
+      const LayoutRect row = *toggle_rect(s, s.fonts, i);
+      int ink_end = 0;
+      for (int y = static_cast<int>(row.y); y < static_cast<int>(row.bottom()); ++y) {
+        for (int x = 94; x < static_cast<int>(button); ++x) {
+          if (f.pixmap.pixel(x, y) != panel) ink_end = std::max(ink_end, x + 1);
+        }
+      }
+      EXPECT_GE(row.right(), static_cast<float>(ink_end)) << i;
+      EXPECT_LT(row.right(), static_cast<float>(ink_end) + 8) << i;
+      EXPECT_EQ(hit_test(s, s.fonts, row.right() - 0.5f, row.y + 14), (ElementRef{HitKind::Toggle, i}));
+      EXPECT_TRUE(hit_test(s, s.fonts, row.right() + 0.5f, row.y + 14).is_nothing());
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(PaintScreen, TextFit, ::testing::Values("en", "de", "fr", "es", "it", "tr"),
+                         [](const auto& info) { return std::string(info.param); });
 
 // --- Wrapping ---------------------------------------------------------------------
 

@@ -17,7 +17,8 @@
 // --sheet paints every screen x mode (columns) for every language x theme
 // (rows), each cell labelled; --lang, --mode and --screen narrow it down.
 // --fit prints, per language, how much room the texts that can collide
-// with a neighbour have left (negative: they overlap).
+// with a neighbour have left as they are painted (negative: they overlap,
+// and the exit status is 1).
 
 #include <png.h>
 
@@ -287,59 +288,60 @@ int sheet(const Options& o) {
   return write_png(o.out, out) ? 0 : 1;
 }
 
-// One line of the fit report: `room` units are left between the end of a
-// text and the element it must not reach.
-void fit_line(std::string_view lang, const char* what, float room) {
-  std::printf("%s  %-44s %8.2f%s\n", std::string(lang).c_str(), what, room, room < 0 ? "  OVERLAP" : "");
+// One line of the fit report: the text as painted leaves `room` units
+// before the element it must not reach; a text that had to be made smaller
+// or cut short says so.
+bool fit_line(std::string_view lang, const std::string& what, float x, float limit, std::string_view text,
+              const FittedText& painted, float size) {
+  const float room = limit - (x + painted.width);
+  std::string note;
+  if (painted.size != size) note = "  (size " + std::to_string(painted.size).substr(0, 5) + ")";
+  if (painted.text != text) note += "  (cut)";
+  std::printf("%s  %-52s %8.2f%s%s\n", std::string(lang).c_str(), what.c_str(), room, note.c_str(),
+              room < 0 ? "  OVERLAP" : "");
+  return room >= 0;
 }
 
+// Every text that runs toward a neighbour, in every language, measured as
+// it is painted. Exit status 1 when any of them overlaps.
 int fit_report() {
   UiState state(load_fonts());
   const FontSet& f = state.fonts;
   Options o;
+  bool fits = true;
   std::printf("room left in logical units (negative: the text runs into its neighbour)\n");
+  auto check = [&](std::string_view lang, const std::string& what, std::string_view text, float x, float limit,
+                   float size, int font, float spacing = 0) {
+    fits &= fit_line(lang, what, x, limit, text, fit_before(f, text, x, limit, size, font, spacing), size);
+  };
   for (auto lang : kLanguages) {
     const StringTable& s = table(lang);
-    auto width = [&](StringId id, float size, int font) { return measure_text(f, s[id], size, font); };
 
-    // Welcome, install and update: the option rows share the height of the
-    // primary button, so the longer row must end before it.
-    for (auto mode : {"install", "update"}) {
+    // Welcome: option labels and the removal question against the button.
+    for (auto mode : {"install", "update", "remove"}) {
       set_up(state, o, "welcome", mode, lang, false);
-      const LayoutRect button = *primary_button_rect(state, f);
-      for (uint32_t i = 0; i < 2; ++i) {
-        const LayoutRect r = *toggle_rect(state, f, i);
+      const float limit = content_text_limit(state, f);
+      for (uint32_t i = 0; i < state.options.size(); ++i) {
         const std::string_view label = label_text(state, *option_label_id(state.screen, state.mode, i));
-        const float label_end = r.x + 52 + measure_text(f, label, 13.5f, kFontMedium);
-        fit_line(lang, (std::string(mode) + " option " + std::to_string(i) + " label vs primary").c_str(),
-                 button.x - label_end);
+        check(lang, std::string(mode) + " option " + std::to_string(i) + " label vs primary", label,
+              kOptionLeft + kOptionLabelOffset, limit, kOptionLabelSize, kFontMedium);
+      }
+      if (std::string_view(mode) == "remove") {
+        check(lang, "remove question vs primary", s[StringId::RemoveQuestion], 48, limit, 15, kFontBold);
       }
     }
-    // Removal question and its option vs the red button.
-    set_up(state, o, "welcome", "remove", lang, false);
-    {
-      const LayoutRect button = *primary_button_rect(state, f);
-      fit_line(lang, "remove question vs primary", button.x - (48 + width(StringId::RemoveQuestion, 15, kFontBold)));
-      const LayoutRect r = *toggle_rect(state, f, 0);
-      fit_line(lang, "remove option label vs primary",
-               button.x - (r.x + 52 + width(StringId::OptionDeleteData, 13.5f, kFontMedium)));
+    // Progress: every step text against "100 %".
+    set_up(state, o, "progress", "install", lang, false);
+    for (int step = 0; step <= 5; ++step) {
+      check(lang, "step " + std::to_string(step) + " vs \"100 %\"", s[step_label(static_cast<Step>(step))], 48,
+            content_text_limit(state, f), 14, kFontMedium);
     }
-    // Progress: the step text against "100 %".
-    {
-      const float percent = 592 - measure_text(f, "100 %", 13, kFontBold);
-      float widest = 0;
-      for (StringId id : {StringId::StepClosingApp, StringId::StepCopyingFiles, StringId::StepWebView2,
-                          StringId::StepShortcuts, StringId::StepAlmostDone, StringId::StepRemoving}) {
-        widest = std::max(widest, width(id, 14, kFontMedium));
-      }
-      fit_line(lang, "widest step text vs \"100 %\"", percent - (48 + widest));
-    }
-    // Done and Error: heading against the leftmost button; body line count.
+    // Done and Error: heading and every body line against the buttons.
     struct Outcome {
       const char* screen;
       const char* mode;
       StringId title;
-      std::optional<StringId> body;
+      StringId body;
       const char* name;
     };
     const Outcome outcomes[] = {
@@ -350,30 +352,23 @@ int fit_report() {
     };
     for (const Outcome& out : outcomes) {
       Options eo;
-      if (out.body) eo.error = std::string(s[*out.body]);
+      eo.error = std::string(s[out.body]);
       set_up(state, eo, out.screen, out.mode, lang, false);
-      float left = primary_button_rect(state, f)->x;
-      if (auto sec = secondary_button_rect(state, f)) left = std::min(left, sec->x);
-      const std::string_view title = s[out.title];
-      // The heading is drawn with -0.2 letter spacing after every character.
-      const auto chars = std::count_if(title.begin(), title.end(), [](char ch) { return (ch & 0xC0) != 0x80; });
-      const float title_w = measure_text(f, title, 17, kFontBold) - 0.2f * static_cast<float>(chars);
-      fit_line(lang, (std::string(out.name) + " heading vs buttons").c_str(), left - (48 + title_w));
-      const auto lines = wrap_body_lines(f, s[*out.body], left - 48 - 16);
-      float widest = 0;
-      for (const auto& line : lines) widest = std::max(widest, measure_text(f, line, 13, kFontMedium));
-      fit_line(lang, (std::string(out.name) + " body vs buttons (" + std::to_string(lines.size()) + " lines)").c_str(),
-               left - (48 + widest));
+      const float limit = content_text_limit(state, f);
+      check(lang, std::string(out.name) + " heading vs buttons", s[out.title], 48, limit, 17, kFontBold, -0.2f);
+      const auto lines = wrap_body_lines(f, s[out.body], limit - 48 - 16);
+      for (size_t j = 0; j < lines.size() && j < 3; ++j) {
+        check(lang, std::string(out.name) + " body line " + std::to_string(j) + " vs buttons", lines[j], 48, limit,
+              13, kFontMedium);
+      }
     }
-    // Header: the subtitle and update badge run towards the lowest card,
-    // whose body starts about x = 362 at their height.
-    set_up(state, o, "welcome", "update", lang, false);
+    // Header: the subtitle and the update badge's pill against the lowest card.
     const std::string subtitle = fill_version(s[StringId::Subtitle], kSetupVersion, {});
-    fit_line(lang, "subtitle vs lowest card", 362 - (48 + measure_text(f, subtitle, 13.5f, kFontMedium)));
+    check(lang, "subtitle vs lowest card", subtitle, 48, kHeaderTextLimit, 13.5f, kFontMedium);
     const std::string badge = fill_version(s[StringId::UpdateFrom], kSetupVersion, "1.1.0");
-    fit_line(lang, "update badge vs lowest card", 362 - (48 + measure_text(f, badge, 12, kFontBold) + 24));
+    check(lang, "update badge vs lowest card", badge, 60, kHeaderTextLimit - 12, 12, kFontBold);
   }
-  return 0;
+  return fits ? 0 : 1;
 }
 
 }  // namespace
