@@ -82,6 +82,10 @@ struct Painter {
   float t;  // clock
   float d;  // time since the screen changed
   float c;  // content ease of the current screen
+  // The system colours while high contrast is on: then every element gets
+  // an outline and whatever sits on the highlight colour is drawn in its
+  // text colour.
+  const SystemColours* hc;
 
   std::string_view text(StringId id) const { return label_text(state, id); }
 
@@ -99,6 +103,17 @@ struct Painter {
     return fitted;
   }
 
+  // White on the accent colours; in high contrast the highlight's text colour.
+  Color on_accent() const { return hc != nullptr ? hc->highlight_text : kWhite; }
+
+  // A `width`-unit line just inside the rounded rectangle.
+  void outline(float x, float y, float w, float h, float r, float width, Color color,
+               const Transform& shape = Transform::identity()) {
+    Path p;
+    p.add_rounded_rect(x + width / 2, y + width / 2, w - width, h - width, std::max(r - width / 2, 0.0f));
+    canvas.stroke_path(p, width, color, shape);
+  }
+
   // --- Header area ------------------------------------------------------------
 
   void cards(float fade, float sink) {
@@ -106,7 +121,6 @@ struct Painter {
       float dx, dy, tilt;
     };
     static constexpr CardSpec kCards[3] = {{-22, -58, -9}, {20, -8, 6}, {-4, 46, -2}};
-    const Color avatars[3] = {pal.avatar_1, pal.avatar_2, pal.avatar_3};
     const bool busy = state.screen.kind == Screen::Progress;
 
     for (int i = 0; i < 3; ++i) {
@@ -125,24 +139,21 @@ struct Painter {
       const float left = cx - 106;
       const float top = cy - 43;
 
-      // A soft shadow from seven widening, increasingly faint layers.
-      const float b = alpha_from(std::min(0.16f * a, 1.0f));
-      for (int j = 0; j < 7; ++j) {
-        const float g = 1.5f + 2.2f * static_cast<float>(j);
-        const float layer = std::clamp(0.07857143f * (1 - 0.6f * static_cast<float>(j) / 7), 0.0f, 1.0f);
-        const auto alpha = static_cast<std::uint8_t>(std::clamp(std::round(layer * b), 0.0f, 255.0f));
-        canvas.fill_rounded_rect(left - g, top - g + 6, 212 + 2 * g, 86 + 2 * g, 18 + g,
-                                 pal.shadow.with_alpha(alpha), tilt);
-      }
-
       const std::uint8_t body = alpha_from(a);
-      canvas.fill_rounded_rect(left, top, 212, 86, 18, faded(pal.surface, body), tilt);
-      canvas.fill_circle(left + 30, top + 30, 14, faded(avatars[i], body), tilt);
-      canvas.fill_rounded_rect(left + 54, top + 20, 74, 8, 4, faded(pal.text_main, alpha_from(0.82f * a)), tilt);
-      canvas.fill_rounded_rect(left + 54, top + 34, 46, 6, 3, faded(pal.text_muted, alpha_from(0.45f * a)), tilt);
-      const Color faint = faded(pal.text_muted, alpha_from(0.26f * a));
-      canvas.fill_rounded_rect(left + 18, top + 55, 150, 6, 3, faint, tilt);
-      canvas.fill_rounded_rect(left + 18, top + 67, 104, 6, 3, faint, tilt);
+      if (hc != nullptr) {
+        // High contrast: the card in outline only, no shadow; its body is
+        // filled with the background so that the cards still cover each other.
+        const Color ink = faded(pal.text_main, body);
+        canvas.fill_rounded_rect(left, top, 212, 86, 18, faded(pal.surface, body), tilt);
+        outline(left, top, 212, 86, 18, 1, ink, tilt);
+        outline(left + 16, top + 16, 28, 28, 14, 1, ink, tilt);
+        outline(left + 54, top + 20, 74, 8, 4, 1, ink, tilt);
+        outline(left + 54, top + 34, 46, 6, 3, 1, ink, tilt);
+        outline(left + 18, top + 55, 150, 6, 3, 1, ink, tilt);
+        outline(left + 18, top + 67, 104, 6, 3, 1, ink, tilt);
+      } else {
+        card_fills(i, left, top, a, tilt);
+      }
 
       const float ix = left + 178;
       const float iy = top + 26;
@@ -150,6 +161,29 @@ struct Painter {
       if (i == 1) hash_sign(ix, iy, body, tilt);
       if (i == 2) speech_bubble(ix, iy, body, tilt);
     }
+  }
+
+  // The card's fills in the themes: shadow, body, avatar dot and text bars.
+  void card_fills(int i, float left, float top, float a, const Transform& tilt) {
+    const Color avatars[3] = {pal.avatar_1, pal.avatar_2, pal.avatar_3};
+    // A soft shadow from seven widening, increasingly faint layers.
+    const float b = alpha_from(std::min(0.16f * a, 1.0f));
+    for (int j = 0; j < 7; ++j) {
+      const float g = 1.5f + 2.2f * static_cast<float>(j);
+      const float layer = std::clamp(0.07857143f * (1 - 0.6f * static_cast<float>(j) / 7), 0.0f, 1.0f);
+      const auto alpha = static_cast<std::uint8_t>(std::clamp(std::round(layer * b), 0.0f, 255.0f));
+      canvas.fill_rounded_rect(left - g, top - g + 6, 212 + 2 * g, 86 + 2 * g, 18 + g,
+                               pal.shadow.with_alpha(alpha), tilt);
+    }
+
+    const std::uint8_t body = alpha_from(a);
+    canvas.fill_rounded_rect(left, top, 212, 86, 18, faded(pal.surface, body), tilt);
+    canvas.fill_circle(left + 30, top + 30, 14, faded(avatars[i], body), tilt);
+    canvas.fill_rounded_rect(left + 54, top + 20, 74, 8, 4, faded(pal.text_main, alpha_from(0.82f * a)), tilt);
+    canvas.fill_rounded_rect(left + 54, top + 34, 46, 6, 3, faded(pal.text_muted, alpha_from(0.45f * a)), tilt);
+    const Color faint = faded(pal.text_muted, alpha_from(0.26f * a));
+    canvas.fill_rounded_rect(left + 18, top + 55, 150, 6, 3, faint, tilt);
+    canvas.fill_rounded_rect(left + 18, top + 67, 104, 6, 3, faint, tilt);
   }
 
   void heart(float ix, float iy, std::uint8_t a, const Transform& tilt) {
@@ -201,14 +235,14 @@ struct Painter {
     canvas.fill_circle(bx, by, 22 * k, error ? pal.highlight : pal.success);
     if (k <= 0.3f) return;
     if (error) {
-      canvas.fill_rounded_rect(564.25f, by - 10 * k, 3.5f, 12 * k, 1.75f, kWhite);
-      canvas.fill_circle(bx, by + 7.5f * k, 2.2f * k, kWhite);
+      canvas.fill_rounded_rect(564.25f, by - 10 * k, 3.5f, 12 * k, 1.75f, on_accent());
+      canvas.fill_circle(bx, by + 7.5f * k, 2.2f * k, on_accent());
     } else {
       Path check;
       check.move_to(bx - 8.5f * k, by + 0.5f * k);
       check.line_to(bx - 2.5f * k, by + 6.5f * k);
       check.line_to(bx + 9 * k, by - 6 * k);
-      canvas.stroke_path(check, 3.2f, kWhite);
+      canvas.stroke_path(check, 3.2f, on_accent());
     }
   }
 
@@ -220,8 +254,8 @@ struct Painter {
 
     // The logo: a tile with a white plus and a hooked stroke, drawn on a
     // 48-unit design grid scaled to the 56-unit tile.
-    canvas.fill_rounded_rect(48, y0, 56, 56, 14, kLogoTile.with_alpha(a));
-    const Color glyph = kWhite.with_alpha(a);
+    canvas.fill_rounded_rect(48, y0, 56, 56, 14, (hc != nullptr ? hc->highlight : kLogoTile).with_alpha(a));
+    const Color glyph = on_accent().with_alpha(a);
     canvas.fill_rect(70.1667f, y0 + 9.3333f, 8.1667f, 23.3333f, glyph);
     canvas.fill_rect(60.8333f, y0 + 21, 30.3333f, 8.1667f, glyph);
     Path hook;
@@ -243,6 +277,7 @@ struct Painter {
       // The pill's right end, 12 units past the text, keeps the room.
       const FittedText fitted = fit_before(fonts, badge, 60, kHeaderTextLimit - 12, 12, kFontBold);
       canvas.fill_rounded_rect(48, y0 + 154, fitted.width + 24, 26, 13, faded(pal.accent_soft, a));
+      if (hc != nullptr) outline(48, y0 + 154, fitted.width + 24, 26, 13, 1, faded(pal.text_main, a));
       draw(60, y0 + 171.5f, fitted.text, fitted.size, kFontBold, faded(pal.accent_on_soft, a));
     }
   }
@@ -257,27 +292,44 @@ struct Painter {
     const bool danger = state.screen.kind == Screen::Welcome && state.mode.kind == Mode::Remove;
     const Color normal = danger ? pal.danger : pal.accent;
     const Color hover = danger ? pal.danger_hover : pal.accent_hover;
+    const bool hovered = is(state.hover, HitKind::Primary);
+    const bool pressed = is(state.pressed, HitKind::Primary);
     Color fill = normal;
-    if (is(state.hover, HitKind::Primary)) fill = hover;
-    if (is(state.pressed, HitKind::Primary)) fill = mix(hover, kBlack, 0.12f);
+    Color ink = on_accent();
+    if (hovered) fill = hover;
+    if (pressed) fill = mix(hover, kBlack, 0.12f);
+    if (hc != nullptr && pressed) {
+      // High contrast has no darker highlight: a press inverts the button.
+      fill = hc->window_text;
+      ink = hc->window;
+    }
     canvas.fill_rounded_rect(r->x, r->y, r->w, r->h, 23, fill);
+    if (hc != nullptr) outline(r->x, r->y, r->w, r->h, 23, hovered || pressed ? 2 : 1, hc->window_text);
     const std::string_view s = text(*label);
     const float w = measure_text(fonts, s, kPrimaryLabelSize, kFontBold);
-    draw(r->x + r->w / 2 - w / 2, kButtonBaseline, s, kPrimaryLabelSize, kFontBold, kWhite);
+    draw(r->x + r->w / 2 - w / 2, kButtonBaseline, s, kPrimaryLabelSize, kFontBold, ink);
   }
 
   void secondary_button() {
     const std::optional<LayoutRect> r = secondary_button_rect(state, fonts);
     const std::optional<StringId> label = secondary_label_id(state.screen, state.mode);
     if (!r || !label) return;
-    if (is(state.pressed, HitKind::Secondary)) {
+    const bool pressed = is(state.pressed, HitKind::Secondary);
+    const bool hovered = is(state.hover, HitKind::Secondary);
+    Color ink = pal.text_main;
+    if (hc != nullptr) {
+      // High contrast: a button face with an outline, the highlight when in use.
+      canvas.fill_rounded_rect(r->x, r->y, r->w, r->h, r->h / 2, hovered || pressed ? hc->highlight : hc->button_face);
+      outline(r->x, r->y, r->w, r->h, r->h / 2, hovered || pressed ? 2 : 1, hc->window_text);
+      if (hovered || pressed) ink = hc->highlight_text;
+    } else if (pressed) {
       canvas.fill_rounded_rect(r->x, r->y, r->w, r->h, r->h / 2, pal.press_tint);
-    } else if (is(state.hover, HitKind::Secondary)) {
+    } else if (hovered) {
       canvas.fill_rounded_rect(r->x, r->y, r->w, r->h, r->h / 2, pal.hover_tint);
     }
     const std::string_view s = text(*label);
     const float w = measure_text(fonts, s, kSecondaryLabelSize, kFontBold);
-    draw(r->x + r->w / 2 - w / 2, kButtonBaseline, s, kSecondaryLabelSize, kFontBold, pal.text_main);
+    draw(r->x + r->w / 2 - w / 2, kButtonBaseline, s, kSecondaryLabelSize, kFontBold, ink);
   }
 
   void welcome() {
@@ -290,12 +342,20 @@ struct Painter {
       const std::optional<FittedText> label = option_label(state, fonts, i);
       if (!r || !label) continue;
       const float p = unit(i < state.option_anim.size() ? state.option_anim[i] : 0.0f);
+      const bool hovered = is(state.hover, HitKind::Toggle, i);
       Color track = pal.track;
-      if (is(state.hover, HitKind::Toggle, i)) track = mix(track, pal.text_main, 0.1f);
+      if (hovered && hc == nullptr) track = mix(track, pal.text_main, 0.1f);
       canvas.fill_rounded_rect(r->x + 6, r->y + 4, 36, 20, 10, mix(track, pal.accent, p));
       const float knob = r->x + 16 + 16 * p;
-      canvas.fill_circle(knob, r->y + 14.6f, 7.6f, kKnobShadow);
-      canvas.fill_circle(knob, r->y + 14, 7.5f, kWhite);
+      if (hc != nullptr) {
+        // High contrast: an outlined track, thicker under the pointer, and a
+        // knob in the text colour of whatever it sits on.
+        outline(r->x + 6, r->y + 4, 36, 20, 10, hovered ? 2 : 1, hc->window_text);
+        canvas.fill_circle(knob, r->y + 14, 7.5f, mix(hc->window_text, hc->highlight_text, p));
+      } else {
+        canvas.fill_circle(knob, r->y + 14.6f, 7.6f, kKnobShadow);
+        canvas.fill_circle(knob, r->y + 14, 7.5f, kWhite);
+      }
       draw(r->x + kOptionLabelOffset, r->y + 18.5f, label->text, label->size, kFontMedium, pal.text_main);
     }
     primary_button();
@@ -309,11 +369,17 @@ struct Painter {
     const float pw = measure_text(fonts, percent, 13, kFontBold);
     draw(592 - pw, 340, percent, 13, kFontBold, pal.text_muted);
 
-    canvas.fill_rounded_rect(kBarLeft, kBarTop, kBarWidth, kBarHeight, 4, pal.track.with_alpha(0xB3));
+    canvas.fill_rounded_rect(kBarLeft, kBarTop, kBarWidth, kBarHeight, 4,
+                             hc != nullptr ? pal.panel : pal.track.with_alpha(0xB3));
     // The fill never leaves the track, and even at 0 a stub shows where the
     // bar will grow from.
     const float fw = std::max(kBarWidth * unit(state.progress_shown), 8.0f);
     canvas.fill_rounded_rect(kBarLeft, kBarTop, fw, kBarHeight, 4, pal.accent);
+    if (hc != nullptr) {
+      // High contrast: the track outlined, and no shimmer over the highlight.
+      outline(kBarLeft, kBarTop, kBarWidth, kBarHeight, 4, 1, hc->window_text);
+      return;
+    }
 
     // A 60-unit highlight sweeps over the filled part every 1/0.9 s.
     const float sweep = 0.9f * t;
@@ -364,20 +430,28 @@ struct Painter {
     const bool red = !busy && is(state.hover, HitKind::Close);
     if (red) {
       const LayoutRect& r = kCloseRect;
-      canvas.fill_rect(r.x, r.y, r.w, r.h, is(state.pressed, HitKind::Close) ? kClosePressed : kCloseHover);
+      Color fill = is(state.pressed, HitKind::Close) ? kClosePressed : kCloseHover;
+      if (hc != nullptr) fill = hc->highlight;
+      canvas.fill_rect(r.x, r.y, r.w, r.h, fill);
     }
 
-    const Color glyph = pal.text_main.with_alpha(state.active ? 0xFF : 0x8C);
+    Color glyph = pal.text_main.with_alpha(state.active ? 0xFF : 0x8C);
+    if (hc != nullptr && !state.active) glyph = hc->gray_text;
+    Color dash_ink = glyph;
+    if (hc != nullptr && (is(state.pressed, HitKind::Minimize) || is(state.hover, HitKind::Minimize))) {
+      dash_ink = hc->highlight_text;
+    }
     Path dash;
     dash.move_to(566, 18);
     dash.line_to(576, 18);
-    canvas.stroke_path(dash, 1, glyph);
+    canvas.stroke_path(dash, 1, dash_ink);
 
     Color cross = glyph;
     if (red) {
-      cross = kWhite;
+      cross = on_accent();
     } else if (busy) {
       cross = pal.text_main.with_alpha(static_cast<std::uint8_t>(std::lround(0.3 * glyph.a)));
+      if (hc != nullptr) cross = hc->gray_text;
     }
     Path x;
     x.move_to(612, 13);
@@ -452,8 +526,10 @@ std::vector<std::string> wrap_body_lines(const FontSet& fonts, std::string_view 
 void paint_screen(const UiState& state, Pixmap& pixmap, FontSet& fonts, float scale) {
   const float t = state.clock;
   const float d = state.clock - state.screen_since;
-  Painter painter{state, Canvas{pixmap, scale}, fonts, palette_for(state.dark), t, d,
-                  ease_out_cubic(d / kContentSeconds)};
+  const SystemColours* hc = state.high_contrast ? &*state.high_contrast : nullptr;
+  const Palette contrast = hc != nullptr ? high_contrast_palette(*hc) : Palette{};
+  Painter painter{state, Canvas{pixmap, scale}, fonts, hc != nullptr ? contrast : palette_for(state.dark), t, d,
+                  ease_out_cubic(d / kContentSeconds), hc};
   painter.paint();
 }
 

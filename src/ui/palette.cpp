@@ -55,4 +55,35 @@ constexpr Palette kDark{
 
 const Palette& palette_for(bool dark) { return dark ? kDark : kLight; }
 
+Color colour_from_colorref(std::uint32_t colorref) {
+  return Color{static_cast<std::uint8_t>(colorref & 0xFF), static_cast<std::uint8_t>((colorref >> 8) & 0xFF),
+               static_cast<std::uint8_t>((colorref >> 16) & 0xFF), 0xFF};
+}
+
+Palette high_contrast_palette(const SystemColours& c) {
+  return Palette{
+      .background = c.window,
+      .panel = c.window,
+      .surface = c.window,
+      .text_main = c.window_text,
+      .text_muted = c.window_text,
+      .line = c.window_text,
+      .hover_tint = c.highlight,
+      .press_tint = c.highlight,
+      .accent = c.highlight,
+      .accent_hover = c.highlight,
+      .accent_soft = c.window,
+      .accent_on_soft = c.window_text,
+      .danger = c.highlight,
+      .danger_hover = c.highlight,
+      .track = c.button_face,
+      .success = c.highlight,
+      .highlight = c.highlight,
+      .shadow = c.window.with_alpha(0),
+      .avatar_1 = c.window,
+      .avatar_2 = c.window,
+      .avatar_3 = c.window,
+  };
+}
+
 }  // namespace vestrana

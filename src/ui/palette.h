@@ -4,6 +4,9 @@
 // mixes them. Colours that both themes share (the logo tile, white glyphs,
 // the red close button) are constants of the painting code, not entries here.
 
+#include <cstdint>
+#include <optional>
+
 #include "paint/pixmap.h"
 
 namespace vestrana {
@@ -34,5 +37,30 @@ struct Palette {
 
 // The palette of the dark (true) or light (false) app theme.
 const Palette& palette_for(bool dark);
+
+// The system colours a high-contrast scheme chooses; while high contrast is
+// on, the window paints with these instead of either theme.
+struct SystemColours {
+  Color window;          // backgrounds, the panel, the cards
+  Color window_text;     // texts, outlines, the separator
+  Color highlight;       // primary button, switched-on toggle, progress fill, hover, badges
+  Color highlight_text;  // texts and glyphs on `highlight`
+  Color button_face;     // secondary button, switched-off toggle
+  Color gray_text;       // what cannot be used right now (closing while busy, inactive glyphs)
+
+  bool operator==(const SystemColours&) const = default;
+};
+
+// A Windows COLORREF (0x00BBGGRR) as an opaque colour.
+Color colour_from_colorref(std::uint32_t colorref);
+
+// Every palette entry taken from the system colours, all opaque: nothing of
+// either theme remains. The shadow is transparent, since high contrast
+// draws the cards in outline only.
+Palette high_contrast_palette(const SystemColours& colours);
+
+// The system colours while the user's high-contrast mode is on, else
+// nothing (Windows build only).
+std::optional<SystemColours> query_high_contrast();
 
 }  // namespace vestrana

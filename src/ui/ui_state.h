@@ -6,6 +6,7 @@
 // is the ProgressRecord behind `progress`.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "mode.h"
 #include "paint/text.h"
 #include "progress.h"
+#include "ui/palette.h"
 #include "ui/strings.h"
 
 namespace vestrana {
@@ -95,6 +97,9 @@ struct UiState {
   // The running operation's record; set exactly while `screen` is Progress.
   ProgressRef progress;
   bool mouse_tracked = false;  // a mouse-leave notification has been requested
+  // The system colours while the user's high-contrast mode is on: painting
+  // then uses them instead of either theme and outlines every element.
+  std::optional<SystemColours> high_contrast;
 };
 
 // The state a new window starts with: the welcome screen, the start-up's

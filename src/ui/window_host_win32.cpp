@@ -241,6 +241,14 @@ LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM wparam, LPAR
       context->state.hover = ElementRef::nothing();
       context->state.mouse_tracked = false;
       return 0;
+    case WM_SETTINGCHANGE:
+    case WM_SYSCOLORCHANGE:
+      // High contrast switched on or off, or its colours changed: the next
+      // frame paints with what the system has now.
+      if (context == nullptr) return 0;
+      context->state.high_contrast = query_high_contrast();
+      InvalidateRect(window, nullptr, FALSE);
+      return 0;
     case WM_DPICHANGED: {
       const RECT* r = reinterpret_cast<const RECT*>(lparam);
       set_window_placement(window, placement_from_rect(DeviceRect{r->left, r->top, r->right, r->bottom}));
@@ -270,8 +278,10 @@ int run_setup_window(const InteractiveStart& start, Platform& platform, std::spa
   window_class.lpszClassName = class_name.c_str();
   RegisterClassExW(&window_class);  // a failure shows up at creation
 
-  WindowHandoff<WindowContext> context(std::make_unique<WindowContext>(
-      make_initial_state(start, load_fonts(), std::chrono::steady_clock::now()), platform, packed_app));
+  auto state = std::make_unique<WindowContext>(
+      make_initial_state(start, load_fonts(), std::chrono::steady_clock::now()), platform, packed_app);
+  state->state.high_contrast = query_high_contrast();
+  WindowHandoff<WindowContext> context(std::move(state));
   std::wstring title = to_wide(start.title);
   HWND window = CreateWindowExW(kExStyle, class_name.c_str(), title.c_str(), kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
                                 640, 420, nullptr, nullptr, instance, &context);

@@ -500,6 +500,161 @@ TEST_P(TextFit, OptionRowsEndWithTheirPaintedLabels) {
 INSTANTIATE_TEST_SUITE_P(PaintScreen, TextFit, ::testing::Values("en", "de", "fr", "es", "it", "tr"),
                          [](const auto& info) { return std::string(info.param); });
 
+// --- High contrast ---------------------------------------------------------------
+
+// Six system colours that all share the blue value 0x80 and differ in red
+// and green: every blend of them keeps that blue, so a pixel with any other
+// blue shows a colour that did not come from the system, and the probes can
+// tell which of the six painted a spot.
+constexpr std::uint8_t kSchemeBlue = 0x80;
+const SystemColours kScheme{.window = Color{0x00, 0x00, kSchemeBlue, 0xFF},
+                            .window_text = Color{0xFF, 0xFF, kSchemeBlue, 0xFF},
+                            .highlight = Color{0x00, 0xC0, kSchemeBlue, 0xFF},
+                            .highlight_text = Color{0xFF, 0x00, kSchemeBlue, 0xFF},
+                            .button_face = Color{0x40, 0x40, kSchemeBlue, 0xFF},
+                            .gray_text = Color{0x80, 0xFF, kSchemeBlue, 0xFF}};
+
+TEST(HighContrast, PaletteTakesEveryEntryFromTheSystemColours) {
+  EXPECT_EQ(colour_from_colorref(0x00332211), (Color{0x11, 0x22, 0x33, 0xFF}));
+  const Palette p = high_contrast_palette(kScheme);
+  const Color entries[] = {p.background, p.panel,       p.surface,   p.text_main,      p.text_muted, p.line,
+                           p.hover_tint, p.press_tint,  p.accent,    p.accent_hover,   p.accent_soft,
+                           p.accent_on_soft, p.danger,  p.danger_hover, p.track,       p.success,
+                           p.highlight,  p.avatar_1,    p.avatar_2,  p.avatar_3};
+  for (const Color& c : entries) {
+    EXPECT_EQ(c.b, kSchemeBlue);
+    EXPECT_EQ(c.a, 0xFF);
+  }
+  EXPECT_EQ(p.shadow.a, 0);
+  // Text stands on the window colour, the accents are the highlight.
+  EXPECT_EQ(p.background, kScheme.window);
+  EXPECT_EQ(p.text_main, kScheme.window_text);
+  EXPECT_EQ(p.text_muted, kScheme.window_text);
+  EXPECT_EQ(p.accent, kScheme.highlight);
+}
+
+UiState contrast_state(Screen screen, Mode mode) {
+  UiState s = make_state(std::move(screen), std::move(mode), false);
+  s.high_contrast = kScheme;
+  return s;
+}
+
+// Every screen in both modes of use, with an element hovered or pressed:
+// nothing but the system colours and their blends appears.
+TEST(HighContrast, EveryPixelComesFromTheSystemColours) {
+  struct Scene {
+    Screen screen;
+    Mode mode;
+    ElementRef hover;
+    ElementRef pressed;
+  };
+  const Scene scenes[] = {
+      {Screen::welcome(), Mode::update("1.1.0"), {HitKind::Toggle, 1}, ElementRef::nothing()},
+      {Screen::welcome(), Mode::remove(), {HitKind::Primary, 0}, {HitKind::Primary, 0}},
+      {Screen::progress(), Mode::install(), {HitKind::Minimize, 0}, ElementRef::nothing()},
+      {Screen::done(), Mode::install(), {HitKind::Close, 0}, {HitKind::Close, 0}},
+      {Screen::error("x"), Mode::install(), {HitKind::Secondary, 0}, ElementRef::nothing()},
+  };
+  for (float scale : {1.0f, 1.5f}) {
+    for (const Scene& scene : scenes) {
+      UiState s = contrast_state(scene.screen, scene.mode);
+      s.hover = scene.hover;
+      s.pressed = scene.pressed;
+      s.options.assign(s.options.size(), true);
+      s.option_anim.assign(s.options.size(), 0.5f);
+      s.progress_shown = 0.6f;
+      s.clock = 20.3f;  // the shimmer lies over the filled bar
+      s.active = false;
+      const Frame f = paint(s, scale);
+      int foreign = 0;
+      for (int y = 0; y < f.pixmap.height(); ++y) {
+        for (int x = 0; x < f.pixmap.width(); ++x) foreign += std::abs(f.pixmap.pixel(x, y)[2] - kSchemeBlue) > 2;
+      }
+      EXPECT_EQ(foreign, 0) << "screen " << int{scene.screen.kind} << " mode " << int{scene.mode.kind} << " scale "
+                            << scale;
+    }
+  }
+}
+
+// Each element shows in the role's colour, with an outline where the theme
+// relies on a fill alone.
+TEST(HighContrast, ElementsAreOutlinedAndFollowTheirRoles) {
+  const SystemColours& c = kScheme;
+  struct Probe {
+    const char* what;
+    Screen screen;
+    ElementRef hover;
+    ElementRef pressed;
+    float x, y;
+    Color want;
+  };
+  const ElementRef none = ElementRef::nothing();
+  const ElementRef primary{HitKind::Primary, 0};
+  const ElementRef secondary{HitKind::Secondary, 0};
+  const ElementRef toggle1{HitKind::Toggle, 1};
+  // Install welcome: option 0 on, option 1 off; Install at (424, 333, 168, 46).
+  // Error: Close at (333.69, 333, 80.31, 46).
+  const Probe probes[] = {
+      {"background", Screen::welcome(), none, none, 10, 250, c.window},
+      {"panel", Screen::welcome(), none, none, 10, 400, c.window},
+      {"separator", Screen::welcome(), none, none, 10, 292.2f, c.window_text},
+      {"subtitle ink", Screen::welcome(), none, none, 0, 0, c.window_text},  // found below
+      {"primary fill", Screen::welcome(), none, none, 438, 356, c.highlight},
+      {"primary outline", Screen::welcome(), none, none, 508, 333.5f, c.window_text},
+      {"primary inside the outline", Screen::welcome(), none, none, 508, 334.5f, c.highlight},
+      {"hovered primary: thicker outline", Screen::welcome(), primary, none, 508, 334.5f, c.window_text},
+      {"pressed primary inverts", Screen::welcome(), primary, primary, 438, 356, c.window_text},
+      {"toggle on: track", Screen::welcome(), none, none, 54, 338, c.highlight},
+      {"toggle on: knob", Screen::welcome(), none, none, 74, 338, c.highlight_text},
+      {"toggle on: outline", Screen::welcome(), none, none, 66, 328.5f, c.window_text},
+      {"toggle off: track", Screen::welcome(), none, none, 76, 372, c.button_face},
+      {"toggle off: knob", Screen::welcome(), none, none, 58, 372, c.window_text},
+      {"toggle off: outline", Screen::welcome(), none, none, 66, 362.5f, c.window_text},
+      {"toggle off: inside the outline", Screen::welcome(), none, none, 66, 363.5f, c.button_face},
+      {"hovered toggle: thicker outline", Screen::welcome(), toggle1, none, 66, 363.5f, c.window_text},
+      {"secondary face", Screen::error("x"), none, none, 340, 356, c.button_face},
+      {"secondary outline", Screen::error("x"), none, none, 374, 333.5f, c.window_text},
+      {"hovered secondary", Screen::error("x"), secondary, none, 340, 356, c.highlight},
+      {"progress fill", Screen::progress(), none, none, 60, 360, c.highlight},
+      {"progress track", Screen::progress(), none, none, 500, 360, c.window},
+      {"progress outline", Screen::progress(), none, none, 500, 356.5f, c.window_text},
+      {"close while busy", Screen::progress(), none, none, 617, 18, c.gray_text},
+  };
+  for (const Probe& p : probes) {
+    UiState s = contrast_state(p.screen, Mode::install());
+    s.hover = p.hover;
+    s.pressed = p.pressed;
+    s.options = {true, false};
+    s.option_anim = {1, 0};
+    s.progress_shown = 0.5f;
+    s.clock = 20 + 0.5f / 0.9f;  // the shimmer would lie over x 290..350
+    const Frame f = paint(s, 1);
+    if (std::string_view(p.what) == "subtitle ink") {
+      bool ink = false;
+      for (int x = 48; x < 300; ++x) ink |= f.at(static_cast<float>(x), 198) == opaque(p.want);
+      EXPECT_TRUE(ink) << p.what;
+      continue;
+    }
+    EXPECT_EQ(f.at(p.x, p.y), opaque(p.want)) << p.what;
+  }
+}
+
+// Cards in outline only: their edges in the text colour, their insides and
+// the room where the shadows fall in the window colour.
+TEST(HighContrast, CardsAreOutlinesWithoutShadows) {
+  const float t = (2 * 3.14159265f - 2.8f) / 1.1f;  // card 2 does not bob
+  UiState s = contrast_state(Screen::welcome(), Mode::install());
+  s.clock = t;
+  s.screen_since = t;
+  const Frame f = paint(s, 1);
+  // Card 2: centre (470, 204), 212 x 86, tilted by -2 degrees.
+  EXPECT_EQ(f.at(550, 229), opaque(kScheme.window));        // inside, right of the bars
+  EXPECT_EQ(f.at(470, 204 + 43 + 6), opaque(kScheme.window));  // where the shadow would be
+  int edge = 0;
+  for (float y = 240; y < 252; y += 1) edge += f.at(470, y)[0] > 0xC0;  // mostly window_text
+  EXPECT_GT(edge, 0) << "the bottom edge of card 2";
+}
+
 // --- Wrapping ---------------------------------------------------------------------
 
 TEST(WrapBodyLines, Cases) {

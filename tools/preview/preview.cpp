@@ -9,6 +9,7 @@
 // State options:
 //   --screen welcome|progress|done|error   --mode install|update|remove
 //   --installed VERSION   --lang en|de|fr|es|it|tr   --dark   --inactive
+//   --high-contrast (the system colours of a black high-contrast scheme)
 //   --scale S   --clock T   --since D (seconds since the screen changed)
 //   --progress F   --step N   --hover ELEMENT   --pressed ELEMENT
 //   --options 1,0   --anim 1,0   --error TEXT
@@ -62,6 +63,7 @@ struct Options {
   std::string installed = "1.1.0";
   std::string lang = "en";
   bool dark = false;
+  bool high_contrast = false;
   bool active = true;
   float scale = 1;
   float clock = 5;
@@ -129,6 +131,7 @@ Options parse(int argc, char** argv) {
     else if (arg == "--installed") o.installed = value();
     else if (arg == "--lang") o.lang = value(), o.lang_set = true;
     else if (arg == "--dark") o.dark = true;
+    else if (arg == "--high-contrast") o.high_contrast = true;
     else if (arg == "--inactive") o.active = false;
     else if (arg == "--scale") o.scale = parse_float(value());
     else if (arg == "--clock") o.clock = parse_float(value());
@@ -171,6 +174,16 @@ void set_up(UiState& state, const Options& o, std::string_view screen, std::stri
   state.version = std::string(kSetupVersion);
   state.dark = dark;
   state.active = o.active;
+  // Windows' black high-contrast scheme: white text, cyan highlight, green
+  // for what is unavailable.
+  if (o.high_contrast) {
+    state.high_contrast = SystemColours{.window = Color::rgb(0x000000),
+                                        .window_text = Color::rgb(0xFFFFFF),
+                                        .highlight = Color::rgb(0x1AEBFF),
+                                        .highlight_text = Color::rgb(0x000000),
+                                        .button_face = Color::rgb(0x000000),
+                                        .gray_text = Color::rgb(0x3FF23F)};
+  }
   state.clock = o.clock;
   state.screen_since = o.clock - o.since;
   state.progress_target = state.progress_shown = o.progress;
