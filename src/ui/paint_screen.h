@@ -32,4 +32,7 @@ void paint_screen(const UiState& state, Pixmap& pixmap, FontSet& fonts, float sc
 std::vector<std::string> wrap_body_lines(const FontSet& fonts, std::string_view text,
                                          float max_width);
 
+// The percentage that the progress screen paints for a fraction ("42 %").
+std::string progress_percent_text(float progress);
+
 }  // namespace vestrana

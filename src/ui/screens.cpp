@@ -53,6 +53,7 @@ void set_screen(UiState& state, Screen screen) {
   state.screen_since = state.clock;
   state.hover = ElementRef::nothing();
   state.pressed = ElementRef::nothing();
+  state.focus = initial_focus(state);
 }
 
 void start_operation(UiState& state, OperationRunner& runner) {
@@ -149,6 +150,66 @@ void on_return_key(UiState& state, WindowEffects& effects, OperationRunner& runn
 void on_escape_key(UiState& state, WindowEffects& effects, OperationRunner& runner) {
   if (state.screen.kind == Screen::Progress) return;
   handle_action(state, ElementRef{HitKind::Close, 0}, effects, runner);
+}
+
+std::vector<ElementRef> focus_order(const UiState& state) {
+  std::vector<ElementRef> order;
+  if (state.screen.kind == Screen::Welcome) {
+    for (uint32_t i = 0; i < state.options.size(); ++i) {
+      if (option_label_id(state.screen, state.mode, i)) order.push_back(ElementRef{HitKind::Toggle, i});
+    }
+  }
+  if (secondary_label_id(state.screen, state.mode)) order.push_back(ElementRef{HitKind::Secondary, 0});
+  if (primary_label_id(state.screen, state.mode)) order.push_back(ElementRef{HitKind::Primary, 0});
+  return order;
+}
+
+ElementRef initial_focus(const UiState& state) {
+  if (primary_label_id(state.screen, state.mode)) return ElementRef{HitKind::Primary, 0};
+  return ElementRef::nothing();
+}
+
+void move_focus(UiState& state, bool backward) {
+  state.focus_visible = true;
+  const std::vector<ElementRef> order = focus_order(state);
+  if (order.empty()) {
+    state.focus = ElementRef::nothing();
+    return;
+  }
+  // Held Space does not follow the focus: releasing it elsewhere does nothing.
+  if (!state.focus.is_nothing() && state.pressed == state.focus) state.pressed = ElementRef::nothing();
+  auto at = std::find(order.begin(), order.end(), state.focus);
+  if (at == order.end()) {
+    state.focus = backward ? order.back() : order.front();
+  } else if (backward) {
+    state.focus = at == order.begin() ? order.back() : *(at - 1);
+  } else {
+    state.focus = at + 1 == order.end() ? order.front() : *(at + 1);
+  }
+}
+
+bool take_focus(UiState& state, ElementRef element) {
+  const std::vector<ElementRef> order = focus_order(state);
+  if (std::find(order.begin(), order.end(), element) == order.end()) return false;
+  state.focus = element;
+  return true;
+}
+
+void on_space_down(UiState& state) {
+  state.focus_visible = true;
+  if (!state.focus.is_nothing()) state.pressed = state.focus;
+}
+
+void on_space_up(UiState& state, WindowEffects& effects, OperationRunner& runner) {
+  if (state.focus.is_nothing() || state.pressed != state.focus) return;
+  state.pressed = ElementRef::nothing();
+  handle_action(state, state.focus, effects, runner);
+}
+
+void on_left_button_down(UiState& state, ElementRef element) {
+  state.pressed = element;
+  state.focus_visible = false;
+  take_focus(state, element);
 }
 
 ElementRef click_target(ElementRef pressed, ElementRef released) {

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "clock.h"
 #include "mode.h"
@@ -105,6 +106,37 @@ bool close_allowed(const UiState& state);
 void on_return_key(UiState& state, WindowEffects& effects, OperationRunner& runner);
 // Escape closes, except while an operation runs.
 void on_escape_key(UiState& state, WindowEffects& effects, OperationRunner& runner);
+
+// --- Keyboard focus ----------------------------------------------------------
+
+// The current screen's focusable elements in reading order: the option
+// toggles top to bottom, then the secondary, then the primary button. The
+// title-bar buttons are not in it (Alt+Space and Alt+F4 reach them), and
+// Progress has none.
+std::vector<ElementRef> focus_order(const UiState& state);
+
+// Where the focus starts on a screen: the primary button, or Nothing on a
+// screen without one.
+ElementRef initial_focus(const UiState& state);
+
+// Tab (forward) and Shift+Tab (backward): the next focusable element,
+// wrapping around at either end; shows the focus cues.
+void move_focus(UiState& state, bool backward);
+
+// Moves the focus to `element` if it is focusable on this screen (a screen
+// reader asks for that); returns whether it did. The cues stay as they are.
+bool take_focus(UiState& state, ElementRef element);
+
+// Space goes down: the focused element shows pressed, and the cues show.
+void on_space_down(UiState& state);
+// Space comes up: the element that went down with it acts, exactly like a
+// click on it; if the focus moved in between, nothing happens.
+void on_space_up(UiState& state, WindowEffects& effects, OperationRunner& runner);
+
+// Left button down over `element` (the hit test of the point): it is the
+// pressed element, a focusable one takes the focus as native controls do,
+// and the focus cues hide.
+void on_left_button_down(UiState& state, ElementRef element);
 
 // The click rule: an action fires only when the button went down and came up
 // over the same element (for toggles: the same option). Returns that element,

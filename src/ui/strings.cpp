@@ -205,6 +205,21 @@ constexpr StringTable kTurkish{{
 constexpr std::string_view kCodes = "defresittr";
 constexpr const StringTable* kTables[] = {&kGerman, &kFrench, &kSpanish, &kItalian, &kTurkish};
 
+// The names of the drawn title bar's two buttons, which only screen readers
+// speak: [0] English, then the tables above in their order.
+struct TitleButtonNames {
+  std::string_view minimize;
+  std::string_view close;
+};
+constexpr TitleButtonNames kTitleButtonNames[] = {
+    {"Minimize", "Close"},
+    {"Minimieren", "Schließen"},
+    {"Réduire", "Fermer"},
+    {"Minimizar", "Cerrar"},
+    {"Riduci a icona", "Chiudi"},
+    {"Simge durumuna küçült", "Kapat"},
+};
+
 char ascii_lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 // One left-to-right pass; the inserted value is not scanned again.
@@ -243,6 +258,15 @@ const StringTable& table_for(LanguageCode code) {
     if (kCodes[2 * k] == first && kCodes[2 * k + 1] == second) return *kTables[k];
   }
   return kEnglish;
+}
+
+std::string_view title_button_name(const StringTable& table, bool close) {
+  size_t language = 0;
+  for (size_t k = 0; k < std::size(kTables); ++k) {
+    if (&table == kTables[k]) language = k + 1;
+  }
+  const TitleButtonNames& names = kTitleButtonNames[language];
+  return close ? names.close : names.minimize;
 }
 
 std::string fill_version(std::string_view template_text, std::string_view version, std::string_view old) {

@@ -75,6 +75,11 @@ LanguageCode pick_language();
 // that is not one of the five others.
 const StringTable& table_for(LanguageCode code);
 
+// The spoken name of the drawn title bar's minimize button, or with `close`
+// of its close button, in the table's language. They are not in the tables:
+// nothing paints them. A table that is not one of the six gets English.
+std::string_view title_button_name(const StringTable& table, bool close);
+
 constexpr std::string_view string_for(const StringTable& table, StringId id) { return table[id]; }
 
 // Every "{version}" replaced by `version`, then every "{old}" in that result

@@ -19,6 +19,7 @@ UiState make_initial_state(const InteractiveStart& start, FontSet fonts, Clock::
   state.step = Step::ClosingApp;
   state.target_dir = start.target_folder;
   state.last_tick = now;
+  state.focus = ElementRef{HitKind::Primary, 0};
   return state;
 }
 

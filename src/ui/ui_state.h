@@ -75,6 +75,13 @@ struct UiState {
 
   ElementRef hover;    // element under the pointer; Nothing when none
   ElementRef pressed;  // element under the pointer when the left button went down
+                       // (or the focused element while Space is held)
+  // The keyboard focus: one of the current screen's focusable elements (the
+  // toggles, the secondary and the primary button), Nothing on Progress.
+  ElementRef focus;
+  // Focus cues: the ring shows only after the keyboard was used (Tab or
+  // Space) and hides again after a mouse click, as Windows does.
+  bool focus_visible = false;
   // Install/Update: [0] desktop shortcut, [1] start with Windows.
   // Remove: [0] also delete sign-in and settings.
   std::vector<bool> options;
@@ -106,7 +113,8 @@ struct UiState {
 // mode, options, string table, dark flag and target folder, one animation
 // position per option already at its end (so nothing slides on the first
 // frame), every clock at 0, the window active, no operation, and `now` as the
-// last tick so the first tick does not see the whole start-up as elapsed.
+// last tick so the first tick does not see the whole start-up as elapsed,
+// and the keyboard focus on the primary button, its ring hidden.
 UiState make_initial_state(const InteractiveStart& start, FontSet fonts, Clock::TimePoint now);
 
 }  // namespace vestrana

@@ -206,6 +206,12 @@ LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM wparam, LPAR
       if (context == nullptr) return 0;
       if (wparam == VK_RETURN) on_return_key(context->state, context->effects, context->runner);
       if (wparam == VK_ESCAPE) on_escape_key(context->state, context->effects, context->runner);
+      if (wparam == VK_TAB) move_focus(context->state, GetKeyState(VK_SHIFT) < 0);
+      if (wparam == VK_SPACE) on_space_down(context->state);
+      return 0;
+    case WM_KEYUP:
+      if (context == nullptr) return 0;
+      if (wparam == VK_SPACE) on_space_up(context->state, context->effects, context->runner);
       return 0;
     case WM_TIMER:
       if (context == nullptr) return 0;
@@ -227,7 +233,7 @@ LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM wparam, LPAR
       return 0;
     case WM_LBUTTONDOWN:
       if (context == nullptr) return 0;
-      context->state.pressed = element_at(window, *context, point_of(lparam));
+      on_left_button_down(context->state, element_at(window, *context, point_of(lparam)));
       SetCapture(window);
       return 0;
     case WM_LBUTTONUP:

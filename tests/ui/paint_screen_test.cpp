@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <string>
@@ -307,6 +308,38 @@ TEST_P(PaintProbe, HeaderFadesInAfterTheWindowOpens) {
   s.screen_since = 0;
   const Frame f = paint(s);
   EXPECT_EQ(f.at(55, 100), opaque(pal().background));
+}
+
+TEST_P(PaintProbe, FocusRingOnlyAfterKeyboardUseAroundTheFocusedElement) {
+  const Palette& p = pal();
+  for (Screen screen : {Screen::welcome(), Screen::error("x")}) {
+    UiState s = state(screen);
+    s.focus = ElementRef::nothing();
+    const Frame before = paint(s);
+    for (const HitRegion& r : layout_regions(s, s.fonts)) {
+      if (r.kind == HitKind::Minimize || r.kind == HitKind::Close) continue;
+      s.focus = r.element();
+      s.focus_visible = false;
+      const Frame hidden = paint(s);
+      EXPECT_TRUE(std::equal(before.pixmap.data(), before.pixmap.data() + before.pixmap.byte_size(),
+                             hidden.pixmap.data()))
+          << "no ring before the keyboard is used, kind " << int(r.kind);
+      s.focus_visible = true;
+      const Frame shown = paint(s);
+      const float mid = r.y + r.h / 2;
+      // The ring's 2 units lie 3 to 5 units out on every side; the 3-unit gap
+      // stays clear. (A fractional edge leaves the probed pixel a shade short
+      // of full coverage.)
+      EXPECT_TRUE(near(shown.at(r.x - 4, mid), opaque(p.text_main), 8)) << "left, kind " << int(r.kind);
+      EXPECT_TRUE(near(shown.at(r.x + r.w + 4, mid), opaque(p.text_main), 8)) << "right";
+      EXPECT_TRUE(near(shown.at(r.x + r.w / 2, r.y - 4), opaque(p.text_main), 8)) << "top";
+      EXPECT_TRUE(near(shown.at(r.x + r.w / 2, r.y + r.h + 4), opaque(p.text_main), 8)) << "bottom";
+      EXPECT_EQ(shown.at(r.x - 1.5f, mid), opaque(p.panel));
+      EXPECT_EQ(shown.at(r.x - 6.5f, mid), opaque(p.panel));
+      // Rounded like the pill: the corner of the square around it stays clear.
+      EXPECT_EQ(shown.at(r.x - 4, r.y - 4), opaque(p.panel));
+    }
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Looks, PaintProbe,

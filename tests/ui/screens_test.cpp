@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <string>
 #include <vector>
@@ -496,6 +497,116 @@ TEST(LeftButtonUp, ActsOnAMatchingPressAndAlwaysClearsIt) {
   on_left_button_up(state, kPrimary, effects, runner);
   EXPECT_TRUE(runner.started.empty());
   EXPECT_EQ(state.screen, Screen::welcome());
+}
+
+const ElementRef kToggle0{HitKind::Toggle, 0};
+const ElementRef kToggle1{HitKind::Toggle, 1};
+using Refs = std::vector<ElementRef>;
+
+struct FocusCase {
+  const char* name;
+  Mode mode;
+  Screen screen;
+  Refs order;  // Tab from the start, one element per press, until it wraps
+};
+
+class FocusOrder : public ::testing::TestWithParam<FocusCase> {};
+
+TEST_P(FocusOrder, StartsOnPrimaryAndTabsInReadingOrder) {
+  const FocusCase& c = GetParam();
+  UiState state = make_state(c.mode, c.mode.kind == Mode::Remove ? std::vector<bool>{false}
+                                                                  : std::vector<bool>{true, false});
+  go_to(state, Screen::error("earlier"));
+  state.focus = kSecondary;
+  go_to(state, c.screen);
+  EXPECT_EQ(focus_order(state), c.order);
+  const ElementRef start = c.order.empty() ? kNothing : c.order.back();
+  EXPECT_EQ(state.focus, start);
+
+  // Tab walks the order and wraps; Shift+Tab walks it back.
+  Refs forward, backward;
+  for (size_t i = 0; i < c.order.size(); ++i) {
+    move_focus(state, false);
+    forward.push_back(state.focus);
+  }
+  for (size_t i = 0; i < c.order.size(); ++i) {
+    move_focus(state, true);
+    backward.insert(backward.begin(), state.focus);
+  }
+  EXPECT_EQ(forward, c.order);
+  Refs rotated = c.order;
+  if (!rotated.empty()) std::rotate(rotated.rbegin(), rotated.rbegin() + 1, rotated.rend());
+  EXPECT_EQ(backward, rotated);
+  EXPECT_EQ(state.focus, start);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Screens, FocusOrder,
+    ::testing::Values(
+        FocusCase{"welcome_install", Mode::install(), Screen::welcome(), Refs{kToggle0, kToggle1, kPrimary}},
+        FocusCase{"welcome_update", Mode::update("1.0"), Screen::welcome(), Refs{kToggle0, kToggle1, kPrimary}},
+        FocusCase{"welcome_remove", Mode::remove(), Screen::welcome(), Refs{kToggle0, kPrimary}},
+        FocusCase{"progress", Mode::install(), Screen::progress(), Refs{}},
+        FocusCase{"done_install", Mode::install(), Screen::done(), Refs{kSecondary, kPrimary}},
+        FocusCase{"done_remove", Mode::remove(), Screen::done(), Refs{kPrimary}},
+        FocusCase{"error", Mode::update("1.0"), Screen::error("x"), Refs{kSecondary, kPrimary}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(Keyboard, SpaceActsOnTheFocusedElementWhenItComesUp) {
+  UiState state = install_state();
+  RecordingEffects effects;
+  FakeRunner runner;
+  EXPECT_EQ(state.focus, kPrimary);
+  EXPECT_FALSE(state.focus_visible);
+
+  move_focus(state, false);  // the desktop toggle
+  on_space_down(state);
+  EXPECT_EQ(state.pressed, kToggle0);  // the pressed look while the key is down
+  EXPECT_TRUE(state.options[0]);
+  on_space_up(state, effects, runner);
+  EXPECT_FALSE(state.options[0]);
+  EXPECT_TRUE(state.pressed.is_nothing());
+  on_space_up(state, effects, runner);  // a second release is no second press
+  EXPECT_FALSE(state.options[0]);
+
+  // Moving on while Space is held cancels the press.
+  on_space_down(state);
+  move_focus(state, false);
+  on_space_up(state, effects, runner);
+  EXPECT_FALSE(state.options[0]);
+  EXPECT_FALSE(state.options[1]);
+
+  move_focus(state, false);  // the primary button
+  on_space_down(state);
+  on_space_up(state, effects, runner);
+  EXPECT_EQ(runner.started.size(), 1u);
+  EXPECT_EQ(state.screen, Screen::progress());
+  EXPECT_TRUE(state.focus.is_nothing());
+  on_space_down(state);  // nothing to press on Progress
+  EXPECT_TRUE(state.pressed.is_nothing());
+  EXPECT_TRUE(effects.calls.empty());
+}
+
+TEST(Keyboard, AClickHidesTheCuesAndMovesTheFocusToWhatWasClicked) {
+  UiState state = install_state();
+  move_focus(state, true);
+  EXPECT_TRUE(state.focus_visible);
+  EXPECT_EQ(state.focus, kToggle1);
+
+  on_left_button_down(state, kToggle0);
+  EXPECT_FALSE(state.focus_visible);
+  EXPECT_EQ(state.focus, kToggle0);
+  EXPECT_EQ(state.pressed, kToggle0);
+  // The title-bar buttons and empty space never take the focus.
+  on_left_button_down(state, kMinimize);
+  on_left_button_down(state, kNothing);
+  EXPECT_EQ(state.focus, kToggle0);
+
+  EXPECT_TRUE(take_focus(state, kPrimary));
+  EXPECT_FALSE(take_focus(state, kSecondary));  // not on this screen
+  EXPECT_FALSE(take_focus(state, kClose));
+  EXPECT_EQ(state.focus, kPrimary);
+  EXPECT_FALSE(state.focus_visible);
 }
 
 // The real runner on an in-memory machine, with the thread replaced by a

@@ -12,6 +12,7 @@
 //   --high-contrast (the system colours of a black high-contrast scheme)
 //   --scale S   --clock T   --since D (seconds since the screen changed)
 //   --progress F   --step N   --hover ELEMENT   --pressed ELEMENT
+//   --focus ELEMENT (the keyboard focus, with its ring shown)
 //   --options 1,0   --anim 1,0   --error TEXT
 // ELEMENT is minimize, close, primary, secondary, toggleN or none.
 //
@@ -72,6 +73,7 @@ struct Options {
   std::optional<int> step;
   ElementRef hover = ElementRef::nothing();
   ElementRef pressed = ElementRef::nothing();
+  std::optional<ElementRef> focus;
   std::optional<std::vector<float>> options;
   std::optional<std::vector<float>> anim;
   std::optional<std::string> error;
@@ -140,6 +142,7 @@ Options parse(int argc, char** argv) {
     else if (arg == "--step") o.step = static_cast<int>(parse_float(value()));
     else if (arg == "--hover") o.hover = parse_element(value());
     else if (arg == "--pressed") o.pressed = parse_element(value());
+    else if (arg == "--focus") o.focus = parse_element(value());
     else if (arg == "--options") o.options = parse_list(value());
     else if (arg == "--anim") o.anim = parse_list(value());
     else if (arg == "--error") o.error = value();
@@ -189,6 +192,10 @@ void set_up(UiState& state, const Options& o, std::string_view screen, std::stri
   state.progress_target = state.progress_shown = o.progress;
   state.hover = o.hover;
   state.pressed = o.pressed;
+  // Without --focus the focus sits where a screen starts it, with the ring
+  // hidden as before any key was pressed.
+  state.focus = o.focus.value_or(ElementRef{HitKind::Primary, 0});
+  state.focus_visible = o.focus.has_value();
 
   const bool removing = state.mode.kind == Mode::Remove;
   std::vector<float> values = o.options.value_or(removing ? std::vector<float>{0} : std::vector<float>{1, 0});
