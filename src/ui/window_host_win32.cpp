@@ -3,6 +3,7 @@
 // timer tick, with mouse and keys turned into the state machine's events.
 #include "system/windows_headers.h"
 #include <dwmapi.h>
+#include <objbase.h>
 
 #include <algorithm>
 #include <memory>
@@ -14,6 +15,8 @@
 #include "system/app_processes.h"
 #include "system/known_folders.h"
 #include "system/text_win32.h"
+#include "ui/accessible_tree.h"
+#include "ui/accessible_win32.h"
 #include "ui/frame_diff.h"
 #include "ui/layout.h"
 #include "ui/paint_screen.h"
@@ -53,9 +56,29 @@ class WindowsEffects final : public WindowEffects {
 };
 
 // Everything the window owns, from WM_NCCREATE to WM_NCDESTROY.
-struct WindowContext {
+struct WindowContext final : AccessibleWindow {
   WindowContext(UiState s, Platform& platform, std::span<const uint8_t> packed_app)
       : state(std::move(s)), effects(platform), runner(platform, packed_app) {}
+
+  void attach(HWND w) {
+    window = w;
+    effects.attach(w);
+  }
+  // Tells screen readers what the last message changed.
+  void report_changes() { notify_accessible_events(window, events.update(state, state.fonts)); }
+
+  UiState& accessible_state() override { return state; }
+  void accessible_action(ElementRef element) override {
+    handle_action(state, element, effects, runner);
+    report_changes();
+  }
+  bool accessible_focus(ElementRef element) override {
+    const bool taken = take_focus(state, element);
+    report_changes();
+    return taken;
+  }
+
+  HWND window = nullptr;
   UiState state;
   WindowsEffects effects;
   WorkerRunner runner;
@@ -65,6 +88,10 @@ struct WindowContext {
   Pixmap frame;
   std::vector<uint8_t> device_bytes, spare_bytes;
   FrameSize device_size;
+  AccessibleEvents events;
+  // Last, so that it is destroyed first: the object is cut off from the
+  // window before anything it could reach goes away.
+  AccessibleObjectHolder accessible;
 };
 
 WindowContext* context_of(HWND window) {
@@ -154,7 +181,7 @@ LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM wparam, LPAR
       auto* handoff = static_cast<WindowHandoff<WindowContext>*>(create->lpCreateParams);
       WindowContext* created = handoff != nullptr ? handoff->take() : nullptr;
       SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(created));
-      if (created != nullptr) created->effects.attach(window);
+      if (created != nullptr) created->attach(window);
       return DefWindowProcW(window, message, wparam, lparam);
     }
     case WM_NCDESTROY:
@@ -208,14 +235,20 @@ LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM wparam, LPAR
       if (wparam == VK_ESCAPE) on_escape_key(context->state, context->effects, context->runner);
       if (wparam == VK_TAB) move_focus(context->state, GetKeyState(VK_SHIFT) < 0);
       if (wparam == VK_SPACE) on_space_down(context->state);
+      context->report_changes();
       return 0;
     case WM_KEYUP:
       if (context == nullptr) return 0;
       if (wparam == VK_SPACE) on_space_up(context->state, context->effects, context->runner);
+      context->report_changes();
       return 0;
+    case WM_GETOBJECT:
+      if (context == nullptr) return DefWindowProcW(window, message, wparam, lparam);
+      return context->accessible.answer(window, *context, wparam, lparam);
     case WM_TIMER:
       if (context == nullptr) return 0;
       on_tick(context->state, std::chrono::steady_clock::now());
+      context->report_changes();
       // Only what changed is copied to the window, and nothing when the
       // frame is the same.
       if (DeviceRect changed = paint_frame(window, *context); changed.right > changed.left) {
@@ -234,6 +267,7 @@ LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM wparam, LPAR
     case WM_LBUTTONDOWN:
       if (context == nullptr) return 0;
       on_left_button_down(context->state, element_at(window, *context, point_of(lparam)));
+      context->report_changes();
       SetCapture(window);
       return 0;
     case WM_LBUTTONUP:
@@ -241,6 +275,7 @@ LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM wparam, LPAR
       ReleaseCapture();
       on_left_button_up(context->state, element_at(window, *context, point_of(lparam)), context->effects,
                         context->runner);
+      context->report_changes();
       return 0;
     case WM_MOUSELEAVE:
       if (context == nullptr) return 0;
@@ -266,9 +301,26 @@ LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM wparam, LPAR
   }
 }
 
+// The window thread is a single-threaded COM apartment: screen readers in
+// other processes call the window's IAccessible through it, and those calls
+// arrive through the message loop.
+class ComApartment {
+ public:
+  ComApartment() : joined_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
+  ComApartment(const ComApartment&) = delete;
+  ComApartment& operator=(const ComApartment&) = delete;
+  ~ComApartment() {
+    if (joined_) CoUninitialize();
+  }
+
+ private:
+  bool joined_;
+};
+
 }  // namespace
 
 int run_setup_window(const InteractiveStart& start, Platform& platform, std::span<const uint8_t> packed_app) {
+  ComApartment apartment;
   HINSTANCE instance = GetModuleHandleW(nullptr);
   HICON icon = LoadIconW(instance, MAKEINTRESOURCEW(1));
   HCURSOR arrow = LoadCursorW(nullptr, IDC_ARROW);
@@ -284,10 +336,10 @@ int run_setup_window(const InteractiveStart& start, Platform& platform, std::spa
   window_class.lpszClassName = class_name.c_str();
   RegisterClassExW(&window_class);  // a failure shows up at creation
 
-  auto state = std::make_unique<WindowContext>(
+  auto owned = std::make_unique<WindowContext>(
       make_initial_state(start, load_fonts(), std::chrono::steady_clock::now()), platform, packed_app);
-  state->state.high_contrast = query_high_contrast();
-  WindowHandoff<WindowContext> context(std::move(state));
+  owned->state.high_contrast = query_high_contrast();
+  WindowHandoff<WindowContext> context(std::move(owned));
   std::wstring title = to_wide(start.title);
   HWND window = CreateWindowExW(kExStyle, class_name.c_str(), title.c_str(), kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
                                 640, 420, nullptr, nullptr, instance, &context);

@@ -1,0 +1,231 @@
+// Test program: a small screen reader. It finds the setup's window (class
+// "VestranaSetup") and talks to it only through MSAA, from its own process.
+//
+//   msaa-client tree          the window's name, then one line per child:
+//                             id TAB role TAB states TAB name TAB value TAB
+//                             default action TAB x,y,w,h (client pixels)
+//   msaa-client do ID         accDoDefaultAction on child ID
+//   msaa-client focus ID      accSelect(SELFLAG_TAKEFOCUS) on child ID
+//   msaa-client hit X Y       accHitTest at the client pixel: the child ID
+//   msaa-client events        prints the setup process's focus, state, value,
+//                             name and alert events (with the child's name or
+//                             value) until the window is gone
+//   msaa-client after-close ID  does the default action of child ID (which
+//                             closes the window) and keeps calling the object
+//                             through the close; prints how many calls
+//                             answered and the HRESULT of the first that did not
+//
+// Output is UTF-8; the exit code is 1 when the window or its object cannot
+// be found or a call fails.
+#include <windows.h>
+#include <objbase.h>
+#include <oleacc.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+HWND setup_window() {
+  for (int i = 0; i < 100; ++i) {
+    if (HWND w = FindWindowW(L"VestranaSetup", nullptr)) return w;
+    Sleep(100);
+  }
+  return nullptr;
+}
+
+std::string utf8(const wchar_t* text, int length = -1) {
+  if (text == nullptr) return {};
+  int n = WideCharToMultiByte(CP_UTF8, 0, text, length, nullptr, 0, nullptr, nullptr);
+  std::string out(static_cast<size_t>(n > 0 ? n : 0), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text, length, out.data(), n, nullptr, nullptr);
+  if (length < 0 && !out.empty()) out.pop_back();  // the terminating NUL
+  return out;
+}
+
+void put(const std::string& line) {
+  std::fwrite(line.data(), 1, line.size(), stdout);
+  std::fputc('\n', stdout);
+  std::fflush(stdout);
+}
+
+VARIANT child(long id) {
+  VARIANT v;
+  VariantInit(&v);
+  v.vt = VT_I4;
+  v.lVal = id;
+  return v;
+}
+
+template <typename Get>
+std::string text(IAccessible* acc, long id, Get get) {
+  BSTR value = nullptr;
+  if (FAILED((acc->*get)(child(id), &value)) || value == nullptr) return {};
+  std::string out = utf8(value, static_cast<int>(SysStringLen(value)));
+  SysFreeString(value);
+  return out;
+}
+
+const char* role_name(long role) {
+  switch (role) {
+    case ROLE_SYSTEM_CLIENT: return "client";
+    case ROLE_SYSTEM_STATICTEXT: return "text";
+    case ROLE_SYSTEM_CHECKBUTTON: return "checkbox";
+    case ROLE_SYSTEM_PROGRESSBAR: return "progressbar";
+    case ROLE_SYSTEM_PUSHBUTTON: return "button";
+    default: return "other";
+  }
+}
+
+std::string states(long bits) {
+  std::string out;
+  auto add = [&](long bit, const char* name) {
+    if ((bits & bit) == 0) return;
+    if (!out.empty()) out += ',';
+    out += name;
+  };
+  add(STATE_SYSTEM_CHECKED, "checked");
+  add(STATE_SYSTEM_UNAVAILABLE, "unavailable");
+  add(STATE_SYSTEM_FOCUSABLE, "focusable");
+  add(STATE_SYSTEM_FOCUSED, "focused");
+  add(STATE_SYSTEM_READONLY, "readonly");
+  add(STATE_SYSTEM_PRESSED, "pressed");
+  return out.empty() ? "-" : out;
+}
+
+IAccessible* client_object(HWND window) {
+  IAccessible* acc = nullptr;
+  if (FAILED(AccessibleObjectFromWindow(window, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible,
+                                        reinterpret_cast<void**>(&acc)))) {
+    return nullptr;
+  }
+  return acc;
+}
+
+int print_tree(HWND window, IAccessible* acc) {
+  long count = 0;
+  if (FAILED(acc->get_accChildCount(&count))) return 1;
+  put("name\t" + text(acc, CHILDID_SELF, &IAccessible::get_accName));
+  POINT origin{0, 0};
+  ClientToScreen(window, &origin);
+  for (long id = 1; id <= count; ++id) {
+    VARIANT role, state;
+    acc->get_accRole(child(id), &role);
+    acc->get_accState(child(id), &state);
+    long x = 0, y = 0, w = 0, h = 0;
+    acc->accLocation(&x, &y, &w, &h, child(id));
+    char where[64];
+    std::snprintf(where, sizeof where, "%ld,%ld,%ld,%ld", x - origin.x, y - origin.y, w, h);
+    put(std::to_string(id) + "\t" + role_name(role.lVal) + "\t" + states(state.lVal) + "\t" +
+        text(acc, id, &IAccessible::get_accName) + "\t" + text(acc, id, &IAccessible::get_accValue) + "\t" +
+        text(acc, id, &IAccessible::get_accDefaultAction) + "\t" + where);
+  }
+  return 0;
+}
+
+HWND g_window = nullptr;
+
+const char* event_name(DWORD event) {
+  switch (event) {
+    case EVENT_OBJECT_FOCUS: return "focus";
+    case EVENT_OBJECT_STATECHANGE: return "state";
+    case EVENT_OBJECT_VALUECHANGE: return "value";
+    case EVENT_OBJECT_NAMECHANGE: return "name";
+    case EVENT_SYSTEM_ALERT: return "alert";
+    default: return nullptr;
+  }
+}
+
+// One line per event of the setup's client object: kind TAB child TAB the
+// child's name (or, for a value, its value) as read right then.
+void CALLBACK on_event(HWINEVENTHOOK, DWORD event, HWND window, LONG object, LONG id, DWORD, DWORD) {
+  const char* name = event_name(event);
+  if (name == nullptr || window != g_window || object != OBJID_CLIENT) return;
+  std::string detail;
+  IAccessible* acc = nullptr;
+  VARIANT found;
+  VariantInit(&found);
+  if (SUCCEEDED(AccessibleObjectFromEvent(window, object, id, &acc, &found)) && acc != nullptr) {
+    long at = found.vt == VT_I4 ? found.lVal : CHILDID_SELF;
+    detail = event == EVENT_OBJECT_VALUECHANGE ? text(acc, at, &IAccessible::get_accValue)
+                                               : text(acc, at, &IAccessible::get_accName);
+    if (event == EVENT_OBJECT_STATECHANGE) {
+      VARIANT state;
+      acc->get_accState(child(at), &state);
+      detail += "\t" + states(state.lVal);
+    }
+    acc->Release();
+  }
+  put(std::string(name) + "\t" + std::to_string(id) + "\t" + detail);
+}
+
+int listen(HWND window) {
+  g_window = window;
+  DWORD process = 0;
+  GetWindowThreadProcessId(window, &process);
+  // Filtered to the setup's process; WINEVENT_SKIPOWNPROCESS is not combined
+  // with the filter (Wine then delivers nothing).
+  HWINEVENTHOOK hook = SetWinEventHook(EVENT_SYSTEM_ALERT, EVENT_OBJECT_VALUECHANGE, nullptr, on_event, process, 0,
+                                       WINEVENT_OUTOFCONTEXT);
+  if (hook == nullptr) return 1;
+  put("listening");
+  while (IsWindow(window)) {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+  }
+  UnhookWinEvent(hook);
+  return 0;
+}
+
+std::string hresult(HRESULT hr) {
+  char buffer[16];
+  std::snprintf(buffer, sizeof buffer, "0x%08lX", static_cast<unsigned long>(hr));
+  return buffer;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc < 2) return 2;
+  const std::wstring command = argv[1];
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  HWND window = setup_window();
+  if (window == nullptr) return 1;
+  if (command == L"events") return listen(window);
+  IAccessible* acc = client_object(window);
+  if (acc == nullptr) return 1;
+  int rc = 0;
+  if (command == L"tree") {
+    rc = print_tree(window, acc);
+  } else if (command == L"do" && argc > 2) {
+    rc = FAILED(acc->accDoDefaultAction(child(std::wcstol(argv[2], nullptr, 10)))) ? 1 : 0;
+  } else if (command == L"focus" && argc > 2) {
+    rc = acc->accSelect(SELFLAG_TAKEFOCUS, child(std::wcstol(argv[2], nullptr, 10))) == S_OK ? 0 : 1;
+  } else if (command == L"hit" && argc > 3) {
+    POINT p{std::wcstol(argv[2], nullptr, 10), std::wcstol(argv[3], nullptr, 10)};
+    ClientToScreen(window, &p);
+    VARIANT hit;
+    VariantInit(&hit);
+    rc = acc->accHitTest(p.x, p.y, &hit) == S_OK && hit.vt == VT_I4 ? 0 : 1;
+    if (rc == 0) put(std::to_string(hit.lVal));
+  } else if (command == L"after-close" && argc > 2) {
+    rc = FAILED(acc->accDoDefaultAction(child(std::wcstol(argv[2], nullptr, 10)))) ? 1 : 0;
+    int answered = 0;
+    HRESULT hr = S_OK;
+    for (int i = 0; i < 2000 && SUCCEEDED(hr); ++i) {
+      long count = 0;
+      BSTR name = nullptr;
+      hr = acc->get_accChildCount(&count);
+      if (SUCCEEDED(hr)) hr = acc->get_accName(child(CHILDID_SELF), &name);
+      if (name != nullptr) SysFreeString(name);
+      if (SUCCEEDED(hr)) ++answered;
+    }
+    put(std::to_string(answered) + "\t" + hresult(hr));
+  } else {
+    rc = 2;
+  }
+  acc->Release();
+  return rc;
+}
