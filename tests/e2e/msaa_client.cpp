@@ -4,7 +4,8 @@
 //   msaa-client tree          the window's name, then one line per child:
 //                             id TAB role TAB states TAB name TAB value TAB
 //                             default action TAB x,y,w,h (client pixels)
-//   msaa-client do ID         accDoDefaultAction on child ID
+//   msaa-client do ID         accDoDefaultAction on child ID; prints
+//                             "do ID HRESULT" when it fails
 //   msaa-client focus ID      accSelect(SELFLAG_TAKEFOCUS) on child ID
 //   msaa-client hit X Y       accHitTest at the client pixel: the child ID
 //   msaa-client events        prints the setup process's focus, state, value,
@@ -14,6 +15,9 @@
 //                             closes the window) and keeps calling the object
 //                             through the close; prints how many calls
 //                             answered and the HRESULT of the first that did not
+//
+// Several commands may follow each other, separated by "--"; they run in one
+// process, so quickly one after the other.
 //
 // Output is UTF-8; the exit code is 1 when the window or its object cannot
 // be found or a call fails.
@@ -185,33 +189,27 @@ std::string hresult(HRESULT hr) {
   return buffer;
 }
 
-}  // namespace
-
-int wmain(int argc, wchar_t** argv) {
-  if (argc < 2) return 2;
-  const std::wstring command = argv[1];
-  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-  HWND window = setup_window();
-  if (window == nullptr) return 1;
-  if (command == L"events") return listen(window);
-  IAccessible* acc = client_object(window);
-  if (acc == nullptr) return 1;
-  int rc = 0;
-  if (command == L"tree") {
-    rc = print_tree(window, acc);
-  } else if (command == L"do" && argc > 2) {
-    rc = FAILED(acc->accDoDefaultAction(child(std::wcstol(argv[2], nullptr, 10)))) ? 1 : 0;
-  } else if (command == L"focus" && argc > 2) {
-    rc = acc->accSelect(SELFLAG_TAKEFOCUS, child(std::wcstol(argv[2], nullptr, 10))) == S_OK ? 0 : 1;
-  } else if (command == L"hit" && argc > 3) {
-    POINT p{std::wcstol(argv[2], nullptr, 10), std::wcstol(argv[3], nullptr, 10)};
+int run(HWND window, IAccessible* acc, int argc, wchar_t** argv) {
+  const std::wstring command = argv[0];
+  auto number = [&](int i) { return i < argc ? std::wcstol(argv[i], nullptr, 10) : 0; };
+  if (command == L"tree") return print_tree(window, acc);
+  if (command == L"do" && argc > 1) {
+    const HRESULT hr = acc->accDoDefaultAction(child(number(1)));
+    if (FAILED(hr)) put("do\t" + std::to_string(number(1)) + "\t" + hresult(hr));
+    return FAILED(hr) ? 1 : 0;
+  }
+  if (command == L"focus" && argc > 1) return acc->accSelect(SELFLAG_TAKEFOCUS, child(number(1))) == S_OK ? 0 : 1;
+  if (command == L"hit" && argc > 2) {
+    POINT p{number(1), number(2)};
     ClientToScreen(window, &p);
     VARIANT hit;
     VariantInit(&hit);
-    rc = acc->accHitTest(p.x, p.y, &hit) == S_OK && hit.vt == VT_I4 ? 0 : 1;
-    if (rc == 0) put(std::to_string(hit.lVal));
-  } else if (command == L"after-close" && argc > 2) {
-    rc = FAILED(acc->accDoDefaultAction(child(std::wcstol(argv[2], nullptr, 10)))) ? 1 : 0;
+    if (acc->accHitTest(p.x, p.y, &hit) != S_OK || hit.vt != VT_I4) return 1;
+    put(std::to_string(hit.lVal));
+    return 0;
+  }
+  if (command == L"after-close" && argc > 1) {
+    const int rc = FAILED(acc->accDoDefaultAction(child(number(1)))) ? 1 : 0;
     int answered = 0;
     HRESULT hr = S_OK;
     for (int i = 0; i < 2000 && SUCCEEDED(hr); ++i) {
@@ -223,8 +221,28 @@ int wmain(int argc, wchar_t** argv) {
       if (SUCCEEDED(hr)) ++answered;
     }
     put(std::to_string(answered) + "\t" + hresult(hr));
-  } else {
-    rc = 2;
+    return rc;
+  }
+  return 2;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc < 2) return 2;
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  HWND window = setup_window();
+  if (window == nullptr) return 1;
+  if (std::wstring(argv[1]) == L"events") return listen(window);
+  IAccessible* acc = client_object(window);
+  if (acc == nullptr) return 1;
+  int rc = 0;
+  for (int first = 1; first < argc;) {
+    int end = first;
+    while (end < argc && std::wstring(argv[end]) != L"--") ++end;
+    const int result = run(window, acc, end - first, argv + first);
+    if (rc == 0) rc = result;
+    first = end + 1;
   }
   acc->Release();
   return rc;
