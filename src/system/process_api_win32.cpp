@@ -80,12 +80,14 @@ class WindowsProcesses final : public ProcessApi {
     std::wstring program = to_wide(request.program);
     // CreateProcessW may write into the command line, so it gets its own copy.
     std::wstring command_line = to_wide(request.command_line);
+    std::wstring working_folder = to_wide(request.working_folder);
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info{};
     BOOL created = CreateProcessW(request.program.empty() ? nullptr : program.c_str(),
                                   command_line.data(), nullptr, nullptr, TRUE,
-                                  request.creation_flags, nullptr, nullptr, &startup, &info);
+                                  request.creation_flags, nullptr,
+                                  working_folder.empty() ? nullptr : working_folder.c_str(), &startup, &info);
     ProcessOutcome outcome;
     if (!created) return outcome;
     UniqueHandle process(info.hProcess);

@@ -88,6 +88,11 @@ int relaunch_from_temp(ProcessApi& processes, FileSystem& files, KnownFolders& f
   start.program = copy;
   start.command_line = build_command_line(copy, relaunch_arguments(*install_folder, silent));
   start.wait = silent;
+  // Started from inside the install folder (a double-click on its
+  // uninstall.exe), the copy would otherwise hold that folder as its current
+  // folder and pass it on to the delayed interpreter, and the folder could
+  // never be removed.
+  start.working_folder = *temp;
   ProcessOutcome outcome = processes.start(start);
   if (!outcome.started) return kExitFailure;
   if (!silent) return 0;
@@ -122,6 +127,7 @@ void schedule_self_removal(ProcessApi& processes, const std::string& install_fol
   start.program = join_path(*system, kInterpreter);
   start.command_line = std::string(kInterpreter) + " " + removal_command_text(self, folder);
   start.creation_flags = kCreateNoWindow;
+  start.working_folder = *system;  // never the folder it removes
   (void)processes.start(start);
 }
 

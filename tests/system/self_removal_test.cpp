@@ -86,6 +86,7 @@ TEST_F(SelfRemovalTest, CompletedRemovalDeletesCopyUninstallerAndFolderThroughHi
             std::string("cmd.exe ") + kDelay + " & del /f /q \"" + kCopy + "\"" + folder_part(kInstalled));
   EXPECT_EQ(start.creation_flags, 0x08000000u);
   EXPECT_FALSE(start.wait);
+  EXPECT_EQ(start.working_folder, "C:\\WINDOWS\\system32");  // never inside the folder it removes
 }
 
 TEST_F(SelfRemovalTest, IncompleteRemovalDeletesOnlyTheRunningProgram) {
@@ -154,6 +155,7 @@ TEST_F(RelaunchTest, CopiesItselfAndStartsTheCopyWithoutWaiting) {
   EXPECT_EQ(start.program, kCopy);
   EXPECT_FALSE(start.wait);
   EXPECT_EQ(start.creation_flags, 0u);
+  EXPECT_EQ(start.working_folder, kTemp);  // not the install folder it may have been started in
   EXPECT_THAT(split_command_line(start.command_line),
               ElementsAre(kCopy, "--uninstall", "--from-temp", "--dir", kInstalled));
 }
