@@ -264,38 +264,30 @@ void FakeFileSystem::add_alias(std::string_view alias, std::string_view real) {
   aliases_[key_of(parse(alias))] = std::string(real);
 }
 
-void FakeFileSystem::set_read_only(std::string_view path, bool read_only) {
+void FakeFileSystem::mark(std::string_view path, const char* what, const std::function<void(Node&)>& change) {
   std::lock_guard lock(mutex_);
   std::optional<Parsed> real = resolve(path, /*follow_last=*/false);
   Node* node = real ? find(*real) : nullptr;
   if (!node) {
-    ADD_FAILURE() << "fake file system: set_read_only on missing " << path;
+    ADD_FAILURE() << "fake file system: " << what << " on missing " << path;
     return;
   }
-  node->read_only = read_only;
+  change(*node);
+}
+
+void FakeFileSystem::set_read_only(std::string_view path, bool read_only) {
+  mark(path, "set_read_only", [&](Node& node) { node.read_only = read_only; });
 }
 
 void FakeFileSystem::set_in_use(std::string_view path, bool in_use) {
-  std::lock_guard lock(mutex_);
-  std::optional<Parsed> real = resolve(path, /*follow_last=*/false);
-  Node* node = real ? find(*real) : nullptr;
-  if (!node) {
-    ADD_FAILURE() << "fake file system: set_in_use on missing " << path;
-    return;
-  }
-  node->in_use = in_use;
+  mark(path, "set_in_use", [&](Node& node) { node.in_use = in_use; });
 }
 
 void FakeFileSystem::hold(std::string_view path, Clock& clock, Clock::TimePoint until) {
-  std::lock_guard lock(mutex_);
-  std::optional<Parsed> real = resolve(path, /*follow_last=*/false);
-  Node* node = real ? find(*real) : nullptr;
-  if (!node) {
-    ADD_FAILURE() << "fake file system: hold on missing " << path;
-    return;
-  }
-  node->hold_clock = &clock;
-  node->held_until = until;
+  mark(path, "hold", [&](Node& node) {
+    node.hold_clock = &clock;
+    node.held_until = until;
+  });
 }
 
 void FakeFileSystem::fail(Op op, std::string_view path, OsError error) {

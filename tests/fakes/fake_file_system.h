@@ -151,6 +151,8 @@ class FakeFileSystem : public FileSystem {
   std::string display(const Parsed& p) const;
   std::optional<OsError> injected(Op op, std::string_view path) const;
   void make_folders(const Parsed& p);
+  // Changes the entry at `path` itself (a link, not its target).
+  void mark(std::string_view path, const char* what, const std::function<void(Node&)>& change);
   Node& put(const Parsed& p, Kind kind);
   void move_node(const Parsed& from, const Parsed& to);
   // The checks both renames share; `may_replace` says whether an existing
