@@ -4,7 +4,8 @@
 # work, seven by the clock), it leaves each of the three files either old or new,
 # byte for byte, and nothing but its own temporary "*.new" files besides; a
 # rerun then finishes with exit code 0 and a clean folder. On a drive with
-# too little free space it fails with exit code 1 and leaves the earlier
+# too little free space it fails with exit code 1, in the window with the
+# system's "disk full" text in its message, and leaves the earlier
 # installation byte for byte as it was.
 source "$(dirname "$0")/lib.sh"
 new_prefix
@@ -110,6 +111,20 @@ if mount -t tmpfs -o size=12m tmpfs "$mount_point" 2>/dev/null; then
   check_eq "on a full drive the update exits 1" 1 "$rc"
   check_eq "the earlier installation is byte for byte as it was" "$before" "$(cd "$small" && sha256sum * | sort)"
   check_eq "the entry still has the earlier version" 1.1.0 "$(reg_value "$uninstall_key" DisplayVersion || true)"
+
+  # The window needs a display, which the prefix's desktop process must
+  # start on: the processes so far ran without one.
+  wineserver -k 2>/dev/null || true
+  start_display
+  message="The files could not be written ($(wine "$VESTRANA_ERROR_TEXT" 112 2>/dev/null) (os error 112))."
+  preview "$shots/error.png" --screen error --mode update --installed 1.1.0 --error "$message" --clock 10 --since 10
+  launch "$VESTRANA_SETUP"
+  win=$(find_window 'vestrana Setup') || { check "the setup window appears" false; exit 1; }
+  click_at "$win" 508 356
+  check "Update ends on the error screen: $message" wait_for_look "$win" "$shots/error.png" 10 title header subtitle footer
+  click_at "$win" 374 356
+  check "Close closes the window" window_gone "$win" 10
+  check_eq "the earlier installation is still as it was" "$before" "$(cd "$small" && sha256sum * | sort)"
 else
   echo "     (no small drive: this machine cannot mount a tmpfs; skipped)"
 fi
