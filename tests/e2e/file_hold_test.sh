@@ -4,9 +4,11 @@
 # with freshly written programs: a hold that ends 1.5 s after the setup
 # began writing the file is waited out and the update succeeds; a hold that
 # lasts the whole run fails the update cleanly, the old file byte for byte
-# as it was and no temporary file left.
+# as it was and no temporary file left; the window names the system's
+# refusal ("access denied" for a held target) in its message.
 source "$(dirname "$0")/lib.sh"
 new_prefix
+start_display
 seed_webview2
 
 dir=$(install_dir)
@@ -47,5 +49,15 @@ check_eq "an update against a lasting hold exits 1" 1 "$rc"
 check_eq "the earlier program is byte for byte as it was" "$old" "$(sha256sum <"$dir/vestrana.exe")"
 check_eq "no temporary file is left" "" "$(cd "$dir" && ls -- *.new 2>/dev/null)"
 check_eq "the entry still has the earlier version" 1.1.0 "$(reg_value "$uninstall_key" DisplayVersion || true)"
+
+message="The files could not be written ($(wine "$VESTRANA_ERROR_TEXT" 5 2>/dev/null) (os error 5))."
+preview "$shots/error.png" --screen error --mode update --installed 1.1.0 --error "$message" --clock 10 --since 10
+launch "$VESTRANA_SETUP"
+win=$(find_window 'vestrana Setup') || { check "the setup window appears" false; exit 1; }
+click_at "$win" 508 356
+check "Update ends on the error screen: $message" wait_for_look "$win" "$shots/error.png" 12 title header subtitle footer
+click_at "$win" 374 356
+check "Close closes the window" window_gone "$win" 10
+check_eq "the earlier program is still as it was" "$old" "$(sha256sum <"$dir/vestrana.exe")"
 kill "$holder" 2>/dev/null || true
 finish
