@@ -50,14 +50,7 @@ check_eq "the earlier program is byte for byte as it was" "$old" "$(sha256sum <"
 check_eq "no temporary file is left" "" "$(cd "$dir" && ls -- *.new 2>/dev/null)"
 check_eq "the entry still has the earlier version" 1.1.0 "$(reg_value "$uninstall_key" DisplayVersion || true)"
 
-message="The files could not be written ($(wine "$VESTRANA_ERROR_TEXT" 5 2>/dev/null) (os error 5))."
-preview "$shots/error.png" --screen error --mode update --installed 1.1.0 --error "$message" --clock 10 --since 10
-launch "$VESTRANA_SETUP"
-win=$(find_window 'vestrana Setup') || { check "the setup window appears" false; exit 1; }
-click_at "$win" 508 356
-check "Update ends on the error screen: $message" wait_for_look "$win" "$shots/error.png" 12 title header subtitle footer
-click_at "$win" 374 356
-check "Close closes the window" window_gone "$win" 10
+update_fails_on_screen 1.1.0 5
 check_eq "the earlier program is still as it was" "$old" "$(sha256sum <"$dir/vestrana.exe")"
 kill "$holder" 2>/dev/null || true
 finish

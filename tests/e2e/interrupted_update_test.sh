@@ -116,14 +116,7 @@ if mount -t tmpfs -o size=12m tmpfs "$mount_point" 2>/dev/null; then
   # start on: the processes so far ran without one.
   wineserver -k 2>/dev/null || true
   start_display
-  message="The files could not be written ($(wine "$VESTRANA_ERROR_TEXT" 112 2>/dev/null) (os error 112))."
-  preview "$shots/error.png" --screen error --mode update --installed 1.1.0 --error "$message" --clock 10 --since 10
-  launch "$VESTRANA_SETUP"
-  win=$(find_window 'vestrana Setup') || { check "the setup window appears" false; exit 1; }
-  click_at "$win" 508 356
-  check "Update ends on the error screen: $message" wait_for_look "$win" "$shots/error.png" 10 title header subtitle footer
-  click_at "$win" 374 356
-  check "Close closes the window" window_gone "$win" 10
+  update_fails_on_screen 1.1.0 112
   check_eq "the earlier installation is still as it was" "$before" "$(cd "$small" && sha256sum * | sort)"
 else
   echo "     (no small drive: this machine cannot mount a tmpfs; skipped)"

@@ -396,3 +396,20 @@ bar_fill() {
   /usr/bin/convert "$1" -crop "$((x1 - x0))x1+$x0+$y" +repage -depth 8 txt:- |
     awk 'NR > 1 { c[NR] = $3; n = NR } END { for (i = 2; i <= n; i++) if (c[i] != c[n - 2]) k++; print k + 0 }'
 }
+
+# Runs the setup in its window over the installed version $1, presses Update
+# and expects the error screen whose message names the system's text for the
+# Win32 error code $2 (ErrorWriteFiles); then closes the window.
+update_fails_on_screen() {
+  local message
+  message="The files could not be written ($(wine "$VESTRANA_ERROR_TEXT" "$2" 2>/dev/null) (os error $2))."
+  preview "$shots/error.png" --screen error --mode update --installed "$1" --error "$message" --clock 10 --since 10
+  launch "$VESTRANA_SETUP"
+  win=$(find_window 'vestrana Setup') || { check "the setup window appears" false; return 1; }
+  # A click before the first frame may reach a window not yet ready for it.
+  for _ in $(seq 1 100); do shoot "$win" "$shots/first.png" 2>/dev/null && painted "$shots/first.png" && break; sleep 0.1; done
+  click_at "$win" 508 356
+  check "Update ends on the error screen: $message" wait_for_look "$win" "$shots/error.png" 20 title header subtitle footer
+  click_at "$win" 374 356
+  check "Close closes the window" window_gone "$win" 10
+}
