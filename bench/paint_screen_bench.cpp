@@ -9,6 +9,7 @@
 
 #include "paint/pixmap.h"
 #include "paint/text.h"
+#include "ui/accessible_tree.h"
 #include "ui/paint_screen.h"
 #include "ui/strings.h"
 #include "ui/ui_state.h"
@@ -73,6 +74,29 @@ void BM_FirstFrame(benchmark::State& bench) {
 }
 
 BENCHMARK(BM_FirstFrame)->ArgNames({"scale%"})->Arg(100)->Arg(200)->Unit(benchmark::kMillisecond);
+
+// What a screen reader costs the window thread: the tree is rebuilt for
+// every MSAA call, and the event check runs on every 16 ms tick (here on
+// Progress, with the value moving so that it reports). Goal: both well under
+// a tenth of a millisecond, next to a frame's painting.
+void BM_AccessibleTree(benchmark::State& bench) {
+  UiState state = make(static_cast<Which>(bench.range(0)));
+  for (auto _ : bench) benchmark::DoNotOptimize(accessible_tree(state, state.fonts));
+}
+
+BENCHMARK(BM_AccessibleTree)->ArgNames({"screen"})->DenseRange(kWelcome, kError)->Unit(benchmark::kMicrosecond);
+
+void BM_AccessibleEventsPerTick(benchmark::State& bench) {
+  UiState state = make(kProgress);
+  AccessibleEvents events;
+  for (auto _ : bench) {
+    state.clock += 0.016f;
+    state.progress_shown = std::fmod(state.progress_shown + 0.001f, 1.0f);
+    benchmark::DoNotOptimize(events.update(state, state.fonts));
+  }
+}
+
+BENCHMARK(BM_AccessibleEventsPerTick)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 }  // namespace vestrana

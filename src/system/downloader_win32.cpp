@@ -5,6 +5,7 @@
 #include <oleauto.h>
 #include <urlmon.h>
 
+#include "system/com_apartment_win32.h"
 #include "system/downloader.h"
 #include "system/text_win32.h"
 #include "system/win32_platform_parts.h"
@@ -12,25 +13,11 @@
 namespace vestrana {
 namespace {
 
-// The download runs on the worker thread, which may not have joined COM yet.
-// Joins for the duration of the call and leaves again only if it joined.
-class ComScope {
- public:
-  ComScope() : joined_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
-  ComScope(const ComScope&) = delete;
-  ComScope& operator=(const ComScope&) = delete;
-  ~ComScope() {
-    if (joined_) CoUninitialize();
-  }
-
- private:
-  bool joined_;
-};
-
 class WindowsDownloader final : public Downloader {
  public:
   int32_t download_to_file(const std::string& url, const std::string& path) override {
-    ComScope com;
+    // The download runs on the worker thread, which may not have joined COM yet.
+    ComApartment com;
     std::wstring wide_url = to_wide(url);
     std::wstring wide_path = to_wide(path);
     HRESULT hr = URLDownloadToFileW(nullptr, wide_url.c_str(), wide_path.c_str(), 0, nullptr);

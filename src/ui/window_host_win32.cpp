@@ -3,7 +3,6 @@
 // timer tick, with mouse and keys turned into the state machine's events.
 #include "system/windows_headers.h"
 #include <dwmapi.h>
-#include <objbase.h>
 
 #include <algorithm>
 #include <memory>
@@ -13,6 +12,7 @@
 #include "paint/text.h"
 #include "product.h"
 #include "system/app_processes.h"
+#include "system/com_apartment_win32.h"
 #include "system/known_folders.h"
 #include "system/text_win32.h"
 #include "ui/accessible_tree.h"
@@ -301,25 +301,12 @@ LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM wparam, LPAR
   }
 }
 
-// The window thread is a single-threaded COM apartment: screen readers in
-// other processes call the window's IAccessible through it, and those calls
-// arrive through the message loop.
-class ComApartment {
- public:
-  ComApartment() : joined_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
-  ComApartment(const ComApartment&) = delete;
-  ComApartment& operator=(const ComApartment&) = delete;
-  ~ComApartment() {
-    if (joined_) CoUninitialize();
-  }
-
- private:
-  bool joined_;
-};
-
 }  // namespace
 
 int run_setup_window(const InteractiveStart& start, Platform& platform, std::span<const uint8_t> packed_app) {
+  // The window thread is a single-threaded COM apartment: screen readers in
+  // other processes call the window's IAccessible through it, and those
+  // calls arrive through the message loop.
   ComApartment apartment;
   HINSTANCE instance = GetModuleHandleW(nullptr);
   HICON icon = LoadIconW(instance, MAKEINTRESOURCEW(1));
