@@ -91,32 +91,20 @@ struct TreeBuilder {
   }
 
   void outcome() {
-    StringId title = StringId::ErrorTitle;
-    std::string_view body = state.screen.message;
-    if (state.screen.kind == Screen::Done) {
-      const bool removed = state.mode.kind == Mode::Remove;
-      title = removed ? StringId::RemovedTitle : StringId::DoneTitle;
-      body = text(removed ? StringId::RemovedHint : StringId::DoneHint);
-    }
-    add_line(text(title), 48, 342, 17, kFontBold, -0.2f);
-
-    // The body as painted: wrapped left of the buttons, at most three lines.
-    float left = kButtonRight;
-    if (std::optional<LayoutRect> r = primary_button_rect(state, fonts)) left = r->x;
-    if (std::optional<LayoutRect> r = secondary_button_rect(state, fonts)) left = std::min(left, r->x);
-    std::vector<std::string> lines = wrap_body_lines(fonts, body, left - 48 - 16);
-    if (lines.size() > 3) lines.resize(3);
-    std::string shown;
+    const OutcomeText shown = outcome_text(state, fonts);
+    add_line(text(shown.title), 48, 342, 17, kFontBold, -0.2f);
+    // The body's visible lines as one text, in one rectangle round them all.
+    if (shown.body_lines.empty()) return;
+    std::string body;
     float widest = 0;
-    for (const std::string& line : lines) {
-      if (!shown.empty()) shown += ' ';
-      shown += line;
+    for (const std::string& line : shown.body_lines) {
+      if (!body.empty()) body += ' ';
+      body += line;
       widest = std::max(widest, measure_text(fonts, line, 13, kFontMedium));
     }
-    if (lines.empty()) return;
     LayoutRect r = text_rect(48, 366, widest, 13);
-    r.h += 18 * static_cast<float>(lines.size() - 1);
-    add_text(std::move(shown), r);
+    r.h += 18 * static_cast<float>(shown.body_lines.size() - 1);
+    add_text(std::move(body), r);
   }
 
   void buttons() {

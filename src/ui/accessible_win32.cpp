@@ -90,9 +90,8 @@ class AccessibleObjectHolder::Object final : public IAccessible {
     return text_of(child, value, [](const AccessibleElement* e) { return e == nullptr ? std::string() : e->value; });
   }
 
-  HRESULT STDMETHODCALLTYPE get_accDescription(VARIANT child, BSTR* text) override {
-    return text_of(child, text, [](const AccessibleElement*) { return std::string(); });
-  }
+  // Nothing here has a description, help text or shortcut key of its own.
+  HRESULT STDMETHODCALLTYPE get_accDescription(VARIANT child, BSTR* text) override { return no_text(child, text); }
 
   HRESULT STDMETHODCALLTYPE get_accRole(VARIANT child, VARIANT* role) override {
     if (role == nullptr) return E_POINTER;
@@ -127,16 +126,14 @@ class AccessibleObjectHolder::Object final : public IAccessible {
     return S_OK;
   }
 
-  HRESULT STDMETHODCALLTYPE get_accHelp(VARIANT child, BSTR* help) override {
-    return text_of(child, help, [](const AccessibleElement*) { return std::string(); });
-  }
+  HRESULT STDMETHODCALLTYPE get_accHelp(VARIANT child, BSTR* help) override { return no_text(child, help); }
   HRESULT STDMETHODCALLTYPE get_accHelpTopic(BSTR* file, VARIANT, long* topic) override {
     if (file != nullptr) *file = nullptr;
     if (topic != nullptr) *topic = 0;
     return owner_ == nullptr ? CO_E_OBJNOTCONNECTED : DISP_E_MEMBERNOTFOUND;
   }
   HRESULT STDMETHODCALLTYPE get_accKeyboardShortcut(VARIANT child, BSTR* shortcut) override {
-    return text_of(child, shortcut, [](const AccessibleElement*) { return std::string(); });
+    return no_text(child, shortcut);
   }
 
   HRESULT STDMETHODCALLTYPE get_accFocus(VARIANT* focus) override {
@@ -281,6 +278,10 @@ class AccessibleObjectHolder::Object final : public IAccessible {
     const std::wstring wide = to_wide(text);
     *out = SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
     return *out != nullptr ? S_OK : E_OUTOFMEMORY;
+  }
+
+  HRESULT no_text(const VARIANT& child, BSTR* out) {
+    return text_of(child, out, [](const AccessibleElement*) { return std::string(); });
   }
 
   static long role_of(AccessibleRole role) {

@@ -391,25 +391,15 @@ struct Painter {
   }
 
   void outcome() {
-    StringId title = StringId::ErrorTitle;
-    std::string_view body = state.screen.message;
-    if (state.screen.kind == Screen::Done) {
-      const bool removed = state.mode.kind == Mode::Remove;
-      title = removed ? StringId::RemovedTitle : StringId::DoneTitle;
-      body = text(removed ? StringId::RemovedHint : StringId::DoneHint);
-    }
+    const OutcomeText shown = outcome_text(state, fonts);
     const float o = 6 * (1 - c);
     const std::uint8_t a = alpha_from(c);
     const float buttons_left = content_text_limit(state, fonts);
-    draw_fitted(48, 342 + o, text(title), buttons_left, 17, kFontBold, faded(pal.text_main, a), -0.2f);
-
-    // The body wraps in the room left of the buttons, with a little air; a
-    // single word too long for any line (a path in an error text) is fitted.
-    const float room = buttons_left - kContentLeft;
-    const std::vector<std::string> lines = wrap_body_lines(fonts, body, room - 16);
-    for (size_t j = 0; j < lines.size() && j < kMaxBodyLines; ++j) {
-      draw_fitted(48, 366 + 18 * static_cast<float>(j) + o, lines[j], buttons_left, kBodySize, kFontMedium,
-                  faded(pal.text_muted, a));
+    draw_fitted(48, 342 + o, text(shown.title), buttons_left, 17, kFontBold, faded(pal.text_main, a), -0.2f);
+    // A single word too long for any line (a path in an error text) is fitted.
+    for (size_t j = 0; j < shown.body_lines.size(); ++j) {
+      draw_fitted(48, 366 + 18 * static_cast<float>(j) + o, shown.body_lines[j], buttons_left, kBodySize,
+                  kFontMedium, faded(pal.text_muted, a));
     }
     primary_button();
     secondary_button();
@@ -545,6 +535,21 @@ std::vector<std::string> wrap_body_lines(const FontSet& fonts, std::string_view 
 }
 
 std::string progress_percent_text(float progress) { return percent_text(progress); }
+
+OutcomeText outcome_text(const UiState& state, const FontSet& fonts) {
+  OutcomeText shown{StringId::ErrorTitle, {}};
+  std::string_view body = state.screen.message;
+  if (state.screen.kind == Screen::Done) {
+    const bool removed = state.mode.kind == Mode::Remove;
+    shown.title = removed ? StringId::RemovedTitle : StringId::DoneTitle;
+    body = label_text(state, removed ? StringId::RemovedHint : StringId::DoneHint);
+  }
+  // The body wraps in the room left of the buttons, with a little air.
+  const float room = content_text_limit(state, fonts) - kContentLeft;
+  shown.body_lines = wrap_body_lines(fonts, body, room - 16);
+  if (shown.body_lines.size() > kMaxBodyLines) shown.body_lines.resize(kMaxBodyLines);
+  return shown;
+}
 
 void paint_screen(const UiState& state, Pixmap& pixmap, FontSet& fonts, float scale) {
   const float t = state.clock;

@@ -14,6 +14,7 @@
 
 #include "paint/pixmap.h"
 #include "paint/text.h"
+#include "ui/strings.h"
 #include "ui/ui_state.h"
 
 namespace vestrana {
@@ -31,6 +32,14 @@ void paint_screen(const UiState& state, Pixmap& pixmap, FontSet& fonts, float sc
 // on its own line. Returns every line; the screen shows the first three.
 std::vector<std::string> wrap_body_lines(const FontSet& fonts, std::string_view text,
                                          float max_width);
+
+// What the done and error screens show: the heading, and the body broken
+// into the lines that are drawn (wrapped left of the buttons, at most three).
+struct OutcomeText {
+  StringId title;
+  std::vector<std::string> body_lines;
+};
+OutcomeText outcome_text(const UiState& state, const FontSet& fonts);
 
 // The percentage that the progress screen paints for a fraction ("42 %").
 std::string progress_percent_text(float progress);
