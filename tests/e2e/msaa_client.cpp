@@ -7,6 +7,9 @@
 //   msaa-client do ID         accDoDefaultAction on child ID; prints
 //                             "do ID HRESULT" when it fails
 //   msaa-client focus ID      accSelect(SELFLAG_TAKEFOCUS) on child ID
+//   msaa-client nav           "nav", the child IDs from the first child onwards
+//                             (NAVDIR_NEXT) and from the last backwards
+//                             (NAVDIR_PREVIOUS), tab-separated
 //   msaa-client hit X Y       accHitTest at the client pixel: the child ID
 //   msaa-client events        prints the setup process's focus, state, value,
 //                             name and alert events (with the child's name or
@@ -199,6 +202,22 @@ int run(HWND window, IAccessible* acc, int argc, wchar_t** argv) {
     return FAILED(hr) ? 1 : 0;
   }
   if (command == L"focus" && argc > 1) return acc->accSelect(SELFLAG_TAKEFOCUS, child(number(1))) == S_OK ? 0 : 1;
+  if (command == L"nav") {
+    auto walk = [acc](long first_dir, long step_dir) {
+      std::string ids;
+      VARIANT at;
+      if (acc->accNavigate(first_dir, child(CHILDID_SELF), &at) != S_OK) return ids;
+      for (int guard = 0; guard < 100 && at.vt == VT_I4; ++guard) {
+        ids += (ids.empty() ? "" : " ") + std::to_string(at.lVal);
+        VARIANT next;
+        if (acc->accNavigate(step_dir, at, &next) != S_OK) break;
+        at = next;
+      }
+      return ids;
+    };
+    put("nav\t" + walk(NAVDIR_FIRSTCHILD, NAVDIR_NEXT) + "\t" + walk(NAVDIR_LASTCHILD, NAVDIR_PREVIOUS));
+    return 0;
+  }
   if (command == L"hit" && argc > 2) {
     POINT p{number(1), number(2)};
     ClientToScreen(window, &p);

@@ -40,7 +40,10 @@ win=$(find_window 'vestrana Setup') || { check "the setup window appears" false;
 check "an out-of-process event hook listens to the setup" listen "$shots/events.log"
 
 tab=$'\t'
-tree=$(msaa tree)
+tree=$(msaa tree -- nav)
+check_eq "navigation walks the children both ways" "nav${tab}1 2 3 4 5 6 7${tab}7 6 5 4 3 2 1" \
+  "$(grep '^nav' <<<"$tree")"
+tree=$(grep -v '^nav' <<<"$tree")
 check_eq "the welcome screen's tree" "name${tab}vestrana Setup
 1${tab}text${tab}readonly${tab}vestrana${tab}${tab}${tab}46,133,168,49
 2${tab}text${tab}readonly${tab}Desktop app for Windows · Version 1.2.1${tab}${tab}${tab}48,189,260,16
