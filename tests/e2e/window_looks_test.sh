@@ -48,27 +48,25 @@ check "Alt+F4 closes the done screen" window_gone "$win" 10
 wait_exit "$launch_pid" 10
 check_eq "with exit code 0" 0 "$exit_code"
 
-# French, whose autostart label and subtitle are drawn smaller so that they
-# keep their room from the button and the cards.
-preview "$shots/fr.png" --lang fr --screen welcome --mode install --clock 10 --since 10
-LC_ALL=fr_FR.UTF-8 launch "$VESTRANA_SETUP"
-win=$(find_window 'Installation de vestrana') || { check "the French window appears" false; exit 1; }
-check "in French the welcome screen equals the French preview" \
-  wait_for_look "$win" "$shots/fr.png" 5 title header subtitle footer
-press_key "$win" Escape
-check "Escape closes the French window" window_gone "$win" 10
-wait_exit "$launch_pid" 10
+# The welcome screen in a language ($1, its locale $2, the window title $3)
+# equals the preview in that language, and Escape closes it with exit code 0.
+welcome_in_language() {
+  preview "$shots/$1.png" --lang "$1" --screen welcome --mode install --clock 10 --since 10
+  LC_ALL=$2 launch "$VESTRANA_SETUP"
+  win=$(find_window "$3") || { check "the $1 window appears" false; exit 1; }
+  check "in $1 the welcome screen equals the $1 preview" \
+    wait_for_look "$win" "$shots/$1.png" 5 title header subtitle footer
+  press_key "$win" Escape
+  check "Escape closes the $1 welcome screen" window_gone "$win" 10
+  wait_exit "$launch_pid" 10
+  check_eq "with exit code 0" 0 "$exit_code"
+}
 
-# Turkish, now over the installed copy of the same version: a plain install.
-preview "$shots/tr.png" --lang tr --screen welcome --mode install --clock 10 --since 10
-LC_ALL=tr_TR.UTF-8 launch "$VESTRANA_SETUP"
-win=$(find_window 'vestrana Kurulumu') || { check "the Turkish window appears" false; exit 1; }
-check "in Turkish the welcome screen equals the Turkish preview" \
-  wait_for_look "$win" "$shots/tr.png" 5 title header subtitle footer
-press_key "$win" Escape
-check "Escape closes the welcome screen" window_gone "$win" 10
-wait_exit "$launch_pid" 10
-check_eq "with exit code 0" 0 "$exit_code"
+# French, whose autostart label and subtitle are drawn smaller so that they
+# keep their room from the button and the cards; then Turkish. Both run over
+# the installed copy of the same version: a plain install.
+welcome_in_language fr fr_FR.UTF-8 'Installation de vestrana'
+welcome_in_language tr tr_TR.UTF-8 'vestrana Kurulumu'
 
 # The dark app theme.
 reg_add "$theme_key" /v AppsUseLightTheme /t REG_DWORD /d 0
