@@ -285,11 +285,13 @@ LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM wparam, LPAR
     case WM_SETTINGCHANGE:
     case WM_SYSCOLORCHANGE:
       // High contrast switched on or off, or its colours changed: the next
-      // frame paints with what the system has now.
-      if (context == nullptr) return 0;
-      context->state.high_contrast = query_high_contrast();
-      InvalidateRect(window, nullptr, FALSE);
-      return 0;
+      // frame paints with what the system has now. The default handling
+      // still runs; Wine's key-menu handling depends on it.
+      if (context != nullptr) {
+        context->state.high_contrast = query_high_contrast();
+        InvalidateRect(window, nullptr, FALSE);
+      }
+      return DefWindowProcW(window, message, wparam, lparam);
     case WM_DPICHANGED: {
       const RECT* r = reinterpret_cast<const RECT*>(lparam);
       set_window_placement(window, placement_from_rect(DeviceRect{r->left, r->top, r->right, r->bottom}));
