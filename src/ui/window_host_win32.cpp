@@ -286,7 +286,8 @@ LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM wparam, LPAR
     case WM_SYSCOLORCHANGE:
       // High contrast switched on or off, or its colours changed: the next
       // frame paints with what the system has now. The default handling
-      // still runs; Wine's key-menu handling depends on it.
+      // still runs: skipping it left the window in its inactive look after
+      // Alt+F4 under Wine.
       if (context != nullptr) {
         context->state.high_contrast = query_high_contrast();
         InvalidateRect(window, nullptr, FALSE);
