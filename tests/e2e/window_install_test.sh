@@ -32,6 +32,8 @@ echo "info $test_name: window shown ${shown_after} s, first painted frame ${pain
 
 window_info "$win"
 check_eq "the window is 640 x 420 at (320, 190) on 1280 x 800" "640x420+320+190" "${win_w}x${win_h}+${win_x}+${win_y}"
+check "the window shows the program's icon (its images are PNG)" \
+  eval 'xprop -id "$win" _NET_WM_ICON | grep -q "Icon (32 x 32)"'
 
 # After the entrance animations the still parts equal the preview exactly.
 check "the welcome screen equals the preview (title bar, header, footer)" \
