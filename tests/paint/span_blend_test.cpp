@@ -1,10 +1,12 @@
 // Long spans go through the blender's four-pixels-at-a-time path; it must
 // give exactly what the per-pixel premultiplied source-over gives, for every
-// destination, including the pixels left over after the last group of four.
+// destination (also runs of equal pixels, whose groups reuse the last
+// result), including the pixels left over after the last group of four.
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstring>
 #include <random>
 
 #include "paint/pixmap.h"
@@ -21,10 +23,18 @@ TEST(SpanBlend, WideOpaqueCoverageMatchesPerPixelSourceOver) {
     for (int round = 0; round < 40; ++round) {
       Pixmap pm(width, 2);
       // Any valid premultiplied destination: channels never above alpha.
+      // Every other round draws from only two pixels, so groups of four
+      // repeat, as over a plain background, and often change back and forth.
+      std::uint8_t two[2][4];
+      for (auto& px : two) {
+        px[3] = static_cast<std::uint8_t>(byte(rng));
+        for (int c = 0; c < 3; ++c) px[c] = static_cast<std::uint8_t>(byte(rng) * px[3] / 255);
+      }
       for (std::size_t i = 0; i < pm.byte_size(); i += 4) {
         const auto a = static_cast<std::uint8_t>(byte(rng));
         for (int c = 0; c < 3; ++c) pm.data()[i + c] = static_cast<std::uint8_t>(byte(rng) * a / 255);
         pm.data()[i + 3] = a;
+        if (round % 2 == 1) std::memcpy(pm.data() + i, two[byte(rng) % 5 == 0], 4);
       }
       const Pixmap before = pm;
       const Color color{static_cast<std::uint8_t>(byte(rng)), static_cast<std::uint8_t>(byte(rng)),
