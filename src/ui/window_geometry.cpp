@@ -44,19 +44,25 @@ WindowPlacement placement_from_rect(const DeviceRect& r) {
   return WindowPlacement{r.left, r.top, r.right - r.left, r.bottom - r.top};
 }
 
-void to_device_bytes(const Pixmap& frame, std::vector<uint8_t>& out) {
+void to_device_bytes(const Pixmap& frame, const DeviceRect& rect, std::vector<uint8_t>& out) {
+  out.resize(frame.byte_size());
+  const int32_t left = std::max(rect.left, 0), right = std::min(rect.right, frame.width());
+  const int32_t top = std::max(rect.top, 0), bottom = std::min(rect.bottom, frame.height());
+  if (left >= right || top >= bottom) return;
   // Whole pixels as little-endian words (red in the low byte, as in
   // memory): swapping red and blue word by word lets the compiler use
   // vector instructions for this per-frame loop.
-  const size_t n = frame.byte_size() / 4;
-  out.resize(n * 4);
-  const uint8_t* __restrict in = frame.data();
-  uint8_t* __restrict to = out.data();
-  for (size_t i = 0; i < n; ++i) {
-    uint32_t v;
-    std::memcpy(&v, in + 4 * i, 4);
-    v = (v & 0xFF00FF00u) | ((v >> 16) & 0xFFu) | ((v & 0xFFu) << 16);
-    std::memcpy(to + 4 * i, &v, 4);
+  const size_t n = static_cast<size_t>(right - left);
+  for (int32_t y = top; y < bottom; ++y) {
+    const size_t start = (static_cast<size_t>(y) * static_cast<size_t>(frame.width()) + static_cast<size_t>(left)) * 4;
+    const uint8_t* __restrict in = frame.data() + start;
+    uint8_t* __restrict to = out.data() + start;
+    for (size_t i = 0; i < n; ++i) {
+      uint32_t v;
+      std::memcpy(&v, in + 4 * i, 4);
+      v = (v & 0xFF00FF00u) | ((v >> 16) & 0xFFu) | ((v & 0xFFu) << 16);
+      std::memcpy(to + 4 * i, &v, 4);
+    }
   }
 }
 

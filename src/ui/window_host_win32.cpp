@@ -82,11 +82,12 @@ struct WindowContext final : AccessibleWindow {
   UiState state;
   WindowsEffects effects;
   WorkerRunner runner;
-  // The last painted frame: the window shows it everywhere outside its
-  // update region. The next frame is painted into `frame` (kept, so no frame
-  // allocates) and converted into spare_bytes.
-  Pixmap frame;
-  std::vector<uint8_t> device_bytes, spare_bytes;
+  // The last painted frame, `shown`, and its device bytes: the window shows
+  // it everywhere outside its update region. The next frame is painted into
+  // `frame` (kept, so no frame allocates) and compared with `shown`; only
+  // what changed is converted into device_bytes, and the two swap roles.
+  Pixmap frame, shown;
+  std::vector<uint8_t> device_bytes;
   FrameSize device_size;
   AccessibleEvents events;
   // Last, so that it is destroyed first: the object is cut off from the
@@ -121,9 +122,12 @@ DeviceRect paint_frame(HWND window, WindowContext& context) {
     frame = Pixmap(static_cast<int>(size.width), static_cast<int>(size.height));
   }
   paint_screen(context.state, frame, context.state.fonts, scale);
-  to_device_bytes(frame, context.spare_bytes);
-  DeviceRect changed = changed_rect(context.device_bytes, context.spare_bytes, frame.width(), frame.height());
-  context.device_bytes.swap(context.spare_bytes);
+  // A last frame of another size (none yet, or another DPI) gives the whole
+  // frame, so device_bytes is then converted in full.
+  const DeviceRect changed = changed_rect({context.shown.data(), context.shown.byte_size()},
+                                          {frame.data(), frame.byte_size()}, frame.width(), frame.height());
+  to_device_bytes(frame, changed, context.device_bytes);
+  std::swap(frame, context.shown);
   context.device_size = size;
   return changed;
 }

@@ -65,13 +65,40 @@ TEST(WindowGeometry, DeviceBytesSwapRedAndBlueAndKeepPremultipliedAlpha) {
   Pixmap frame(2, 1);
   frame.fill(Color{200, 100, 50, 255});
   std::vector<uint8_t> bytes;
-  to_device_bytes(frame, bytes);
+  to_device_bytes(frame, DeviceRect{0, 0, 2, 1}, bytes);
   ASSERT_EQ(bytes.size(), 8u);
   EXPECT_EQ(bytes[0], 50);
   EXPECT_EQ(bytes[1], 100);
   EXPECT_EQ(bytes[2], 200);
   EXPECT_EQ(bytes[3], 255);
   EXPECT_EQ(bytes[4], 50);
+}
+
+// Only the pixels inside the rectangle (clipped to the frame) are converted;
+// the rest keep what the device copy held.
+TEST(WindowGeometry, DeviceBytesOfARectangleLeaveTheRestAlone) {
+  struct Case {
+    DeviceRect rect;
+    const char* rows;  // 4 x 3 pixels: 'n' new, '.' kept
+  };
+  const Case cases[] = {
+      {{1, 1, 3, 2}, "...." ".nn." "...."},
+      {{-5, 2, 2, 9}, "...." "...." "nn.."},
+      {{3, 0, 40, 1}, "...n" "...." "...."},
+      {{2, 1, 2, 3}, "...." "...." "...."},
+      {{0, 0, 4, 3}, "nnnn" "nnnn" "nnnn"},
+  };
+  for (const Case& c : cases) {
+    Pixmap frame(4, 3);
+    frame.fill(Color{200, 100, 50, 255});
+    std::vector<uint8_t> bytes(4 * 3 * 4, 7);
+    to_device_bytes(frame, c.rect, bytes);
+    for (size_t i = 0; i < 12; ++i) {
+      const bool converted = c.rows[i] == 'n';
+      EXPECT_EQ(bytes[4 * i], converted ? 50 : 7) << c.rows << " pixel " << i;
+      EXPECT_EQ(bytes[4 * i + 2], converted ? 200 : 7) << c.rows << " pixel " << i;
+    }
+  }
 }
 
 }  // namespace
