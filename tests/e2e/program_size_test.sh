@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# The download stays small: the program without the app it carries is at
+# most 480 KiB. The packed app is embedded byte for byte, so its file size
+# is what it adds.
+set -euo pipefail
+limit=$((480 * 1024))
+total=$(stat -c %s "$VESTRANA_SETUP")
+packed=$(stat -c %s "$VESTRANA_BUILD/packed_app.xz")
+own=$((total - packed))
+echo "vestrana-setup.exe: $total bytes, of which the packed app $packed: $own bytes of program (limit $limit)"
+[ "$own" -le "$limit" ] || { echo "the program grew past $limit bytes" >&2; exit 1; }
