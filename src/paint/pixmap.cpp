@@ -154,12 +154,14 @@ struct Outline {
   }
 };
 
-// What the span callback blends: the straight colour and the target.
+// What the span callback blends: the straight colour and the target, and
+// the shape whose completely covered pixels are left alone.
 struct SpanTarget {
   std::uint8_t* pixels;
   int width;
   int height;
   Color color;
+  const Coverage* hidden = nullptr;
 };
 
 // A pixel as one 32-bit word: red in the low byte, alpha in the high byte.
@@ -180,6 +182,68 @@ std::uint32_t scale_pixel(std::uint32_t d, std::uint32_t ia) {
   return rb | ga;
 }
 
+// Blends the colour at the coverage over the pixels [x0, x1) of one row.
+void blend_run(std::uint8_t* line, int x0, int x1, Color color, std::uint8_t coverage) {
+  if (x1 <= x0) return;
+  const std::uint32_t sa = div255(std::uint32_t{color.a} * coverage);
+  if (sa == 0) return;
+  // Premultiplied source-over: out = src + dst (255 - src alpha) / 255.
+  // Channels never exceed alpha, so the sum cannot carry between bytes.
+  const std::uint32_t src = pack(div255(std::uint32_t{color.r} * sa), div255(std::uint32_t{color.g} * sa),
+                                 div255(std::uint32_t{color.b} * sa), sa);
+  const std::uint32_t ia = 255 - sa;
+  std::uint8_t* p = line + static_cast<std::size_t>(x0) * 4;
+  const std::size_t n = static_cast<std::size_t>(x1 - x0);
+  std::size_t k = 0;
+#if defined(__SSE2__)
+  const __m128i source = _mm_set1_epi32(static_cast<int>(src));
+#endif
+  if (ia == 0) {
+#if defined(__SSE2__)
+    // Opaque: the card bodies and buttons are written four pixels a time.
+    for (; k + 4 <= n; k += 4) _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 4 * k), source);
+#endif
+    for (; k < n; ++k) std::memcpy(p + 4 * k, &src, 4);
+    return;
+  }
+#if defined(__SSE2__)
+  // Four pixels at a time, bit for bit what scale_pixel computes: every
+  // channel widened to 16 bits, d * ia + 128 (at most 65153), then
+  // (v + (v >> 8)) >> 8. The large translucent card shadows spend most of
+  // a frame here.
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i factor = _mm_set1_epi16(static_cast<short>(ia));
+  const __m128i bias = _mm_set1_epi16(128);
+  // Translucent layers mostly cover a plain area (the background, or the
+  // layer below blended over it), so four pixels equal to the last four
+  // blended get the same result without the arithmetic.
+  __m128i seen = _mm_setzero_si128(), made = _mm_setzero_si128();
+  bool have = false;
+  for (; k + 4 <= n; k += 4) {
+    const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 4 * k));
+    if (have && _mm_movemask_epi8(_mm_cmpeq_epi32(d, seen)) == 0xFFFF) {
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 4 * k), made);
+      continue;
+    }
+    __m128i lo = _mm_add_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(d, zero), factor), bias);
+    __m128i hi = _mm_add_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(d, zero), factor), bias);
+    lo = _mm_srli_epi16(_mm_add_epi16(lo, _mm_srli_epi16(lo, 8)), 8);
+    hi = _mm_srli_epi16(_mm_add_epi16(hi, _mm_srli_epi16(hi, 8)), 8);
+    const __m128i out = _mm_add_epi8(_mm_packus_epi16(lo, hi), source);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 4 * k), out);
+    seen = d;
+    made = out;
+    have = true;
+  }
+#endif
+  for (; k < n; ++k) {
+    std::uint32_t d;
+    std::memcpy(&d, p + 4 * k, 4);
+    d = src + scale_pixel(d, ia);
+    std::memcpy(p + 4 * k, &d, 4);
+  }
+}
+
 // FreeType reports rows in its own upward y: row y covers [y, y+1) there,
 // which is our row -y-1 after the negation in Outline::add.
 void blend_spans(int y, int count, const FT_Span* spans, void* user) {
@@ -187,86 +251,49 @@ void blend_spans(int y, int count, const FT_Span* spans, void* user) {
   const int row = -y - 1;
   if (row < 0 || row >= t.height) return;
   std::uint8_t* line = t.pixels + static_cast<std::size_t>(row) * static_cast<std::size_t>(t.width) * 4;
+  const auto [hidden_first, hidden_end] = t.hidden != nullptr ? t.hidden->full_run(row) : std::pair<int, int>{0, 0};
   for (int i = 0; i < count; ++i) {
     const int x0 = std::max<int>(spans[i].x, 0);
     const int x1 = std::min<int>(spans[i].x + spans[i].len, t.width);
-    if (x1 <= x0) continue;
-    const std::uint32_t sa = div255(std::uint32_t{t.color.a} * spans[i].coverage);
-    if (sa == 0) continue;
-    // Premultiplied source-over: out = src + dst (255 - src alpha) / 255.
-    // Channels never exceed alpha, so the sum cannot carry between bytes.
-    const std::uint32_t src = pack(div255(std::uint32_t{t.color.r} * sa), div255(std::uint32_t{t.color.g} * sa),
-                                   div255(std::uint32_t{t.color.b} * sa), sa);
-    const std::uint32_t ia = 255 - sa;
-    std::uint8_t* p = line + static_cast<std::size_t>(x0) * 4;
-    const std::size_t n = static_cast<std::size_t>(x1 - x0);
-    std::size_t k = 0;
-#if defined(__SSE2__)
-    const __m128i source = _mm_set1_epi32(static_cast<int>(src));
-#endif
-    if (ia == 0) {
-#if defined(__SSE2__)
-      // Opaque: the card bodies and buttons are written four pixels a time.
-      for (; k + 4 <= n; k += 4) _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 4 * k), source);
-#endif
-      for (; k < n; ++k) std::memcpy(p + 4 * k, &src, 4);
-      continue;
-    }
-#if defined(__SSE2__)
-    // Four pixels at a time, bit for bit what scale_pixel computes: every
-    // channel widened to 16 bits, d * ia + 128 (at most 65153), then
-    // (v + (v >> 8)) >> 8. The large translucent card shadows spend most of
-    // a frame here.
-    const __m128i zero = _mm_setzero_si128();
-    const __m128i factor = _mm_set1_epi16(static_cast<short>(ia));
-    const __m128i bias = _mm_set1_epi16(128);
-    // Translucent layers mostly cover a plain area (the background, or the
-    // layer below blended over it), so four pixels equal to the last four
-    // blended get the same result without the arithmetic.
-    __m128i seen = _mm_setzero_si128(), made = _mm_setzero_si128();
-    bool have = false;
-    for (; k + 4 <= n; k += 4) {
-      const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 4 * k));
-      if (have && _mm_movemask_epi8(_mm_cmpeq_epi32(d, seen)) == 0xFFFF) {
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 4 * k), made);
-        continue;
-      }
-      __m128i lo = _mm_add_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(d, zero), factor), bias);
-      __m128i hi = _mm_add_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(d, zero), factor), bias);
-      lo = _mm_srli_epi16(_mm_add_epi16(lo, _mm_srli_epi16(lo, 8)), 8);
-      hi = _mm_srli_epi16(_mm_add_epi16(hi, _mm_srli_epi16(hi, 8)), 8);
-      const __m128i out = _mm_add_epi8(_mm_packus_epi16(lo, hi), source);
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 4 * k), out);
-      seen = d;
-      made = out;
-      have = true;
-    }
-#endif
-    for (; k < n; ++k) {
-      std::uint32_t d;
-      std::memcpy(&d, p + 4 * k, 4);
-      d = src + scale_pixel(d, ia);
-      std::memcpy(p + 4 * k, &d, 4);
+    if (hidden_first < hidden_end && x0 < hidden_end && hidden_first < x1) {
+      // Only what lies beside the hidden run.
+      blend_run(line, x0, hidden_first, t.color, spans[i].coverage);
+      blend_run(line, hidden_end, x1, t.color, spans[i].coverage);
+    } else {
+      blend_run(line, x0, x1, t.color, spans[i].coverage);
     }
   }
 }
 
-void render(Pixmap& pixmap, Outline& outline, Color color) {
+// Records the runs instead of blending them (rows as in blend_spans).
+void record_spans(int y, int count, const FT_Span* spans, void* user) {
+  auto& runs = *static_cast<std::vector<Coverage::Run>*>(user);
+  for (int i = 0; i < count; ++i) {
+    runs.push_back(Coverage::Run{-y - 1, spans[i].x, spans[i].len, spans[i].coverage});
+  }
+}
+
+// Runs the rasterizer over the pixmap's area with the span callback.
+void rasterize(const Pixmap& pixmap, Outline& outline, FT_SpanFunc spans, void* user) {
   if (!outline.usable() || pixmap.width() <= 0 || pixmap.height() <= 0) return;
   FT_Library library = rasterizer().library();
   if (library == nullptr) return;
-  SpanTarget target{pixmap.data(), pixmap.width(), pixmap.height(), color};
   FT_Outline view = outline.view();
   FT_Raster_Params params{};
   params.flags = FT_RASTER_FLAG_AA | FT_RASTER_FLAG_DIRECT | FT_RASTER_FLAG_CLIP;
-  params.gray_spans = blend_spans;
-  params.user = &target;
+  params.gray_spans = spans;
+  params.user = user;
   params.clip_box.xMin = 0;
   params.clip_box.xMax = pixmap.width();
   params.clip_box.yMin = -pixmap.height();
   params.clip_box.yMax = 0;
   // A refused outline is a degenerate shape: nothing to draw.
   (void)FT_Outline_Render(library, &view, &params);
+}
+
+void render(Pixmap& pixmap, Outline& outline, Color color, const Coverage* hidden = nullptr) {
+  SpanTarget target{pixmap.data(), pixmap.width(), pixmap.height(), color, hidden};
+  rasterize(pixmap, outline, blend_spans, &target);
 }
 
 // Iterates the path's subpaths: for each, the verbs and points from its
@@ -444,8 +471,10 @@ void Path::add_rounded_rect(float x, float y, float w, float h, float r) {
 
 // --- Filling and stroking -----------------------------------------------------
 
-void fill_path(Pixmap& pixmap, const Path& path, Color color, const Transform& transform) {
-  if (color.a == 0 || path.empty() || !valid_transform(transform)) return;
+namespace {
+
+// The path as an outline of straight lines in device pixels.
+Outline outline_of(const Path& path, const Transform& transform) {
   Outline outline;
   const auto& verbs = path.verbs();
   const auto& points = path.points();
@@ -461,7 +490,59 @@ void fill_path(Pixmap& pixmap, const Path& path, Color color, const Transform& t
     }
     outline.end_contour();  // FreeType closes every contour itself
   });
-  render(pixmap, outline, color);
+  return outline;
+}
+
+}  // namespace
+
+void fill_path(Pixmap& pixmap, const Path& path, Color color, const Transform& transform, const Coverage* hidden) {
+  if (color.a == 0 || path.empty() || !valid_transform(transform)) return;
+  Outline outline = outline_of(path, transform);
+  render(pixmap, outline, color, hidden);
+}
+
+Coverage rasterize_path(const Pixmap& pixmap, const Path& path, const Transform& transform) {
+  Coverage coverage;
+  if (path.empty() || !valid_transform(transform)) return coverage;
+  Outline outline = outline_of(path, transform);
+  rasterize(pixmap, outline, record_spans, &coverage.runs_);
+  // Runs outside the pixmap are never drawn; clip them here as blend_spans
+  // does, so the completely covered runs name real pixels.
+  std::erase_if(coverage.runs_, [&](Coverage::Run& r) {
+    const int x0 = std::max(r.x, 0), x1 = std::min(r.x + r.len, pixmap.width());
+    r.x = x0;
+    r.len = x1 - x0;
+    return r.row < 0 || r.row >= pixmap.height() || r.len <= 0;
+  });
+  if (coverage.runs_.empty()) return coverage;
+  int first = coverage.runs_.front().row, last = first;
+  for (const Coverage::Run& r : coverage.runs_) {
+    first = std::min(first, r.row);
+    last = std::max(last, r.row);
+  }
+  coverage.first_row_ = first;
+  coverage.full_.assign(static_cast<std::size_t>(last - first + 1), {0, 0});
+  for (const Coverage::Run& r : coverage.runs_) {
+    if (r.coverage != 255) continue;
+    auto& full = coverage.full_[static_cast<std::size_t>(r.row - first)];
+    if (r.len > full.second - full.first) full = {r.x, r.x + r.len};
+  }
+  return coverage;
+}
+
+void fill_coverage(Pixmap& pixmap, const Coverage& coverage, Color color) {
+  if (color.a == 0) return;
+  for (const Coverage::Run& r : coverage.runs()) {
+    if (r.row < 0 || r.row >= pixmap.height()) continue;
+    std::uint8_t* line = pixmap.data() + static_cast<std::size_t>(r.row) * static_cast<std::size_t>(pixmap.width()) * 4;
+    blend_run(line, std::max(r.x, 0), std::min(r.x + r.len, pixmap.width()), color, r.coverage);
+  }
+}
+
+std::pair<int, int> Coverage::full_run(int row) const {
+  const long long i = static_cast<long long>(row) - first_row_;
+  if (i < 0 || i >= static_cast<long long>(full_.size())) return {0, 0};
+  return full_[static_cast<std::size_t>(i)];
 }
 
 void stroke_path(Pixmap& pixmap, const Path& path, float width, Color color,
@@ -574,11 +655,11 @@ void stroke_path(Pixmap& pixmap, const Path& path, float width, Color color,
 }
 
 void fill_rounded_rect(Pixmap& pixmap, float x, float y, float w, float h, float r, Color color,
-                       const Transform& transform) {
+                       const Transform& transform, const Coverage* hidden) {
   if (color.a == 0 || !(w > 0) || !(h > 0)) return;
   Path path;
   path.add_rounded_rect(x, y, w, h, r);
-  fill_path(pixmap, path, color, transform);
+  fill_path(pixmap, path, color, transform, hidden);
 }
 
 void fill_circle(Pixmap& pixmap, float cx, float cy, float r, Color color,

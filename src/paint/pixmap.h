@@ -13,6 +13,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 namespace vestrana {
@@ -126,10 +127,43 @@ class Path {
   bool open_subpath_ = false;
 };
 
+// A shape as rasterised once for one pixmap: its runs of pixels with their
+// coverage, row by row. Filling from it draws exactly what filling the shape
+// draws. Its completely covered pixels are also what an opaque fill of it
+// overwrites whatever lies below, so layers under it may leave them out.
+class Coverage {
+ public:
+  struct Run {
+    int row;  // pixmap row
+    int x;
+    int len;
+    std::uint8_t coverage;
+  };
+
+  const std::vector<Run>& runs() const { return runs_; }
+  // The longest run of the row whose pixels are all completely covered, as
+  // [first, end); first == end when there is none.
+  std::pair<int, int> full_run(int row) const;
+
+ private:
+  friend Coverage rasterize_path(const Pixmap& pixmap, const Path& path, const Transform& transform);
+  std::vector<Run> runs_;
+  int first_row_ = 0;
+  std::vector<std::pair<int, int>> full_;  // per row from first_row_
+};
+
 // Anti-aliased, source-over. A colour with alpha 0 draws nothing. Paths
 // that are empty, have no area, contain non-finite numbers or reach beyond
-// +-16000 pixels after the transform are skipped without a trace.
-void fill_path(Pixmap& pixmap, const Path& path, Color color, const Transform& transform);
+// +-16000 pixels after the transform are skipped without a trace. Pixels
+// that `hidden` covers completely are left as they are: an opaque fill of
+// that shape follows and overwrites them.
+void fill_path(Pixmap& pixmap, const Path& path, Color color, const Transform& transform,
+               const Coverage* hidden = nullptr);
+
+// The runs fill_path would blend for the path (none for the paths it skips).
+Coverage rasterize_path(const Pixmap& pixmap, const Path& path, const Transform& transform);
+// Blends the recorded runs as fill_path blends the shape's.
+void fill_coverage(Pixmap& pixmap, const Coverage& coverage, Color color);
 
 // Strokes the path with the width in path units (scaled by the transform
 // together with the path), round caps, round joins, miter limit 4, no
@@ -138,7 +172,7 @@ void stroke_path(Pixmap& pixmap, const Path& path, float width, Color color,
                  const Transform& transform);
 
 void fill_rounded_rect(Pixmap& pixmap, float x, float y, float w, float h, float r, Color color,
-                       const Transform& transform);
+                       const Transform& transform, const Coverage* hidden = nullptr);
 void fill_circle(Pixmap& pixmap, float cx, float cy, float r, Color color,
                  const Transform& transform);
 
@@ -160,8 +194,17 @@ struct Canvas {
     vestrana::stroke_path(pixmap, path, width, color, device(shape));
   }
   void fill_rounded_rect(float x, float y, float w, float h, float r, Color color,
-                         const Transform& shape = Transform::identity()) const {
-    vestrana::fill_rounded_rect(pixmap, x, y, w, h, r, color, device(shape));
+                         const Transform& shape = Transform::identity(), const Coverage* hidden = nullptr) const {
+    vestrana::fill_rounded_rect(pixmap, x, y, w, h, r, color, device(shape), hidden);
+  }
+  Coverage rasterize_rounded_rect(float x, float y, float w, float h, float r,
+                                  const Transform& shape = Transform::identity()) const {
+    Path path;
+    path.add_rounded_rect(x, y, w, h, r);
+    return vestrana::rasterize_path(pixmap, path, device(shape));
+  }
+  void fill_coverage(const Coverage& coverage, Color color) const {
+    vestrana::fill_coverage(pixmap, coverage, color);
   }
   void fill_rect(float x, float y, float w, float h, Color color,
                  const Transform& shape = Transform::identity()) const {

@@ -166,6 +166,14 @@ struct Painter {
   // The card's fills in the themes: shadow, body, avatar dot and text bars.
   void card_fills(int i, float left, float top, float a, const Transform& tilt) {
     const Color avatars[3] = {pal.avatar_1, pal.avatar_2, pal.avatar_3};
+    const std::uint8_t body = alpha_from(a);
+    const Color surface = faded(pal.surface, body);
+    // Once the card is opaque its body overwrites what lies under it, so
+    // the shadow layers leave out the pixels the body covers completely: the
+    // same picture with most of the shadows' blending saved.
+    std::optional<Coverage> body_shape;
+    if (surface.a == 255) body_shape = canvas.rasterize_rounded_rect(left, top, 212, 86, 18, tilt);
+
     // A soft shadow from seven widening, increasingly faint layers.
     const float b = alpha_from(std::min(0.16f * a, 1.0f));
     for (int j = 0; j < 7; ++j) {
@@ -173,11 +181,14 @@ struct Painter {
       const float layer = std::clamp(0.07857143f * (1 - 0.6f * static_cast<float>(j) / 7), 0.0f, 1.0f);
       const auto alpha = static_cast<std::uint8_t>(std::clamp(std::round(layer * b), 0.0f, 255.0f));
       canvas.fill_rounded_rect(left - g, top - g + 6, 212 + 2 * g, 86 + 2 * g, 18 + g,
-                               pal.shadow.with_alpha(alpha), tilt);
+                               pal.shadow.with_alpha(alpha), tilt, body_shape ? &*body_shape : nullptr);
     }
 
-    const std::uint8_t body = alpha_from(a);
-    canvas.fill_rounded_rect(left, top, 212, 86, 18, faded(pal.surface, body), tilt);
+    if (body_shape) {
+      canvas.fill_coverage(*body_shape, surface);
+    } else {
+      canvas.fill_rounded_rect(left, top, 212, 86, 18, surface, tilt);
+    }
     canvas.fill_circle(left + 30, top + 30, 14, faded(avatars[i], body), tilt);
     canvas.fill_rounded_rect(left + 54, top + 20, 74, 8, 4, faded(pal.text_main, alpha_from(0.82f * a)), tilt);
     canvas.fill_rounded_rect(left + 54, top + 34, 46, 6, 3, faded(pal.text_muted, alpha_from(0.45f * a)), tilt);

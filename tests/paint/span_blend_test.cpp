@@ -65,5 +65,36 @@ TEST(SpanBlend, FillSetsEveryPixelOfAnOddSizedPixmap) {
     for (int x = 0; x < 7; ++x) ASSERT_EQ(pm.pixel(x, y), (std::array<std::uint8_t, 4>{10, 20, 30, 255}));
 }
 
+// Layers drawn with an opaque shape's coverage as `hidden`, then the shape
+// filled from that coverage, give the picture that drawing everything in
+// full gives: tilted and straight, half-pixel and clipped at the border,
+// opaque and translucent layers.
+TEST(SpanBlend, LayersUnderAnOpaqueShapeMayLeaveOutWhatItCovers) {
+  struct Case {
+    float x, y, tilt, scale;
+  };
+  const Case cases[] = {{10, 8, 0, 1}, {10.5f, 8.25f, -9, 1}, {3, 2, 6, 1.5f}, {-20, -6, 2, 2}, {40, 30, 30, 1}};
+  const Color layer_colours[] = {{23, 24, 46, 3}, {23, 24, 46, 2}, {200, 10, 10, 255}, {0, 0, 0, 128}};
+  for (const Case& c : cases) {
+    Pixmap full(90, 60), saved(90, 60);
+    full.fill(Color{240, 240, 245, 255});
+    saved.fill(Color{240, 240, 245, 255});
+    const Transform tilt = Transform::rotate(c.tilt, c.x + 30, c.y + 15);
+    const Canvas a{full, c.scale}, b{saved, c.scale};
+    const Coverage body = b.rasterize_rounded_rect(c.x, c.y, 60, 30, 9, tilt);
+    int hidden_pixels = 0;
+    for (int row = 0; row < saved.height(); ++row) hidden_pixels += body.full_run(row).second - body.full_run(row).first;
+    for (int j = 0; j < 4; ++j) {
+      const float g = 1.5f + 2.2f * static_cast<float>(j);
+      a.fill_rounded_rect(c.x - g, c.y - g + 3, 60 + 2 * g, 30 + 2 * g, 9 + g, layer_colours[j], tilt);
+      b.fill_rounded_rect(c.x - g, c.y - g + 3, 60 + 2 * g, 30 + 2 * g, 9 + g, layer_colours[j], tilt, &body);
+    }
+    a.fill_rounded_rect(c.x, c.y, 60, 30, 9, Color{255, 255, 255, 255}, tilt);
+    b.fill_coverage(body, Color{255, 255, 255, 255});
+    EXPECT_GT(hidden_pixels, 100) << "tilt " << c.tilt;
+    ASSERT_EQ(0, std::memcmp(full.data(), saved.data(), full.byte_size())) << "tilt " << c.tilt << " scale " << c.scale;
+  }
+}
+
 }  // namespace
 }  // namespace vestrana
