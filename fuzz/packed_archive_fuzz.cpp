@@ -1,5 +1,5 @@
 // The unpacked archive of the packed app, reached past the xz checks: the
-// fuzzer's bytes are the archive, packed into a valid .xz stream (check type
+// fuzzer's bytes are the archive, stored in a valid .xz stream (check type
 // none, CRC32 or CRC64 by input length) before unpack_packed_app sees them.
 // Each result is compared with a plain reading of the record format.
 
@@ -21,19 +21,31 @@ using fuzz::Rejection;
 
 namespace {
 
+// A valid .xz stream that holds the bytes as they are, in LZMA2's
+// uncompressed chunks: no encoder is set up for each input, which would cost
+// more than everything else the target does.
 std::vector<uint8_t> pack(std::span<const uint8_t> archive) {
   static constexpr lzma_check kChecks[] = {LZMA_CHECK_NONE, LZMA_CHECK_CRC32, LZMA_CHECK_CRC64};
-  lzma_options_lzma options;
-  if (lzma_lzma_preset(&options, 0)) std::abort();
-  options.dict_size = LZMA_DICT_SIZE_MIN;  // small inputs, small encoder
-  const lzma_filter filters[] = {{LZMA_FILTER_LZMA2, &options}, {LZMA_VLI_UNKNOWN, nullptr}};
-  std::vector<uint8_t> out(lzma_stream_buffer_bound(archive.size()));
-  size_t written = 0;
-  if (lzma_stream_buffer_encode(const_cast<lzma_filter*>(filters), kChecks[archive.size() % 3], nullptr,
-                                archive.data(), archive.size(), out.data(), &written, out.size()) != LZMA_OK) {
+  lzma_stream_flags flags{};
+  flags.check = kChecks[archive.size() % 3];
+  lzma_filter no_filters[] = {{LZMA_VLI_UNKNOWN, nullptr}};
+  lzma_block block{};
+  block.check = flags.check;
+  block.filters = no_filters;
+  std::vector<uint8_t> out(LZMA_STREAM_HEADER_SIZE + lzma_block_buffer_bound(archive.size()) + 64 +
+                           LZMA_STREAM_HEADER_SIZE);
+  size_t pos = LZMA_STREAM_HEADER_SIZE;
+  lzma_index* index = lzma_index_init(nullptr);
+  if (index == nullptr || lzma_stream_header_encode(&flags, out.data()) != LZMA_OK ||
+      lzma_block_uncomp_encode(&block, archive.data(), archive.size(), out.data(), &pos, out.size()) != LZMA_OK ||
+      lzma_index_append(index, nullptr, lzma_block_unpadded_size(&block), block.uncompressed_size) != LZMA_OK) {
     std::abort();
   }
-  out.resize(written);
+  flags.backward_size = lzma_index_size(index);
+  if (lzma_index_buffer_encode(index, out.data(), &pos, out.size()) != LZMA_OK) std::abort();
+  lzma_index_end(index, nullptr);
+  if (lzma_stream_footer_encode(&flags, out.data() + pos) != LZMA_OK) std::abort();
+  out.resize(pos + LZMA_STREAM_HEADER_SIZE);
   return out;
 }
 
