@@ -104,7 +104,13 @@ check "with the Start-menu shortcut" test -f "$(programs_dir)/vestrana.lnk"
 # fail cleanly once the window is gone, and the setup ends normally.
 read -r answered result <<<"$(msaa after-close 5)"
 echo "info $test_name: $answered calls answered during the close, then $result"
-check_eq "calls after the close fail as not connected" 0x800401FD "$result"
+# While the setup still runs, the object it cut off answers "not connected".
+# On a busy machine the setup may have ended before the first call after the
+# action; then the system itself answers that the call failed.
+case "$result" in
+  0x800401FD) check_eq "calls after the close fail as not connected" 0x800401FD "$result" ;;
+  *) check "calls after the close fail (the setup had already ended)" grep -qE "^0 0x800706B[AE]$" <<<"$answered $result" ;;
+esac
 check "Close closes the window" window_gone "$win" 10
 wait_exit "$launch_pid" 10
 check_eq "the setup exits with 0" 0 "$exit_code"
