@@ -83,14 +83,34 @@ struct Outline {
   std::size_t contour_start = 0;
   bool valid = true;
 
+  // Painting renders one outline at a time, and a frame has a few dozen of
+  // them: each thread keeps one whose arrays are emptied, not freed, for
+  // the next shape, so painting a frame does not allocate for outlines.
+  static Outline& scratch() {
+    thread_local Outline outline;
+    outline.points.clear();
+    outline.tags.clear();
+    outline.contours.clear();
+    outline.contour_start = 0;
+    outline.valid = true;
+    return outline;
+  }
+
+  // std::lround for the bounded, finite coordinates here, without the
+  // library call that the Windows C runtime makes of it (two per point).
+  // Adding one half in double is exact for every float of this range.
+  static FT_Pos round_half_away(float v) {
+    const double d = v;
+    return static_cast<FT_Pos>(d < 0 ? d - 0.5 : d + 0.5);
+  }
+
   void add(Point device, Tag tag) {
     if (!std::isfinite(device.x) || !std::isfinite(device.y) ||
         std::fabs(device.x) > kMaxDeviceCoordinate || std::fabs(device.y) > kMaxDeviceCoordinate) {
       valid = false;
       return;
     }
-    points.push_back(FT_Vector{static_cast<FT_Pos>(std::lround(device.x * 64.0f)),
-                               static_cast<FT_Pos>(std::lround(-device.y * 64.0f))});
+    points.push_back(FT_Vector{round_half_away(device.x * 64.0f), round_half_away(-device.y * 64.0f)});
     tags.push_back(tag);
   }
 
@@ -336,16 +356,16 @@ Pixmap::Pixmap(int width, int height) {
 void Pixmap::fill(Color color) {
   const std::uint32_t px = pack(div255(std::uint32_t{color.r} * color.a), div255(std::uint32_t{color.g} * color.a),
                                 div255(std::uint32_t{color.b} * color.a), color.a);
-  if (pixels_.empty()) return;
-  // One pixel, then copies of what is already filled, doubling each time:
-  // every frame starts with a full-canvas fill, and memcpy moves it at
-  // memory speed.
-  std::memcpy(pixels_.data(), &px, 4);
-  for (std::size_t done = 4; done < pixels_.size();) {
-    const std::size_t n = std::min(done, pixels_.size() - done);
-    std::memcpy(pixels_.data() + done, pixels_.data(), n);
-    done += n;
-  }
+  // Every frame starts with a full-canvas fill: stored four pixels at a
+  // time, without reading anything back.
+  std::uint8_t* p = pixels_.data();
+  const std::size_t n = pixels_.size() / 4;
+  std::size_t k = 0;
+#if defined(__SSE2__)
+  const __m128i four = _mm_set1_epi32(static_cast<int>(px));
+  for (; k + 4 <= n; k += 4) _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 4 * k), four);
+#endif
+  for (; k < n; ++k) std::memcpy(p + 4 * k, &px, 4);
 }
 
 std::array<std::uint8_t, 4> Pixmap::pixel(int x, int y) const {
@@ -405,6 +425,24 @@ void Path::move_to(float x, float y) {
   open_subpath_ = true;
 }
 
+void Path::clear() {
+  verbs_.clear();
+  points_.clear();
+  start_ = Point{};
+  open_subpath_ = false;
+}
+
+void Path::make_room(std::size_t verbs, std::size_t points) {
+  // Growing element by element would allocate five or six times for each
+  // rounded rectangle; long paths still grow geometrically.
+  if (verbs_.capacity() - verbs_.size() < verbs) {
+    verbs_.reserve(std::max(verbs_.size() + verbs, 2 * verbs_.capacity()));
+  }
+  if (points_.capacity() - points_.size() < points) {
+    points_.reserve(std::max(points_.size() + points, 2 * points_.capacity()));
+  }
+}
+
 void Path::ensure_subpath() {
   if (!open_subpath_) move_to(start_.x, start_.y);
 }
@@ -429,6 +467,7 @@ void Path::close() {
 }
 
 void Path::add_rect(float x, float y, float w, float h) {
+  make_room(5, 4);
   move_to(x, y);
   line_to(x + w, y);
   line_to(x + w, y + h);
@@ -439,6 +478,7 @@ void Path::add_rect(float x, float y, float w, float h) {
 void Path::add_circle(float cx, float cy, float r) {
   if (!(r > 0)) return;
   const float k = kKappa * r;
+  make_room(6, 13);
   move_to(cx + r, cy);
   cubic_to(cx + r, cy + k, cx + k, cy + r, cx, cy + r);
   cubic_to(cx - k, cy + r, cx - r, cy + k, cx - r, cy);
@@ -455,6 +495,7 @@ void Path::add_rounded_rect(float x, float y, float w, float h, float r) {
     return;
   }
   const float k = kKappa * r;
+  make_room(10, 17);
   const float right = x + w;
   const float bottom = y + h;
   move_to(x + r, y);
@@ -473,9 +514,17 @@ void Path::add_rounded_rect(float x, float y, float w, float h, float r) {
 
 namespace {
 
+// The path of one rounded rectangle or circle being filled; kept per thread
+// like the outline, so that the shapes of a frame do not allocate.
+Path& scratch_path() {
+  thread_local Path path;
+  path.clear();
+  return path;
+}
+
 // The path as an outline of straight lines in device pixels.
-Outline outline_of(const Path& path, const Transform& transform) {
-  Outline outline;
+Outline& outline_of(const Path& path, const Transform& transform) {
+  Outline& outline = Outline::scratch();
   const auto& verbs = path.verbs();
   const auto& points = path.points();
   for_each_subpath(path, [&](std::size_t v, std::size_t v_end, std::size_t p) {
@@ -497,14 +546,14 @@ Outline outline_of(const Path& path, const Transform& transform) {
 
 void fill_path(Pixmap& pixmap, const Path& path, Color color, const Transform& transform, const Coverage* hidden) {
   if (color.a == 0 || path.empty() || !valid_transform(transform)) return;
-  Outline outline = outline_of(path, transform);
+  Outline& outline = outline_of(path, transform);
   render(pixmap, outline, color, hidden);
 }
 
 Coverage rasterize_path(const Pixmap& pixmap, const Path& path, const Transform& transform) {
   Coverage coverage;
   if (path.empty() || !valid_transform(transform)) return coverage;
-  Outline outline = outline_of(path, transform);
+  Outline& outline = outline_of(path, transform);
   rasterize(pixmap, outline, record_spans, &coverage.runs_);
   // Runs outside the pixmap are never drawn; clip them here as blend_spans
   // does, so the completely covered runs name real pixels.
@@ -629,7 +678,7 @@ void stroke_path(Pixmap& pixmap, const Path& path, float width, Color color,
   raw.contours = contours.data();
   FT_Stroker_Export(stroker, &raw);
 
-  Outline outline;
+  Outline& outline = Outline::scratch();
   const double inverse = 1.0 / (64.0 * k);
   for (int c = 0, first = 0; c < raw.n_contours; ++c) {
     const int last = raw.contours[c];
@@ -657,7 +706,7 @@ void stroke_path(Pixmap& pixmap, const Path& path, float width, Color color,
 void fill_rounded_rect(Pixmap& pixmap, float x, float y, float w, float h, float r, Color color,
                        const Transform& transform, const Coverage* hidden) {
   if (color.a == 0 || !(w > 0) || !(h > 0)) return;
-  Path path;
+  Path& path = scratch_path();
   path.add_rounded_rect(x, y, w, h, r);
   fill_path(pixmap, path, color, transform, hidden);
 }
@@ -665,7 +714,7 @@ void fill_rounded_rect(Pixmap& pixmap, float x, float y, float w, float h, float
 void fill_circle(Pixmap& pixmap, float cx, float cy, float r, Color color,
                  const Transform& transform) {
   if (color.a == 0 || !(r > 0)) return;
-  Path path;
+  Path& path = scratch_path();
   path.add_circle(cx, cy, r);
   fill_path(pixmap, path, color, transform);
 }

@@ -112,6 +112,9 @@ class Path {
   // points lie 0.5522848 r from the corner's end points along the edges.
   void add_rounded_rect(float x, float y, float w, float h, float r);
 
+  // Empties the path and keeps its storage for the next one.
+  void clear();
+
   bool empty() const { return verbs_.empty(); }
   const std::vector<Verb>& verbs() const { return verbs_; }
   // Move and Line use one point, Cubic three (two controls, then the end),
@@ -120,6 +123,8 @@ class Path {
 
  private:
   void ensure_subpath();
+  // Room for a shape of known size, in one allocation per array.
+  void make_room(std::size_t verbs, std::size_t points);
 
   std::vector<Verb> verbs_;
   std::vector<Point> points_;
