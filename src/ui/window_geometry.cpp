@@ -4,6 +4,10 @@
 #include <cmath>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "paint/pixmap.h"
 
 namespace vestrana {
@@ -50,14 +54,26 @@ void to_device_bytes(const Pixmap& frame, const DeviceRect& rect, std::vector<ui
   const int32_t top = std::max(rect.top, 0), bottom = std::min(rect.bottom, frame.height());
   if (left >= right || top >= bottom) return;
   // Whole pixels as little-endian words (red in the low byte, as in
-  // memory): swapping red and blue word by word lets the compiler use
-  // vector instructions for this per-frame loop.
+  // memory): red and blue swap places, four pixels at a time where the
+  // processor can.
   const size_t n = static_cast<size_t>(right - left);
   for (int32_t y = top; y < bottom; ++y) {
     const size_t start = (static_cast<size_t>(y) * static_cast<size_t>(frame.width()) + static_cast<size_t>(left)) * 4;
     const uint8_t* __restrict in = frame.data() + start;
     uint8_t* __restrict to = out.data() + start;
-    for (size_t i = 0; i < n; ++i) {
+    size_t i = 0;
+#if defined(__SSE2__)
+    const __m128i green_alpha = _mm_set1_epi32(static_cast<int>(0xFF00FF00u));
+    const __m128i low_byte = _mm_set1_epi32(0xFF);
+    for (; i + 4 <= n; i += 4) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 4 * i));
+      const __m128i swapped = _mm_or_si128(
+          _mm_and_si128(v, green_alpha),
+          _mm_or_si128(_mm_and_si128(_mm_srli_epi32(v, 16), low_byte), _mm_slli_epi32(_mm_and_si128(v, low_byte), 16)));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(to + 4 * i), swapped);
+    }
+#endif
+    for (; i < n; ++i) {
       uint32_t v;
       std::memcpy(&v, in + 4 * i, 4);
       v = (v & 0xFF00FF00u) | ((v >> 16) & 0xFFu) | ((v & 0xFFu) << 16);

@@ -18,14 +18,17 @@ struct Case {
 };
 
 TEST(ChangedRect, BoundsEveryDifferingPixel) {
-  constexpr int32_t w = 7, h = 5;
+  // 23 pixels a row: the row comparison's 64-byte blocks, its 8-byte steps
+  // and its single bytes all meet a change.
+  constexpr int32_t w = 23, h = 5;
   const Case cases[] = {
       {"equal frames", {}, {0, 0, 0, 0}},
       {"first pixel", {{0, 0, 0}}, {0, 0, 1, 1}},
-      {"last pixel, alpha only", {{6, 4, 3}}, {6, 4, 7, 5}},
+      {"last pixel, alpha only", {{22, 4, 3}}, {22, 4, 23, 5}},
       {"one inner pixel", {{3, 2, 1}}, {3, 2, 4, 3}},
-      {"two corners span the frame", {{6, 0, 2}, {0, 4, 0}}, {0, 0, 7, 5}},
-      {"left and right edge come from different rows", {{5, 1, 0}, {2, 3, 0}}, {2, 1, 6, 4}},
+      {"a pixel past the first 64 bytes", {{18, 1, 2}}, {18, 1, 19, 2}},
+      {"two corners span the frame", {{22, 0, 2}, {0, 4, 0}}, {0, 0, 23, 5}},
+      {"left and right edge come from different rows", {{20, 1, 0}, {2, 3, 0}}, {2, 1, 21, 4}},
   };
   std::vector<uint8_t> previous(w * h * 4);
   for (size_t i = 0; i < previous.size(); ++i) previous[i] = static_cast<uint8_t>(i * 7);

@@ -62,16 +62,17 @@ TEST(WindowGeometry, DpiChangeTakesTheSuggestedRectangle) {
 }
 
 TEST(WindowGeometry, DeviceBytesSwapRedAndBlueAndKeepPremultipliedAlpha) {
-  Pixmap frame(2, 1);
+  Pixmap frame(5, 1);  // four pixels converted together, then one alone
   frame.fill(Color{200, 100, 50, 255});
   std::vector<uint8_t> bytes;
-  to_device_bytes(frame, DeviceRect{0, 0, 2, 1}, bytes);
-  ASSERT_EQ(bytes.size(), 8u);
-  EXPECT_EQ(bytes[0], 50);
-  EXPECT_EQ(bytes[1], 100);
-  EXPECT_EQ(bytes[2], 200);
-  EXPECT_EQ(bytes[3], 255);
-  EXPECT_EQ(bytes[4], 50);
+  to_device_bytes(frame, DeviceRect{0, 0, 5, 1}, bytes);
+  ASSERT_EQ(bytes.size(), 20u);
+  for (size_t i = 0; i < 5; ++i) {
+    EXPECT_EQ(bytes[4 * i], 50) << i;
+    EXPECT_EQ(bytes[4 * i + 1], 100) << i;
+    EXPECT_EQ(bytes[4 * i + 2], 200) << i;
+    EXPECT_EQ(bytes[4 * i + 3], 255) << i;
+  }
 }
 
 // Only the pixels inside the rectangle (clipped to the frame) are converted;
