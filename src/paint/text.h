@@ -163,6 +163,10 @@ inline void blend_text_pixel(uint8_t* pixel, uint8_t coverage, Color color) {
   pixel[3] = static_cast<uint8_t>(alpha);
 }
 
+// Blends `count` glyph pixels in a row, each as blend_text_pixel does, with
+// their coverage values in the same order.
+void blend_text_row(uint8_t* pixels, const uint8_t* coverage, int64_t count, Color color);
+
 // Draws the run with the left end of its baseline at the logical point
 // (x, y), at logical size `size`, in `color` (straight alpha), adding
 // letter_spacing logical units after every character. The pen position

@@ -123,6 +123,26 @@ TEST(BlendTextPixel, FollowsTheIntegerFormula) {
   EXPECT_EQ(blend({255, 0, 0, 0}, 1, kBlack), (P{1, 0, 0, 1}));
 }
 
+// The row blend (four pixels at a time where it can) must give exactly what
+// the pixel blend gives, for every coverage, over valid and malformed pixels.
+TEST(BlendTextRow, MatchesThePixelBlendForEveryCoverage) {
+  using P = std::array<uint8_t, 4>;
+  const P under[] = {{0, 0, 0, 0}, {10, 200, 30, 200}, {255, 255, 255, 255},
+                     {255, 0, 0, 0}, {3, 9, 1, 17},      {6, 2, 9, 5}};
+  std::vector<uint8_t> coverage(259);  // 64 groups of four and a tail of three
+  for (size_t i = 0; i < coverage.size(); ++i) coverage[i] = static_cast<uint8_t>(i * 37 + i / 256);
+  for (Color color : {kWhite, kBlack, Color{255, 0, 0, 255}, Color{10, 200, 30, 128}, Color{90, 0, 250, 1}}) {
+    for (size_t shift = 0; shift < 6; ++shift) {
+      std::vector<uint8_t> row(coverage.size() * 4), expected;
+      for (size_t i = 0; i < coverage.size(); ++i) std::memcpy(&row[4 * i], under[(i + shift) % 6].data(), 4);
+      expected = row;
+      for (size_t i = 0; i < coverage.size(); ++i) blend_text_pixel(&expected[4 * i], coverage[i], color);
+      blend_text_row(row.data(), coverage.data(), static_cast<int64_t>(coverage.size()), color);
+      ASSERT_EQ(row, expected) << "colour alpha " << int{color.a} << ", shift " << shift;
+    }
+  }
+}
+
 TEST(DrawText, InkSitsOnTheRoundedBaselineAtEveryScale) {
   FontSet fonts = load_fonts();
   Surface one(48, 40), two(48, 40), half_up(48, 40);
