@@ -275,6 +275,18 @@ void blend_spans(int y, int count, const FT_Span* spans, void* user) {
   for (int i = 0; i < count; ++i) {
     const int x0 = std::max<int>(spans[i].x, 0);
     const int x1 = std::min<int>(spans[i].x + spans[i].len, t.width);
+    if (x1 - x0 == 1 && !(hidden_first <= x0 && x0 < hidden_end)) {
+      // Most spans are one edge pixel: blended here, without the run's setup.
+      const std::uint32_t sa = div255(std::uint32_t{t.color.a} * spans[i].coverage);
+      if (sa == 0) continue;
+      const std::uint32_t src = pack(div255(std::uint32_t{t.color.r} * sa), div255(std::uint32_t{t.color.g} * sa),
+                                     div255(std::uint32_t{t.color.b} * sa), sa);
+      std::uint32_t d;
+      std::memcpy(&d, line + 4 * static_cast<std::size_t>(x0), 4);
+      d = src + scale_pixel(d, 255 - sa);
+      std::memcpy(line + 4 * static_cast<std::size_t>(x0), &d, 4);
+      continue;
+    }
     if (hidden_first < hidden_end && x0 < hidden_end && hidden_first < x1) {
       // Only what lies beside the hidden run.
       blend_run(line, x0, hidden_first, t.color, spans[i].coverage);
