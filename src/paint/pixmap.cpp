@@ -202,31 +202,43 @@ std::uint32_t scale_pixel(std::uint32_t d, std::uint32_t ia) {
   return rb | ga;
 }
 
+// The colour at a coverage as a premultiplied pixel word: its alpha is the
+// colour's alpha times the coverage, and 0 (nothing shows) gives 0.
+std::uint32_t source_pixel(Color color, std::uint8_t coverage) {
+  const std::uint32_t sa = div255(std::uint32_t{color.a} * coverage);
+  if (sa == 0) return 0;
+  return pack(div255(std::uint32_t{color.r} * sa), div255(std::uint32_t{color.g} * sa),
+              div255(std::uint32_t{color.b} * sa), sa);
+}
+
+// Writes one pixel word over n pixels, four at a time where it can: the
+// full-canvas fill of every frame, card bodies and buttons.
+void store_run(std::uint8_t* p, std::size_t n, std::uint32_t px) {
+  std::size_t k = 0;
+#if defined(__SSE2__)
+  const __m128i four = _mm_set1_epi32(static_cast<int>(px));
+  for (; k + 4 <= n; k += 4) _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 4 * k), four);
+#endif
+  for (; k < n; ++k) std::memcpy(p + 4 * k, &px, 4);
+}
+
 // Blends the colour at the coverage over the pixels [x0, x1) of one row.
 void blend_run(std::uint8_t* line, int x0, int x1, Color color, std::uint8_t coverage) {
   if (x1 <= x0) return;
-  const std::uint32_t sa = div255(std::uint32_t{color.a} * coverage);
-  if (sa == 0) return;
   // Premultiplied source-over: out = src + dst (255 - src alpha) / 255.
   // Channels never exceed alpha, so the sum cannot carry between bytes.
-  const std::uint32_t src = pack(div255(std::uint32_t{color.r} * sa), div255(std::uint32_t{color.g} * sa),
-                                 div255(std::uint32_t{color.b} * sa), sa);
-  const std::uint32_t ia = 255 - sa;
+  const std::uint32_t src = source_pixel(color, coverage);
+  if (src == 0) return;
+  const std::uint32_t ia = 255 - (src >> 24);
   std::uint8_t* p = line + static_cast<std::size_t>(x0) * 4;
   const std::size_t n = static_cast<std::size_t>(x1 - x0);
+  if (ia == 0) {
+    store_run(p, n, src);
+    return;
+  }
   std::size_t k = 0;
 #if defined(__SSE2__)
   const __m128i source = _mm_set1_epi32(static_cast<int>(src));
-#endif
-  if (ia == 0) {
-#if defined(__SSE2__)
-    // Opaque: the card bodies and buttons are written four pixels a time.
-    for (; k + 4 <= n; k += 4) _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 4 * k), source);
-#endif
-    for (; k < n; ++k) std::memcpy(p + 4 * k, &src, 4);
-    return;
-  }
-#if defined(__SSE2__)
   // Four pixels at a time, bit for bit what scale_pixel computes: every
   // channel widened to 16 bits, d * ia + 128 (at most 65153), then
   // (v + (v >> 8)) >> 8. The large translucent card shadows spend most of
@@ -277,13 +289,11 @@ void blend_spans(int y, int count, const FT_Span* spans, void* user) {
     const int x1 = std::min<int>(spans[i].x + spans[i].len, t.width);
     if (x1 - x0 == 1 && !(hidden_first <= x0 && x0 < hidden_end)) {
       // Most spans are one edge pixel: blended here, without the run's setup.
-      const std::uint32_t sa = div255(std::uint32_t{t.color.a} * spans[i].coverage);
-      if (sa == 0) continue;
-      const std::uint32_t src = pack(div255(std::uint32_t{t.color.r} * sa), div255(std::uint32_t{t.color.g} * sa),
-                                     div255(std::uint32_t{t.color.b} * sa), sa);
+      const std::uint32_t src = source_pixel(t.color, spans[i].coverage);
+      if (src == 0) continue;
       std::uint32_t d;
       std::memcpy(&d, line + 4 * static_cast<std::size_t>(x0), 4);
-      d = src + scale_pixel(d, 255 - sa);
+      d = src + scale_pixel(d, 255 - (src >> 24));
       std::memcpy(line + 4 * static_cast<std::size_t>(x0), &d, 4);
       continue;
     }
@@ -366,18 +376,8 @@ Pixmap::Pixmap(int width, int height) {
 }
 
 void Pixmap::fill(Color color) {
-  const std::uint32_t px = pack(div255(std::uint32_t{color.r} * color.a), div255(std::uint32_t{color.g} * color.a),
-                                div255(std::uint32_t{color.b} * color.a), color.a);
-  // Every frame starts with a full-canvas fill: stored four pixels at a
-  // time, without reading anything back.
-  std::uint8_t* p = pixels_.data();
-  const std::size_t n = pixels_.size() / 4;
-  std::size_t k = 0;
-#if defined(__SSE2__)
-  const __m128i four = _mm_set1_epi32(static_cast<int>(px));
-  for (; k + 4 <= n; k += 4) _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 4 * k), four);
-#endif
-  for (; k < n; ++k) std::memcpy(p + 4 * k, &px, 4);
+  // Every frame starts with this: stored, without reading anything back.
+  store_run(pixels_.data(), pixels_.size() / 4, source_pixel(color, 255));
 }
 
 std::array<std::uint8_t, 4> Pixmap::pixel(int x, int y) const {
