@@ -268,15 +268,21 @@ find_window() {
   local id
   for _ in $(seq 1 $((${2:-20} * 10))); do
     id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n1) || true
-    [ -n "$id" ] && { echo "$id"; return 0; }
+    [ -n "$id" ] && { printf '%s\t%s\n' "$id" "$1" >>"$WINEPREFIX/.windows"; echo "$id"; return 0; }
     sleep 0.1
   done
   return 1
 }
-# Waits up to $2 seconds (default 10) until window $1 no longer exists.
+# Waits up to $2 seconds (default 10) until window $1 no longer exists. The X
+# server hands a closed connection's window ids to the next client, so an
+# app started as the setup closes can get the very same id: under the id
+# that find_window found, a window with another title counts as gone too.
 window_gone() {
+  local title name
+  title=$(awk -F'\t' -v id="$1" '$1 == id { t = $2 } END { print t }' "$WINEPREFIX/.windows" 2>/dev/null)
   for _ in $(seq 1 $((${2:-10} * 10))); do
-    xwininfo -id "$1" >/dev/null 2>&1 || return 0
+    name=$(xdotool getwindowname "$1" 2>/dev/null) || return 0
+    [ -n "$title" ] && [ "$name" != "$title" ] && return 0
     sleep 0.1
   done
   return 1
