@@ -112,6 +112,27 @@ int main() {
     to_device_bytes(current, changed, device);
   });
 
+  // A whole tick as the window runs it: the frame painted into the buffer
+  // shown two ticks ago and compared with the last one. Unlike the case
+  // above, the frames come from memory as they do in the window, not from a
+  // cache warmed by the previous round.
+  for (int percent : {100, 150}) {
+    const float scale = static_cast<float>(percent) / 100.0f;
+    const int width = static_cast<int>(std::lround(640 * scale)), height = static_cast<int>(std::lround(420 * scale));
+    Pixmap frame(width, height), shown(width, height);
+    paint_screen(state, shown, state.fonts, scale);
+    char name[64];
+    std::snprintf(name, sizeof name, "tick (paint, compare, convert), %d%%", percent);
+    report(name, 100, [&] {
+      state.clock += 0.016f;
+      paint_screen(state, frame, state.fonts, scale);
+      const DeviceRect changed = changed_rect({shown.data(), shown.byte_size()}, {frame.data(), frame.byte_size()},
+                                              frame.width(), frame.height());
+      to_device_bytes(frame, changed, device);
+      std::swap(frame, shown);
+    });
+  }
+
   const std::vector<uint8_t> plain = code_like(size_t{5} << 20);
   std::vector<uint8_t> packed(lzma_stream_buffer_bound(plain.size()));
   size_t packed_size = 0;

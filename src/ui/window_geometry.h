@@ -46,11 +46,11 @@ FrameSize frame_size(float scale);
 // The placement a DPI change suggests: its rectangle as position and size.
 WindowPlacement placement_from_rect(const DeviceRect& suggested);
 
-// The frame's pixels inside `rect` (clipped to the frame) written into
-// `out` in row order as blue, green, red, alpha: the layout of a top-down
-// 32-bit DIB of the frame's size. The bytes outside the rectangle are kept,
-// so a frame that differs from the last one only there updates the device
-// copy of it; `out` is first resized to the frame when its size differs.
-void to_device_bytes(const Pixmap& frame, const DeviceRect& rect, std::vector<uint8_t>& out);
+// The frame's pixels inside `rect`, clipped to the frame, written into `out`
+// as blue, green, red, alpha, one row of the clipped rectangle after the
+// other: the layout of a top-down 32-bit DIB of just that rectangle. `out`
+// is resized to fit; returns the clipped rectangle, empty (left == right)
+// when nothing of `rect` lies in the frame.
+DeviceRect to_device_bytes(const Pixmap& frame, const DeviceRect& rect, std::vector<uint8_t>& out);
 
 }  // namespace vestrana

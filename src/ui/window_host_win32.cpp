@@ -82,13 +82,13 @@ struct WindowContext final : AccessibleWindow {
   UiState state;
   WindowsEffects effects;
   WorkerRunner runner;
-  // The last painted frame, `shown`, and its device bytes: the window shows
-  // it everywhere outside its update region. The next frame is painted into
-  // `frame` (kept, so no frame allocates) and compared with `shown`; only
-  // what changed is converted into device_bytes, and the two swap roles.
+  // The last painted frame, `shown`: the window shows it everywhere outside
+  // its update region. The next frame is painted into `frame` (kept, so no
+  // frame allocates) and compared with `shown`, and the two swap roles.
+  // Painting the window converts the invalid part of `shown` into device
+  // bytes a strip of rows at a time, so no third frame-sized buffer is kept.
   Pixmap frame, shown;
-  std::vector<uint8_t> device_bytes;
-  FrameSize device_size;
+  std::vector<uint8_t> strip;
   AccessibleEvents events;
   // Last, so that it is destroyed first: the object is cut off from the
   // window before anything it could reach goes away.
@@ -123,14 +123,16 @@ DeviceRect paint_frame(HWND window, WindowContext& context) {
   }
   paint_screen(context.state, frame, context.state.fonts, scale);
   // A last frame of another size (none yet, or another DPI) gives the whole
-  // frame, so device_bytes is then converted in full.
+  // frame.
   const DeviceRect changed = changed_rect({context.shown.data(), context.shown.byte_size()},
                                           {frame.data(), frame.byte_size()}, frame.width(), frame.height());
-  to_device_bytes(frame, changed, context.device_bytes);
   std::swap(frame, context.shown);
-  context.device_size = size;
   return changed;
 }
+
+// Rows of device bytes converted and copied at a time: small enough to stay
+// in the processor's cache between the conversion and the copy.
+constexpr size_t kStripBytes = size_t{256} << 10;
 
 // Copies the invalid part of the window from the last frame; the rest of
 // the window shows that frame already.
@@ -139,31 +141,35 @@ void paint(HWND window, WindowContext* context) {
   HDC dc = BeginPaint(window, &ps);
   bool new_size = false;
   if (context != nullptr && dc != nullptr) {
-    FrameSize want = frame_size(window_scale(window));
-    if (context->device_size.width != want.width || context->device_size.height != want.height ||
-        context->device_bytes.empty()) {
+    const FrameSize want = frame_size(window_scale(window));
+    const Pixmap& shown = context->shown;
+    if (static_cast<uint32_t>(shown.width()) != want.width || static_cast<uint32_t>(shown.height()) != want.height) {
       paint_frame(window, *context);  // first paint, or a new DPI
       new_size = true;
     }
-    const FrameSize size = context->device_size;
-    const LONG left = std::max<LONG>(ps.rcPaint.left, 0), top = std::max<LONG>(ps.rcPaint.top, 0);
-    const LONG right = std::min<LONG>(ps.rcPaint.right, size.width);
-    const LONG bottom = std::min<LONG>(ps.rcPaint.bottom, size.height);
-    if (left < right && top < bottom) {
-      // A DIB of just the rows to copy, so its vertical origin is the same
-      // whichever way the source rows are counted.
-      BITMAPINFO info{};
-      info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-      info.bmiHeader.biWidth = static_cast<LONG>(size.width);
-      info.bmiHeader.biHeight = -(bottom - top);  // rows top-down
-      info.bmiHeader.biPlanes = 1;
-      info.bmiHeader.biBitCount = 32;
-      info.bmiHeader.biCompression = BI_RGB;
-      const uint8_t* rows = context->device_bytes.data() + static_cast<size_t>(top) * size.width * 4;
-      SetDIBitsToDevice(dc, left, top, right - left, bottom - top, left, 0, 0, bottom - top, rows, &info,
-                        DIB_RGB_COLORS);
+    const DeviceRect area{std::max<int32_t>(ps.rcPaint.left, 0), std::max<int32_t>(ps.rcPaint.top, 0),
+                          std::min<int32_t>(ps.rcPaint.right, shown.width()),
+                          std::min<int32_t>(ps.rcPaint.bottom, shown.height())};
+    if (area.left < area.right && area.top < area.bottom) {
+      const size_t row_bytes = static_cast<size_t>(area.right - area.left) * 4;
+      const auto rows = static_cast<int32_t>(std::max<size_t>(kStripBytes / row_bytes, 1));
+      for (int32_t y = area.top; y < area.bottom; y += rows) {
+        const DeviceRect part = to_device_bytes(
+            shown, DeviceRect{area.left, y, area.right, std::min(y + rows, area.bottom)}, context->strip);
+        const LONG width = part.right - part.left, height = part.bottom - part.top;
+        BITMAPINFO info{};
+        info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+        info.bmiHeader.biWidth = width;
+        info.bmiHeader.biHeight = -height;  // rows top-down
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        info.bmiHeader.biCompression = BI_RGB;
+        SetDIBitsToDevice(dc, part.left, part.top, width, height, 0, 0, 0, height, context->strip.data(), &info,
+                          DIB_RGB_COLORS);
+      }
     }
-    new_size = new_size && !(left == 0 && top == 0 && right == LONG(size.width) && bottom == LONG(size.height));
+    new_size = new_size && !(area.left == 0 && area.top == 0 && area.right == shown.width() &&
+                             area.bottom == shown.height());
   }
   EndPaint(window, &ps);
   // A frame of a new size replaces the whole picture, also outside a

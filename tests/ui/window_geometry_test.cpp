@@ -75,29 +75,37 @@ TEST(WindowGeometry, DeviceBytesSwapRedAndBlueAndKeepPremultipliedAlpha) {
   }
 }
 
-// Only the pixels inside the rectangle (clipped to the frame) are converted;
-// the rest keep what the device copy held.
-TEST(WindowGeometry, DeviceBytesOfARectangleLeaveTheRestAlone) {
+// Only the rectangle, clipped to the frame, is converted, row after row of
+// its own width.
+TEST(WindowGeometry, DeviceBytesOfARectangleAreJustItsPixels) {
   struct Case {
-    DeviceRect rect;
-    const char* rows;  // 4 x 3 pixels: 'n' new, '.' kept
+    DeviceRect rect, clipped;
   };
   const Case cases[] = {
-      {{1, 1, 3, 2}, "...." ".nn." "...."},
-      {{-5, 2, 2, 9}, "...." "...." "nn.."},
-      {{3, 0, 40, 1}, "...n" "...." "...."},
-      {{2, 1, 2, 3}, "...." "...." "...."},
-      {{0, 0, 4, 3}, "nnnn" "nnnn" "nnnn"},
+      {{1, 1, 3, 2}, {1, 1, 3, 2}}, {{-5, 2, 2, 9}, {0, 2, 2, 3}}, {{3, 0, 40, 1}, {3, 0, 4, 1}},
+      {{2, 1, 2, 3}, {0, 0, 0, 0}}, {{0, 0, 4, 3}, {0, 0, 4, 3}},  {{5, 0, 9, 3}, {0, 0, 0, 0}},
   };
+  Pixmap frame(4, 3);  // pixel (x, y) holds red x and green y
+  for (int y = 0; y < 3; ++y) {
+    for (int x = 0; x < 4; ++x) {
+      uint8_t* p = frame.data() + 4 * (4 * y + x);
+      p[0] = static_cast<uint8_t>(x);
+      p[1] = static_cast<uint8_t>(y);
+      p[3] = 255;
+    }
+  }
   for (const Case& c : cases) {
-    Pixmap frame(4, 3);
-    frame.fill(Color{200, 100, 50, 255});
-    std::vector<uint8_t> bytes(4 * 3 * 4, 7);
-    to_device_bytes(frame, c.rect, bytes);
-    for (size_t i = 0; i < 12; ++i) {
-      const bool converted = c.rows[i] == 'n';
-      EXPECT_EQ(bytes[4 * i], converted ? 50 : 7) << c.rows << " pixel " << i;
-      EXPECT_EQ(bytes[4 * i + 2], converted ? 200 : 7) << c.rows << " pixel " << i;
+    std::vector<uint8_t> bytes(99, 7);
+    const DeviceRect r = to_device_bytes(frame, c.rect, bytes);
+    EXPECT_EQ(std::tie(r.left, r.top, r.right, r.bottom),
+              std::tie(c.clipped.left, c.clipped.top, c.clipped.right, c.clipped.bottom));
+    ASSERT_EQ(bytes.size(), static_cast<size_t>(4 * (r.right - r.left) * (r.bottom - r.top)));
+    size_t i = 0;
+    for (int y = r.top; y < r.bottom; ++y) {
+      for (int x = r.left; x < r.right; ++x, i += 4) {
+        EXPECT_EQ(bytes[i + 2], x) << "pixel " << x << "," << y;
+        EXPECT_EQ(bytes[i + 1], y) << "pixel " << x << "," << y;
+      }
     }
   }
 }
