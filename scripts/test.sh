@@ -36,7 +36,12 @@ bash fuzz/run.sh seconds 20
 echo "== Windows build and end-to-end tests under Wine"
 cmake --preset windows >/dev/null
 cmake --build --preset windows -j "$jobs"
-ctest --test-dir build/windows -j "$jobs" --output-on-failure
+# The window tests drive a real window on a virtual display with simulated
+# input. With two of them at once on a two-core machine, Wine now and then
+# loses a click or a pointer move (in about half of the runs of the window
+# tests alone, with earlier builds as well). A test that fails runs once
+# more; one that fails twice fails the run.
+ctest --test-dir build/windows -j "$jobs" --output-on-failure --repeat until-pass:2
 
 # Reproducible builds: a second clean build of the Windows program from a
 # copy of the checkout in another folder, without a compiler cache, gives
