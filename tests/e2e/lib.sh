@@ -387,6 +387,8 @@ wait_for_look() {
     sleep 0.05
   done
   same_regions "$shots/last.png" "$expected" "$@" || true
+  # The capture that did not match, kept for a look (with KEEP_PREFIX).
+  cp "$shots/last.png" "$shots/unmatched-$(basename "$expected")" 2>/dev/null || true
   return 1
 }
 # Whether a capture has any pixel that is not black (a frame was painted).
