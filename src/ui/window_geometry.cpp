@@ -24,7 +24,7 @@ int32_t device_length(float logical, float scale) {
   return static_cast<int32_t>(value);
 }
 
-WindowPlacement centred_placement(const DeviceRect &work_area, float scale) {
+WindowPlacement centred_placement(const DeviceRect& work_area, float scale) {
   WindowPlacement p;
   p.width = device_length(kCanvasWidth, scale);
   p.height = device_length(kCanvasHeight, scale);
@@ -44,11 +44,11 @@ FrameSize frame_size(float scale) {
   return FrameSize{side(kCanvasWidth), side(kCanvasHeight)};
 }
 
-WindowPlacement placement_from_rect(const DeviceRect &r) {
+WindowPlacement placement_from_rect(const DeviceRect& r) {
   return WindowPlacement{r.left, r.top, r.right - r.left, r.bottom - r.top};
 }
 
-DeviceRect to_device_bytes(const Pixmap &frame, const DeviceRect &rect, std::vector<uint8_t> &out) {
+DeviceRect to_device_bytes(const Pixmap& frame, const DeviceRect& rect, std::vector<uint8_t>& out) {
   const int32_t left = std::max(rect.left, 0), right = std::min(rect.right, frame.width());
   const int32_t top = std::max(rect.top, 0), bottom = std::min(rect.bottom, frame.height());
   if (left >= right || top >= bottom) {
@@ -62,18 +62,18 @@ DeviceRect to_device_bytes(const Pixmap &frame, const DeviceRect &rect, std::vec
   // processor can.
   for (int32_t y = top; y < bottom; ++y) {
     const size_t start = (static_cast<size_t>(y) * static_cast<size_t>(frame.width()) + static_cast<size_t>(left)) * 4;
-    const uint8_t *__restrict in = frame.data() + start;
-    uint8_t *__restrict to = out.data() + static_cast<size_t>(y - top) * n * 4;
+    const uint8_t* __restrict in = frame.data() + start;
+    uint8_t* __restrict to = out.data() + static_cast<size_t>(y - top) * n * 4;
     size_t i = 0;
 #if defined(__SSE2__)
     const __m128i green_alpha = _mm_set1_epi32(static_cast<int>(0xFF00FF00u));
     const __m128i low_byte = _mm_set1_epi32(0xFF);
     for (; i + 4 <= n; i += 4) {
-      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(in + 4 * i));
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 4 * i));
       const __m128i swapped = _mm_or_si128(
           _mm_and_si128(v, green_alpha),
           _mm_or_si128(_mm_and_si128(_mm_srli_epi32(v, 16), low_byte), _mm_slli_epi32(_mm_and_si128(v, low_byte), 16)));
-      _mm_storeu_si128(reinterpret_cast<__m128i *>(to + 4 * i), swapped);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(to + 4 * i), swapped);
     }
 #endif
     for (; i < n; ++i) {
