@@ -2,10 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include "product.h"
+
 namespace vestrana {
 namespace {
 
 using Text = std::optional<std::string>;
+
+// The version this build installs; any other text, however close, is another version.
+const std::string kThis(kSetupVersion);
+const std::string kShorter = kThis.substr(0, kThis.size() - 1);
 
 struct ModeCase {
   const char* name;
@@ -23,12 +29,12 @@ TEST_P(ChooseMode, FromFlagAndInstalledVersion) {
 INSTANTIATE_TEST_SUITE_P(
     Startup, ChooseMode,
     ::testing::Values(ModeCase{"nothing_installed", false, std::nullopt, Mode::install()},
-                      ModeCase{"same_version_reinstalls", false, "1.2.1", Mode::install()},
-                      ModeCase{"longer_version_updates", false, "1.2.10", Mode::update("1.2.10")},
-                      ModeCase{"shorter_version_updates", false, "1.2", Mode::update("1.2")},
-                      ModeCase{"trailing_blank_is_another_version", false, "1.2.1 ", Mode::update("1.2.1 ")},
+                      ModeCase{"same_version_reinstalls", false, kThis, Mode::install()},
+                      ModeCase{"longer_version_updates", false, kThis + "0", Mode::update(kThis + "0")},
+                      ModeCase{"shorter_version_updates", false, kShorter, Mode::update(kShorter)},
+                      ModeCase{"trailing_blank_is_another_version", false, kThis + " ", Mode::update(kThis + " ")},
                       ModeCase{"older_version_updates", false, "0.9.0", Mode::update("0.9.0")},
-                      ModeCase{"uninstall_wins_when_installed", true, "1.2.1", Mode::remove()},
+                      ModeCase{"uninstall_wins_when_installed", true, kThis, Mode::remove()},
                       ModeCase{"uninstall_wins_when_nothing_installed", true, std::nullopt, Mode::remove()}),
     [](const auto& info) { return std::string(info.param.name); });
 

@@ -37,7 +37,7 @@ started=$(now)
 rc=0; run_wine "$VESTRANA_SETUP" --silent || rc=$?
 check_eq "the update waits out a 1.5 s hold and exits 0" 0 "$rc"
 check "the new program is in place" cmp -s "$VESTRANA_BUILD/standin/vestrana.exe" "$dir/vestrana.exe"
-check_eq "the entry has the new version" 1.2.1 "$(reg_value "$uninstall_key" DisplayVersion || true)"
+check_eq "the entry has the new version" "$VESTRANA_VERSION" "$(reg_value "$uninstall_key" DisplayVersion || true)"
 echo "     (the update took $(seconds_since "$started") s)"
 wait "$holder" || true
 

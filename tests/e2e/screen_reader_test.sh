@@ -46,7 +46,7 @@ check_eq "navigation walks the children both ways" "nav${tab}1 2 3 4 5 6 7${tab}
 tree=$(grep -v '^nav' <<<"$tree")
 check_eq "the welcome screen's tree" "name${tab}vestrana Setup
 1${tab}text${tab}readonly${tab}vestrana${tab}${tab}${tab}46,133,168,49
-2${tab}text${tab}readonly${tab}Desktop app for Windows · Version 1.2.1${tab}${tab}${tab}48,189,260,16
+2${tab}text${tab}readonly${tab}Desktop app for Windows · Version ${VESTRANA_VERSION}${tab}${tab}${tab}48,189,260,16
 3${tab}checkbox${tab}checked,focusable${tab}Shortcut on the desktop${tab}${tab}Toggle${tab}42,324,213,28
 4${tab}checkbox${tab}focusable${tab}Start with Windows, in the notification area${tab}${tab}Toggle${tab}42,358,335,28
 5${tab}button${tab}focusable,focused${tab}Install${tab}${tab}Press${tab}424,333,168,46
@@ -89,7 +89,7 @@ check_eq "the close button is unavailable while it works" "unavailable" "$(field
 check "the done screen is announced" wait_for_name "vestrana is ready." 12
 check_eq "the done screen's tree" "name${tab}vestrana is ready.
 1${tab}text${tab}readonly${tab}vestrana${tab}${tab}${tab}46,133,168,49
-2${tab}text${tab}readonly${tab}Desktop app for Windows · Version 1.2.1${tab}${tab}${tab}48,189,260,16
+2${tab}text${tab}readonly${tab}Desktop app for Windows · Version ${VESTRANA_VERSION}${tab}${tab}${tab}48,189,260,16
 3${tab}text${tab}readonly${tab}vestrana is ready.${tab}${tab}${tab}48,326,145,20
 4${tab}text${tab}readonly${tab}You will find it in the Start menu.${tab}${tab}${tab}48,353,201,16
 5${tab}button${tab}focusable${tab}Close${tab}${tab}Press${tab}330,333,80,46

@@ -26,7 +26,7 @@ bytes=$(( $(stat -c %s "$VESTRANA_BUILD/standin/vestrana.exe") \
         + $(stat -c %s "$VESTRANA_SETUP") ))
 check_eq "DisplayName" $'REG_SZ\tvestrana' "$(value DisplayName)"
 check_eq "DisplayIcon is the app program" $'REG_SZ\t'"$win\\vestrana.exe" "$(value DisplayIcon)"
-check_eq "DisplayVersion" $'REG_SZ\t1.2.1' "$(value DisplayVersion)"
+check_eq "DisplayVersion" $'REG_SZ\t'"$VESTRANA_VERSION" "$(value DisplayVersion)"
 check_eq "Publisher" $'REG_SZ\tvestrana' "$(value Publisher)"
 check_eq "URLInfoAbout" $'REG_SZ\thttps://vestrana.app/' "$(value URLInfoAbout)"
 check_eq "InstallLocation is the install folder" $'REG_SZ\t'"$win" "$(value InstallLocation)"

@@ -69,7 +69,7 @@ check "the third folder is untouched" test -f "$third/vestrana.exe"
 entry=$(reg_values "$uninstall_key" || true)
 value() { printf '%s\n' "$entry" | pick_value "$1" | cut -f2 || echo "(missing)"; }
 check_eq "the entry names the new folder" "$win" "$(value InstallLocation)"
-check_eq "the entry has the new version" 1.2.1 "$(value DisplayVersion)"
+check_eq "the entry has the new version" "$VESTRANA_VERSION" "$(value DisplayVersion)"
 check_eq "the entry's uninstall command is the new one" "\"$win\\uninstall.exe\" --uninstall" "$(value UninstallString)"
 check_eq "autostart stays on and starts the new program" "\"$win\\vestrana.exe\" --background" \
   "$(reg_value "$run_key" vestrana || true)"

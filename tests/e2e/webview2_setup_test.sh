@@ -87,7 +87,7 @@ rc=0; run_wine "$VESTRANA_SETUP_LOCALWEB" --silent || rc=$?
 check_eq "with the runtime set up the install exits 0" 0 "$rc"
 check_eq "the bootstrapper ran again" 2 "$(grep -c '^/silent /install' "$bootstrapper_log" 2>/dev/null || true)"
 check_eq "the runtime is registered" 120.0.0.1 "$(reg_value "$client_key" pv || true)"
-check_eq "the uninstall entry is written" 1.2.1 "$(reg_value "$uninstall_key" DisplayVersion || true)"
+check_eq "the uninstall entry is written" "$VESTRANA_VERSION" "$(reg_value "$uninstall_key" DisplayVersion || true)"
 check "the Start-menu shortcut is made" test -f "$(programs_dir)/vestrana.lnk"
 check "the download is removed" test ! -e "$downloaded"
 

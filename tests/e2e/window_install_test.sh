@@ -70,7 +70,7 @@ check "uninstall.exe is a copy of the setup" cmp -s "$dir/uninstall.exe" "$VESTR
 values=$(reg_values "$uninstall_key") || values=""
 uninstaller="\"$(install_dir_win)\\uninstall.exe\" --uninstall"
 bytes=$(($(stat -c %s "$dir/vestrana.exe") + $(stat -c %s "$dir/WebView2Loader.dll") + $(stat -c %s "$dir/uninstall.exe")))
-check_eq "uninstall entry: version" $'REG_SZ\t1.2.1' "$(pick_value DisplayVersion <<<"$values")"
+check_eq "uninstall entry: version" $'REG_SZ\t'"$VESTRANA_VERSION" "$(pick_value DisplayVersion <<<"$values")"
 check_eq "uninstall entry: name" $'REG_SZ\tvestrana' "$(pick_value DisplayName <<<"$values")"
 check_eq "uninstall entry: folder" $'REG_SZ\t'"$(install_dir_win)" "$(pick_value InstallLocation <<<"$values")"
 check_eq "uninstall entry: icon" $'REG_SZ\t'"$(install_dir_win)\\vestrana.exe" "$(pick_value DisplayIcon <<<"$values")"

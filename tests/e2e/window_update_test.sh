@@ -107,7 +107,7 @@ wait_exit "$setup_pid" 10
 check_eq "the setup exits with 0" 0 "$exit_code"
 
 # The update replaced the app and kept the earlier choices.
-check_eq "the recorded version is 1.2.1" 1.2.1 "$(reg_value "$uninstall_key" DisplayVersion || true)"
+check_eq "the recorded version is this build's" "$VESTRANA_VERSION" "$(reg_value "$uninstall_key" DisplayVersion || true)"
 check "vestrana.exe is the packed program" cmp -s "$dir/vestrana.exe" "$VESTRANA_BUILD/standin/vestrana.exe"
 check_eq "autostart stays on" "\"$(install_dir_win)\\vestrana.exe\" --background" "$(reg_value "$run_key" vestrana || true)"
 check "no desktop shortcut appears" test ! -e "$(desktop_dir)/vestrana.lnk"

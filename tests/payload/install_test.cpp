@@ -8,6 +8,7 @@
 
 #include "fakes/fake_platform.h"
 #include "fakes/test_archive.h"
+#include "product.h"
 #include "progress.h"
 #include "system/registry_entries.h"
 #include "system/webview2.h"
@@ -73,7 +74,7 @@ TEST_F(InstallTest, FirstInstallRunsEveryPacedStepAndLeavesTheAppInPlace) {
   EXPECT_EQ(file("uninstall.exe"), "SETUP PROGRAM");
   EXPECT_FALSE(m.files.exists(install_dir + "\\vestrana.new"));
 
-  EXPECT_EQ(uninstall_value("DisplayVersion"), "1.2.1");
+  EXPECT_EQ(uninstall_value("DisplayVersion"), kSetupVersion);
   EXPECT_EQ(uninstall_value("InstallLocation"), install_dir);
   // 6 + 6 bytes of app files and the 13 bytes of the uninstaller: under 1 KiB.
   EXPECT_EQ(m.registry.dword_value(RegistryRoot::CurrentUser, kUninstallKeyPath, "EstimatedSize"), 0u);

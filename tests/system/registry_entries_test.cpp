@@ -8,6 +8,7 @@
 #include "fakes/fake_known_folders.h"
 #include "fakes/fake_registry.h"
 #include "fakes/fake_system_messages.h"
+#include "product.h"
 #include "system/system_messages.h"
 
 namespace vestrana {
@@ -70,7 +71,7 @@ TEST_F(RegistryEntries, UninstallEntryHasElevenValuesInOrder) {
   const std::vector<std::pair<std::string, FakeRegistry::Data>> expected = {
       {"DisplayName", std::string("vestrana")},
       {"DisplayIcon", kFolder + "\\vestrana.exe"},
-      {"DisplayVersion", std::string("1.2.1")},
+      {"DisplayVersion", std::string(kSetupVersion)},
       {"Publisher", std::string("vestrana")},
       {"URLInfoAbout", std::string("https://vestrana.app/")},
       {"InstallLocation", kFolder},
@@ -221,7 +222,7 @@ TEST_F(RegistryEntries, FreshInstallReadsBack) {
   ASSERT_TRUE(write_uninstall_entry(registry, messages, kFolder, 10).ok());
   std::optional<InstalledEntry> entry = read_installed_entry(registry, folders);
   ASSERT_TRUE(entry);
-  EXPECT_EQ(entry->version, "1.2.1");
+  EXPECT_EQ(entry->version, kSetupVersion);
   EXPECT_EQ(entry->location, kFolder);
 }
 

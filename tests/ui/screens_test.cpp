@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "fakes/fake_platform.h"
+#include "product.h"
 #include "setup_flow.h"
 #include "system/uninstall.h"
 
@@ -67,7 +68,7 @@ TEST(InitialState, StartsOnWelcomeWithSettledToggles) {
   // Already at their ends: nothing slides on the first frame.
   EXPECT_EQ(state.option_anim, (std::vector<float>{0.0f, 1.0f}));
   EXPECT_EQ(state.strings, &english());
-  EXPECT_EQ(state.version, "1.2.1");
+  EXPECT_EQ(state.version, kSetupVersion);
   EXPECT_EQ(state.target_dir, "D:\\Apps\\vestrana");
   EXPECT_TRUE(state.dark);
   EXPECT_TRUE(state.active);
