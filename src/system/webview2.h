@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "result.h"
+#include "system/downloader.h"
 #include "system/registry_api.h"
 
 namespace vestrana {
@@ -39,12 +40,19 @@ inline constexpr std::string_view kWebView2SetupFileName = "vestrana-webview2-se
 inline constexpr std::string_view kWebView2SetupArguments = "/silent /install";
 
 std::string webview2_download_url();
+// A minute without data, a quarter of an hour in all: the bootstrapper is
+// about 2 MB, so either means the connection is gone, and the user would
+// otherwise watch the progress screen for ever. Like the address, set in
+// its own unit so that a test build can shorten them.
+DownloadLimits webview2_download_limits();
 
 bool is_webview2_installed(RegistryApi& registry);
 
 // Success when the runtime is present, if need be after downloading and
 // running the bootstrapper; otherwise error_text (the chosen language's
-// ErrorWebView2), unchanged. The downloaded file is always removed.
+// ErrorWebView2), unchanged. The bootstrapper runs only when the vendor
+// signed it; a file that fails the check counts as a failed download. The
+// downloaded file and its folder are always removed.
 Result ensure_webview2(Platform& platform, std::string_view error_text);
 
 }  // namespace vestrana

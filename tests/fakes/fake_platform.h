@@ -28,7 +28,7 @@ struct FakeMachine {
   FakeProcessApi processes;
   FakeShellLinkApi links{&files};
   FakeKnownFolders folders;
-  FakeDownloader downloader;
+  FakeDownloader downloader{files};
   FakeSystemMessages messages;
   FakeClock clock;
   Platform platform{files, registry, processes, links, folders, downloader, messages, clock};

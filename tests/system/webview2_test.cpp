@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -19,7 +21,9 @@ namespace vestrana {
 namespace {
 
 constexpr const char* kError = "Microsoft WebView2 could not be set up. Please check the internet connection.";
-const std::string kSetupPath = "C:\\Users\\user\\AppData\\Local\\Temp\\vestrana-webview2-setup.exe";
+const std::string kTemp = "C:\\Users\\user\\AppData\\Local\\Temp";
+const std::string kFolder = kTemp + "\\vestrana-5f0c";
+const std::string kSetupPath = kFolder + "\\vestrana-webview2-setup.exe";
 
 const std::string kWow = "SOFTWARE\\WOW6432Node\\Microsoft\\EdgeUpdate\\Clients\\{F3017226-FE2A-4295-8BDF-00C3A9A7E4C5}";
 const std::string kNative = "SOFTWARE\\Microsoft\\EdgeUpdate\\Clients\\{F3017226-FE2A-4295-8BDF-00C3A9A7E4C5}";
@@ -28,36 +32,31 @@ const std::string kUser = "Software\\Microsoft\\EdgeUpdate\\Clients\\{F3017226-F
 class WebView2 : public ::testing::Test {
  protected:
   // What happened, in order: "download", "start", and "delete" when the
-  // downloaded file disappeared.
+  // downloaded file and its folder disappeared.
   std::vector<std::string> events;
   FakeRegistry registry;
   FakeFileSystem files;
   FakeProcessApi processes;
   FakeShellLinkApi links;
   FakeKnownFolders folders;
-  FakeDownloader downloader;
+  FakeDownloader downloader{files};
   FakeSystemMessages messages;
   FakeClock clock;
   Platform platform{files, registry, processes, links, folders, downloader, messages, clock};
 
   void SetUp() override {
-    files.add_folder("C:\\Users\\user\\AppData\\Local\\Temp");
-    // A download leaves a file behind even when it fails half way.
-    downloader.on_download = [this](const std::string&, const std::string& path) {
-      events.push_back("download");
-      files.add_file(path, "MZ");
-    };
-    processes.on_start = [this](const ProcessStart& start) {
-      events.push_back(files.exists(start.program) ? "start" : "start without file");
-    };
+    files.add_folder(kTemp);
+    downloader.folder_names = {"vestrana-5f0c"};
+    downloader.on_download = [this](const std::string&, const std::string&) { events.push_back("download"); };
+    downloader.on_start = [this](const FakeDownloader::Start&) { events.push_back("start"); };
   }
   std::vector<std::string> finish() {
-    if (!downloader.calls.empty() && !files.exists(kSetupPath)) events.push_back("delete");
+    if (!downloader.calls.empty() && !files.exists(kSetupPath) && !files.exists(kFolder)) events.push_back("delete");
     return events;
   }
   void register_runtime() { registry.put_string(RegistryRoot::CurrentUser, kUser, "pv", "120.0.2210.91"); }
   void register_runtime_when_started() {
-    processes.on_start = [this](const ProcessStart&) {
+    downloader.on_start = [this](const FakeDownloader::Start&) {
       events.push_back("start");
       register_runtime();
     };
@@ -66,6 +65,13 @@ class WebView2 : public ::testing::Test {
     size_t n = 0;
     for (const auto& call : registry.calls) n += call.rfind("get_string ", 0) == 0;
     return n;
+  }
+  // Nothing of the download is left in the temporary folder.
+  bool temp_is_empty() const {
+    for (const std::string& path : files.all_paths()) {
+      if (path.rfind(kTemp + "\\", 0) == 0) return false;
+    }
+    return true;
   }
 };
 
@@ -108,11 +114,12 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(WebView2, PresentRuntimeNeedsNothing) {
   register_runtime();
   EXPECT_TRUE(ensure_webview2(platform, kError).ok());
+  EXPECT_TRUE(downloader.folders.empty());
   EXPECT_TRUE(downloader.calls.empty());
-  EXPECT_TRUE(processes.started.empty());
+  EXPECT_TRUE(downloader.starts.empty());
 }
 
-TEST_F(WebView2, DownloadsRunsSilentlyDeletesAndLooksAgain) {
+TEST_F(WebView2, DownloadsIntoAFreshFolderRunsTheCheckedFileThereDeletesAndLooksAgain) {
   register_runtime_when_started();
   Result result = ensure_webview2(platform, kError);
 
@@ -122,13 +129,16 @@ TEST_F(WebView2, DownloadsRunsSilentlyDeletesAndLooksAgain) {
   EXPECT_EQ(downloader.calls[0].url, url);
   EXPECT_EQ(url.substr(url.size() - 25), "/fwlink/p/?LinkId=2124703");
   EXPECT_EQ(downloader.calls[0].path, kSetupPath);
+  EXPECT_EQ(downloader.calls[0].limits.stall, std::chrono::seconds(60));
+  EXPECT_EQ(downloader.calls[0].limits.total, std::chrono::minutes(15));
 
-  ASSERT_EQ(processes.started.size(), 1u);
-  EXPECT_EQ(processes.started[0].program, kSetupPath);
-  EXPECT_EQ(processes.started[0].command_line, "\"" + kSetupPath + "\" /silent /install");
-  EXPECT_TRUE(processes.started[0].wait);
-  EXPECT_EQ(processes.started[0].creation_flags, 0u);
+  EXPECT_EQ(downloader.checked, std::vector<std::string>{"MZ vendor"});
+  ASSERT_EQ(downloader.starts.size(), 1u);
+  EXPECT_EQ(downloader.starts[0].command_line, "\"" + kSetupPath + "\" /silent /install");
+  EXPECT_EQ(downloader.starts[0].working_folder, kFolder);
+  EXPECT_EQ(downloader.starts[0].bytes, "MZ vendor");
   EXPECT_EQ(finish(), (std::vector<std::string>{"download", "start", "delete"}));
+  EXPECT_TRUE(temp_is_empty());
 }
 
 TEST_F(WebView2, FailedDownloadStartsNothingButStillDeletes) {
@@ -137,8 +147,10 @@ TEST_F(WebView2, FailedDownloadStartsNothingButStillDeletes) {
 
   ASSERT_FALSE(result.ok());
   EXPECT_EQ(result.failure_text(), kError);
-  EXPECT_TRUE(processes.started.empty());
+  EXPECT_TRUE(downloader.checked.empty());
+  EXPECT_TRUE(downloader.starts.empty());
   EXPECT_EQ(finish(), (std::vector<std::string>{"download", "delete"}));
+  EXPECT_TRUE(temp_is_empty());
 }
 
 TEST_F(WebView2, SuccessfulBootstrapperWithoutRegistrationFails) {
@@ -163,54 +175,147 @@ TEST_P(FailedBootstrapper, FailsWithoutLookingAgain) {
   // Even a runtime that got registered does not count when the bootstrapper
   // itself reports no success.
   switch (GetParam()) {
-    case Outcome::NonZeroExit: processes.default_exit_code = 0x80040C01u; break;
-    // An error page saved as .exe cannot be started.
-    case Outcome::NotStarted: processes.start_fails = true; break;
-    case Outcome::NoExitCode: processes.exit_code_readable = false; break;
+    case Outcome::NonZeroExit: downloader.exit_code = 0x80040C01u; break;
+    case Outcome::NotStarted: downloader.start_fails = true; break;
+    case Outcome::NoExitCode: downloader.exit_code.reset(); break;
   }
   Result result = ensure_webview2(platform, kError);
 
   ASSERT_FALSE(result.ok());
   EXPECT_EQ(result.failure_text(), kError);
   EXPECT_EQ(registry_reads(), 3u);
-  EXPECT_EQ(processes.started.size(), 1u);
-  EXPECT_FALSE(files.exists(kSetupPath));
+  EXPECT_TRUE(temp_is_empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(Outcomes, FailedBootstrapper,
                          ::testing::Values(Outcome::NonZeroExit, Outcome::NotStarted, Outcome::NoExitCode),
                          outcome_name);
 
-TEST_F(WebView2, WhateverLiesAtTheFixedNameGoesBeforeTheDownloadAndNoLinkIsFollowed) {
+// Everything that is not the vendor's bootstrapper ends like a failed
+// download: nothing runs, nothing stays behind.
+struct RefusalCase {
+  const char* name;
+  std::function<void(FakeDownloader&)> arrange;
+};
+
+class RefusedBootstrapper : public WebView2, public ::testing::WithParamInterface<RefusalCase> {};
+
+TEST_P(RefusedBootstrapper, RunsNothingAndLeavesNothing) {
+  register_runtime_when_started();
+  GetParam().arrange(downloader);
+  Result result = ensure_webview2(platform, kError);
+
+  ASSERT_FALSE(result.ok());
+  EXPECT_EQ(result.failure_text(), kError);
+  EXPECT_TRUE(downloader.starts.empty());
+  EXPECT_EQ(registry_reads(), 3u);
+  EXPECT_TRUE(temp_is_empty());
+}
+
+constexpr int32_t kBadDigest = static_cast<int32_t>(0x80096010u);  // TRUST_E_BAD_DIGEST
+
+INSTANTIATE_TEST_SUITE_P(
+    Refusals, RefusedBootstrapper,
+    ::testing::Values(
+        RefusalCase{"unsigned", [](FakeDownloader& d) { d.payload = "MZ unsigned"; }},
+        RefusalCase{"bad_digest",
+                    [](FakeDownloader& d) { d.signatures["MZ vendor"] = {kBadDigest, "Microsoft Corporation", true}; }},
+        RefusalCase{"another_publisher",
+                    [](FakeDownloader& d) { d.signatures["MZ vendor"] = {0, "Evil Corporation", true}; }},
+        RefusalCase{"publisher_in_other_case",
+                    [](FakeDownloader& d) { d.signatures["MZ vendor"] = {0, "microsoft corporation", true}; }},
+        RefusalCase{"publisher_with_more",
+                    [](FakeDownloader& d) { d.signatures["MZ vendor"] = {0, "Microsoft Corporation Ltd", true}; }},
+        RefusalCase{"no_publisher", [](FakeDownloader& d) { d.signatures["MZ vendor"] = {0, "", true}; }},
+        RefusalCase{"another_root",
+                    [](FakeDownloader& d) { d.signatures["MZ vendor"] = {0, "Microsoft Corporation", false}; }},
+        RefusalCase{"cannot_be_held", [](FakeDownloader& d) { d.hold_fails = true; }}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Another process of the user tries to put its own program in place of the
+// checked one, at each moment from the download to the end: by renaming its
+// file over ours, or by writing into ours.
+TEST_F(WebView2, WhatRunsIsWhatWasCheckedWhenTheFileIsSwappedAtAnyMoment) {
+  const std::string evil = kFolder + "\\evil.exe";
+  auto swap = [&](const std::string& path) {
+    files.write_new_file(evil, FakeDownloader::as_bytes("MZ evil"));
+    files.rename_replacing(evil, path);
+    files.delete_file(evil);
+    files.write_new_file(path, FakeDownloader::as_bytes("MZ evil"));
+  };
+  struct Moment {
+    const char* name;
+    std::function<void()> arm;
+    bool runs;  // before the file is held the swap succeeds, and the check refuses it
+  };
+  const Moment moments[] = {
+      {"after the download",
+       [&] { downloader.on_download = [&](const std::string&, const std::string& p) { swap(p); }; }, false},
+      {"after holding", [&] { downloader.on_held = swap; }, true},
+      {"after the check", [&] { downloader.on_checked = swap; }, true},
+      {"at the start", [&] { downloader.on_start = [&](const FakeDownloader::Start&) { swap(kSetupPath); }; }, true},
+  };
+  for (const Moment& moment : moments) {
+    SCOPED_TRACE(moment.name);
+    downloader = FakeDownloader(files);
+    downloader.signatures["MZ evil"] = {0, "Evil Corporation", true};
+    moment.arm();
+    EXPECT_FALSE(ensure_webview2(platform, kError).ok());  // the runtime never gets registered here
+    ASSERT_EQ(downloader.checked.size(), 1u);
+    EXPECT_EQ(downloader.starts.size(), moment.runs ? 1u : 0u);
+    for (const FakeDownloader::Start& start : downloader.starts) {
+      EXPECT_EQ(start.bytes, downloader.checked.back());
+      EXPECT_EQ(start.bytes, "MZ vendor");
+    }
+    EXPECT_TRUE(temp_is_empty());
+  }
+}
+
+TEST_F(WebView2, AnythingAtTheRandomNameIsLeftAloneAndAnotherNameTaken) {
   register_runtime_when_started();
   const std::string victim = "C:\\Users\\user\\Documents\\thesis.docx";
   files.add_file(victim, "precious");
   struct Planted {
     const char* what;
     std::function<void()> plant;
+    std::function<void()> remove;
   };
+  const std::string taken = kTemp + "\\vestrana-5f0c";
   for (const Planted& planted :
-       {Planted{"file link", [&] { files.add_link(kSetupPath, victim, /*folder_link=*/false); }},
-        Planted{"folder link", [&] { files.add_link(kSetupPath, "C:\\Users\\user\\Documents"); }},
-        Planted{"stale read-only download", [&] { files.add_file(kSetupPath, "old", /*read_only=*/true); }}}) {
+       {Planted{"file link", [&] { files.add_link(taken, victim, /*folder_link=*/false); }, [&] { files.delete_file(taken); }},
+        Planted{"folder link", [&] { files.add_link(taken, "C:\\Users\\user\\Documents"); },
+                [&] { files.remove_folder(taken); }},
+        Planted{"folder with a program", [&] { files.add_file(taken + "\\vestrana-webview2-setup.exe", "MZ evil"); },
+                [&] {
+                  files.delete_file(taken + "\\vestrana-webview2-setup.exe");
+                  files.remove_folder(taken);
+                }}}) {
     SCOPED_TRACE(planted.what);
     registry.delete_tree(kUser);
+    downloader = FakeDownloader(files);
+    downloader.folder_names = {"vestrana-5f0c", "vestrana-9a31"};
+    register_runtime_when_started();
     planted.plant();
-    processes.on_start = [&](const ProcessStart& start) {
-      EXPECT_EQ(files.text(start.program), "MZ");
-      EXPECT_FALSE(files.is_link(start.program));
-      register_runtime();
-    };
     EXPECT_TRUE(ensure_webview2(platform, kError).ok());
+    ASSERT_EQ(downloader.starts.size(), 1u);
+    EXPECT_EQ(downloader.starts[0].working_folder, kTemp + "\\vestrana-9a31");
+    EXPECT_EQ(downloader.starts[0].bytes, "MZ vendor");
     EXPECT_EQ(files.text(victim), "precious");
-    EXPECT_FALSE(files.exists(kSetupPath));
+    EXPECT_TRUE(files.exists(taken) || files.is_link(taken));
+    EXPECT_FALSE(files.exists(kTemp + "\\vestrana-9a31"));
+    planted.remove();
   }
 }
 
-TEST_F(WebView2, UnknownTemporaryFolderFailsBeforeDownloading) {
+TEST_F(WebView2, NoFolderOrNoTemporaryFolderFailsBeforeDownloading) {
+  downloader.folder_fails = true;
+  Result result = ensure_webview2(platform, kError);
+  ASSERT_FALSE(result.ok());
+  EXPECT_EQ(result.failure_text(), kError);
+  downloader.folder_fails = false;
   for (std::optional<std::string> temp : {std::optional<std::string>(), std::optional<std::string>("")}) {
     files.set_temp_folder(temp);
-    Result result = ensure_webview2(platform, "Fehler");
+    result = ensure_webview2(platform, "Fehler");
     ASSERT_FALSE(result.ok());
     EXPECT_EQ(result.failure_text(), "Fehler");
   }
