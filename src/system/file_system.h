@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -32,9 +33,42 @@ struct FolderEntry {
   bool exact_name = true;
 };
 
+// What an entry opened without following a link is, as its own handle says.
+enum class EntryKind { File, Folder, Link };
+
+// One file, folder or link (any reparse point: symbolic link, junction, mount
+// point), opened once without following a link. Whatever is listed, opened
+// inside or deleted through it is the entry that was opened, even when
+// something else has been renamed or planted under its name since: a walk
+// that goes from handle to handle cannot be redirected out of its tree.
+class OpenEntry {
+ public:
+  virtual ~OpenEntry() = default;
+  virtual EntryKind kind() const = 0;
+  // A folder's entries (without "." and ".."), read through the handle;
+  // nothing when they cannot be read.
+  virtual std::optional<std::vector<FolderEntry>> list() = 0;
+  // The entry `name` of this folder, opened relative to its handle; a link
+  // is opened itself. Nothing, with the reason in `error`, when it cannot be
+  // opened (missing 2, held by another process without delete sharing 32).
+  virtual std::unique_ptr<OpenEntry> open(const std::string& name, OsError* error) = 0;
+  // The canonical full path of the entry (GetFinalPathNameByHandleW).
+  virtual std::optional<std::string> final_path() = 0;
+  // Deletes the entry through its own handle: a file or a link (never what
+  // it points at), or a folder once it is empty; a read-only attribute does
+  // not stand in the way. The name is gone when the call succeeds, at the
+  // latest when the entry is closed.
+  virtual bool remove(OsError* error) = 0;
+};
+
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
+
+  // Opens the entry at `path` for walking and deleting: the folders on the
+  // way are followed, the last component is not (a link is opened itself).
+  // Nothing, with the reason in `error`, when it cannot be opened.
+  virtual std::unique_ptr<OpenEntry> open_entry(const std::string& path, OsError* error) = 0;
 
   // Creates `path` as a fresh file (write access, sharing read/write/delete)
   // and writes all of `bytes`; interrupted writes are repeated and a write

@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "system/file_system.h"
+#include "system/open_entry_win32.h"
 #include "system/system_messages.h"
 #include "system/text_win32.h"
 #include "system/unique_handle_win32.h"
@@ -93,14 +94,6 @@ std::optional<DWORD> free_name(const std::wstring& path) {
   return std::nullopt;
 }
 
-// Strips the "\\?\" that GetFinalPathNameByHandleW puts in front:
-// "\\?\C:\x" -> "C:\x", "\\?\UNC\server\share" -> "\\server\share".
-std::string without_verbatim_prefix(std::string path) {
-  if (path.starts_with("\\\\?\\UNC\\")) return "\\\\" + path.substr(8);
-  if (path.starts_with("\\\\?\\")) return path.substr(4);
-  return path;
-}
-
 bool attributes_of(const std::string& path, WIN32_FILE_ATTRIBUTE_DATA& data) {
   std::optional<std::wstring> wide = wide_path(path);
   return wide && GetFileAttributesExW(wide->c_str(), GetFileExInfoStandard, &data) != 0;
@@ -121,6 +114,15 @@ bool call_on_path(const std::string& path, OsError* error, Call&& call) {
 
 class WindowsFileSystem final : public FileSystem {
  public:
+  std::unique_ptr<OpenEntry> open_entry(const std::string& path, OsError* error) override {
+    std::optional<std::wstring> wide = wide_path(path);
+    if (!wide) {
+      if (error) *error = os_error(kErrorInvalidName);
+      return nullptr;
+    }
+    return open_entry_at(*wide, error);
+  }
+
   std::optional<OsError> write_new_file(const std::string& path, std::span<const uint8_t> bytes) override {
     std::optional<std::wstring> wide = wide_path(path);
     if (!wide) return os_error(kErrorInvalidName);
@@ -242,18 +244,7 @@ class WindowsFileSystem final : public FileSystem {
     UniqueHandle file(CreateFileW(wide->c_str(), 0, kShareAll, nullptr, OPEN_EXISTING,
                                   FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (!file.valid()) return std::nullopt;
-    std::wstring buffer(MAX_PATH, L'\0');
-    for (;;) {
-      DWORD length = GetFinalPathNameByHandleW(file.get(), buffer.data(), static_cast<DWORD>(buffer.size()),
-                                               FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-      if (length == 0) return std::nullopt;
-      if (length < buffer.size()) {
-        buffer.resize(length);
-        break;
-      }
-      buffer.resize(length);  // the length asked for includes the terminator
-    }
-    return without_verbatim_prefix(to_utf8(buffer));
+    return final_path_of(file.get());
   }
 
   bool delete_file(const std::string& path, OsError* error) override {

@@ -1,62 +1,106 @@
 #include "system/remove_tree.h"
 
+#include <memory>
 #include <vector>
-
-#include "system/win_path.h"
 
 namespace vestrana {
 namespace {
 
-void remove_link(FileSystem& files, HoldRetry& retry, const std::string& path, bool folder_link) {
-  // A folder link (junction, directory symlink) goes with RemoveDirectoryW, a
-  // file symlink with DeleteFileW; neither touches what the link points at.
-  if (folder_link) {
-    remove_folder_surely(files, retry, path);
-  } else {
-    delete_file_surely(files, retry, path);
+// Opens with `open` until it succeeds, waiting out a passing hold; nothing
+// for a missing entry or one that stays refused.
+template <class Open>
+std::unique_ptr<OpenEntry> open_surely(HoldRetry& retry, Open&& open) {
+  for (;;) {
+    OsError error;
+    if (std::unique_ptr<OpenEntry> entry = open(&error)) return entry;
+    if (!retry.again(error)) return nullptr;
   }
+}
+
+// Deletes an opened entry, waiting out a passing hold.
+bool remove_surely(HoldRetry& retry, OpenEntry& entry) {
+  for (;;) {
+    OsError error;
+    if (entry.remove(&error)) return true;
+    if (!retry.again(error)) return false;
+  }
+}
+
+// One folder of the walk: opened when its turn comes, relative to the
+// folder below it on the stack, which stays open until all of its content
+// has been dealt with.
+struct Pending {
+  size_t parent = 0;
+  std::string name;
+  std::unique_ptr<OpenEntry> entry;
+  bool listed = false;
+};
+
+// Opens the top of the stack when it is not open yet. False when it is done
+// with: it could not be opened, or it is not a folder (any more) and has
+// been deleted as what it is.
+bool open_pending(std::vector<Pending>& stack, HoldRetry& retry) {
+  Pending& pending = stack.back();
+  if (pending.entry) return true;
+  OpenEntry& parent = *stack[pending.parent].entry;
+  pending.entry = open_surely(retry, [&](OsError* error) { return parent.open(pending.name, error); });
+  if (!pending.entry) return false;
+  if (pending.entry->kind() == EntryKind::Folder) return true;
+  remove_surely(retry, *pending.entry);
+  return false;
 }
 
 }  // namespace
 
 void remove_tree(FileSystem& files, Clock& clock, const std::string& folder) {
   HoldRetry retry(clock);
-  if (files.is_link(folder)) {
-    // Which kind of link it is matters not: try both ways of removing it.
-    if (!files.remove_folder(folder)) files.delete_file(folder);
-    return;
-  }
+  std::unique_ptr<OpenEntry> top =
+      open_surely(retry, [&](OsError* error) { return files.open_entry(folder, error); });
+  if (!top) return;
+  if (top->kind() == EntryKind::Link) remove_surely(retry, *top);
+  if (top->kind() != EntryKind::Folder) return;  // a file of that name is not ours to delete
 
   // An explicit stack instead of recursion: a deep tree must not be able to
-  // overflow the worker thread's stack.
-  struct Pending {
-    std::string path;
-    bool listed = false;
-  };
+  // overflow the worker thread's stack. Entries are opened one at a time,
+  // when their turn comes, so that a wide folder does not hold a handle for
+  // each of its subfolders at once.
   std::vector<Pending> stack;
-  stack.push_back({folder});
+  stack.push_back({0, folder, std::move(top), false});
   while (!stack.empty()) {
-    if (stack.back().listed) {
-      remove_folder_surely(files, retry, stack.back().path);
+    if (!open_pending(stack, retry)) {
       stack.pop_back();
       continue;
     }
+    if (stack.back().listed) {
+      remove_surely(retry, *stack.back().entry);
+      stack.pop_back();  // closes it: a folder deleted without POSIX semantics goes now
+      continue;
+    }
     stack.back().listed = true;
-    std::string path = stack.back().path;  // copied: push_back below may move it
-    std::optional<std::vector<FolderEntry>> entries = files.list_folder(path);
+    std::optional<std::vector<FolderEntry>> entries = stack.back().entry->list();
     if (!entries) continue;
+    size_t parent = stack.size() - 1;
     for (FolderEntry& entry : *entries) {
       if (!entry.exact_name) continue;
-      std::string child = join_path(path, entry.name);
-      if (entry.is_link) {
-        remove_link(files, retry, child, entry.is_folder);
-      } else if (entry.is_folder) {
-        stack.push_back({std::move(child)});
-      } else {
-        delete_file_surely(files, retry, child);
-      }
+      stack.push_back({parent, std::move(entry.name), nullptr, false});
     }
   }
+}
+
+void remove_named_entries(FileSystem& files, HoldRetry& retry, const std::string& folder,
+                          std::span<const std::string> names, const std::function<bool(OpenEntry&)>& keep) {
+  std::unique_ptr<OpenEntry> opened =
+      open_surely(retry, [&](OsError* error) { return files.open_entry(folder, error); });
+  if (!opened) return;
+  if (opened->kind() == EntryKind::Link) remove_surely(retry, *opened);
+  if (opened->kind() != EntryKind::Folder) return;
+  for (const std::string& name : names) {
+    std::unique_ptr<OpenEntry> entry =
+        open_surely(retry, [&](OsError* error) { return opened->open(name, error); });
+    if (!entry || entry->kind() == EntryKind::Folder || keep(*entry)) continue;
+    remove_surely(retry, *entry);
+  }
+  remove_surely(retry, *opened);
 }
 
 }  // namespace vestrana

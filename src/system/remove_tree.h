@@ -1,7 +1,16 @@
 #pragma once
-// Deleting a folder with everything in it, without ever following a junction
-// or symbolic link out of it.
+// Deleting a folder with everything in it, or some named files of a folder
+// and then the folder, without ever following a junction or symbolic link
+// out of it. Both go from handle to handle (FileSystem::open_entry): every
+// folder is opened once without following a link, listed and entered
+// through that handle, and every entry is deleted through its own handle
+// opened relative to its folder's. A folder that is swapped for a link
+// between its listing and its descent is then opened as the link it has
+// become and deleted as a link, so the swap cannot redirect the deletion
+// into another tree; deleting by path would follow it.
 
+#include <functional>
+#include <span>
 #include <string>
 
 #include "system/file_system.h"
@@ -17,5 +26,13 @@ namespace vestrana {
 // read may address another entry. Every failure is ignored: whatever resists
 // deletion stays, and so do the folders holding it.
 void remove_tree(FileSystem& files, Clock& clock, const std::string& folder);
+
+// Deletes the entries `names` of `folder` that are files or links (read-only
+// or not, waiting out passing holds with `retry`), except those for which
+// `keep` says so, then `folder` itself if it has become empty. Missing
+// entries are no fault, and a folder of one of the names stays. A `folder`
+// that is itself a link is removed as a link: nothing is deleted through it.
+void remove_named_entries(FileSystem& files, HoldRetry& retry, const std::string& folder,
+                          std::span<const std::string> names, const std::function<bool(OpenEntry&)>& keep);
 
 }  // namespace vestrana

@@ -15,24 +15,6 @@ constexpr uint32_t kSharingViolation = 32;
 constexpr uint32_t kDirectoryNameInvalid = 267;
 constexpr int kMaxHops = 40;
 
-// A name as the Windows layer lists it: every lone surrogate (three WTF-8
-// bytes ED A0..BF xx) comes back as U+FFFD, and the name is then not exact.
-std::pair<std::string, bool> as_listed(const std::string& name) {
-  std::string out;
-  bool exact = true;
-  for (size_t i = 0; i < name.size(); ++i) {
-    auto byte = [&](size_t k) { return static_cast<unsigned char>(name[k]); };
-    if (byte(i) == 0xED && i + 2 < name.size() && byte(i + 1) >= 0xA0) {
-      out += "\xEF\xBF\xBD";
-      exact = false;
-      i += 2;
-    } else {
-      out += name[i];
-    }
-  }
-  return {out, exact};
-}
-
 std::string lower(std::string_view s) {
   std::string out(s);
   for (char& c : out) {
@@ -54,6 +36,24 @@ OsError fake_os_error(uint32_t code) {
     case 183: return {"Cannot create a file when that file already exists.", code};
     default: return {"Unknown error.", code};
   }
+}
+
+// A name as the Windows layer lists it: every lone surrogate (three WTF-8
+// bytes ED A0..BF xx) comes back as U+FFFD, and the name is then not exact.
+std::pair<std::string, bool> FakeFileSystem::as_listed(const std::string& name) {
+  std::string out;
+  bool exact = true;
+  for (size_t i = 0; i < name.size(); ++i) {
+    auto byte = [&](size_t k) { return static_cast<unsigned char>(name[k]); };
+    if (byte(i) == 0xED && i + 2 < name.size() && byte(i + 1) >= 0xA0) {
+      out += "\xEF\xBF\xBD";
+      exact = false;
+      i += 2;
+    } else {
+      out += name[i];
+    }
+  }
+  return {out, exact};
 }
 
 // ---- Paths --------------------------------------------------------------------
@@ -168,6 +168,7 @@ std::optional<OsError> FakeFileSystem::injected(Op op, std::string_view path) co
 
 FakeFileSystem::Node& FakeFileSystem::put(const Parsed& p, Kind kind) {
   Node& node = nodes_[key_of(p)];
+  if (node.id == 0) node.id = next_id_++;
   if (node.name.empty()) node.name = p.components.back();
   node.parent_key = key_of(parent_of(p));
   node.kind = kind;
@@ -534,6 +535,17 @@ bool FakeFileSystem::clear_read_only(const std::string& path) {
 }
 
 std::optional<std::vector<FolderEntry>> FakeFileSystem::list_folder(const std::string& path) {
+  std::optional<std::vector<FolderEntry>> entries = list_path(path);
+  std::function<void(const std::string&)> hook;
+  {
+    std::lock_guard lock(mutex_);
+    hook = listed_hook_;
+  }
+  if (entries && hook) hook(path);
+  return entries;
+}
+
+std::optional<std::vector<FolderEntry>> FakeFileSystem::list_path(const std::string& path) {
   std::lock_guard lock(mutex_);
   record("list " + path);
   if (injected(Op::ListFolder, path)) return std::nullopt;

@@ -17,6 +17,12 @@
 // replacing), a file held by another process 32, an existing folder 183, a
 // non-empty folder 145.
 //
+// Entries can be opened by handle (open_entry): a handle stays with the
+// entry it opened when that entry is renamed, and an entry opened inside a
+// folder through its handle is the one in that folder now, whatever the
+// folder's path has become. on_listed and swap_for_link let a test play the
+// other process that swaps a folder for a link while a walk is under way.
+//
 // Names may hold a lone surrogate, written as its three WTF-8 bytes
 // ("\xED\xA0\x80" for U+D800): a listing reports such a name the way the
 // Windows layer does, with U+FFFD in its place and exact_name false.
@@ -24,6 +30,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <ostream>
@@ -42,6 +49,8 @@ OsError fake_os_error(uint32_t code);
 
 // Readable test failure output.
 inline void PrintTo(const OsError& error, std::ostream* os) { *os << error.describe(); }
+
+class FakeOpenEntry;
 
 class FakeFileSystem : public FileSystem {
  public:
@@ -79,6 +88,13 @@ class FakeFileSystem : public FileSystem {
   // reaches `until`: writing, replacing and deleting it fail with 32.
   void hold(std::string_view path, Clock& clock, Clock::TimePoint until);
   void set_temp_folder(std::optional<std::string> folder) { temp_folder_ = std::move(folder); }
+  // Called, outside the fake's lock, each time a folder has been listed (by
+  // path, or through a handle with the folder's path at that moment).
+  void on_listed(std::function<void(const std::string& folder)> hook);
+  // What another process can do at any moment: moves the entry at `path`
+  // with all its content to `aside` (a free name) and puts a junction to
+  // `target` in its place.
+  void swap_for_link(std::string_view path, std::string_view aside, std::string_view target);
 
   // Makes `op` on this path (in any letter case or separator style) fail
   // until cleared.
@@ -100,6 +116,7 @@ class FakeFileSystem : public FileSystem {
   void clear_log();
 
   // ---- FileSystem ----
+  std::unique_ptr<OpenEntry> open_entry(const std::string& path, OsError* error) override;
   std::optional<OsError> write_new_file(const std::string& path, std::span<const uint8_t> bytes) override;
   std::optional<OsError> rename_replacing(const std::string& from, const std::string& to) override;
   std::optional<OsError> rename_by_handle(const std::string& from, const std::string& to) override;
@@ -117,8 +134,10 @@ class FakeFileSystem : public FileSystem {
   std::optional<std::string> temp_folder() override { return temp_folder_; }
 
  private:
+  friend class FakeOpenEntry;
   enum class Kind { File, Folder, Link };
   struct Node {
+    uint64_t id = 0;         // what a handle holds on to
     Kind kind = Kind::File;
     std::string name;        // last component as created
     std::string parent_key;  // key of the folder holding it
@@ -138,6 +157,8 @@ class FakeFileSystem : public FileSystem {
   };
 
   static Parsed parse(std::string_view path);
+  // A name as the Windows layer lists it, and whether it is exact.
+  static std::pair<std::string, bool> as_listed(const std::string& name);
   static std::string key_of(const Parsed& p);
   static Parsed parent_of(Parsed p);
   // Follows aliases and links in every component but the last; the last too
@@ -161,6 +182,15 @@ class FakeFileSystem : public FileSystem {
                                                            const std::string& target_key)>;
   std::optional<OsError> rename(const std::string& from, const std::string& to, const ReplaceRule& may_replace);
   void record(std::string line) { log_.push_back(std::move(line)); }
+  // What the handles of FakeOpenEntry do; the key of the entry is found by
+  // its id, so it follows renames.
+  std::optional<std::vector<FolderEntry>> list_path(const std::string& path);
+  std::unique_ptr<OpenEntry> open_node(const Parsed& real, OsError* error);
+  const std::string* key_by_id(uint64_t id) const;
+  std::optional<std::vector<FolderEntry>> list_by_id(uint64_t id, std::string& shown);
+  std::unique_ptr<OpenEntry> open_by_id(uint64_t id, const std::string& name, OsError* error);
+  std::optional<std::string> final_path_by_id(uint64_t id) const;
+  bool remove_by_id(uint64_t id, OsError* error);
 
   mutable std::mutex mutex_;
   std::map<std::string, Node> nodes_;
@@ -168,6 +198,8 @@ class FakeFileSystem : public FileSystem {
   std::map<std::pair<Op, std::string>, OsError> failures_;
   std::optional<std::string> temp_folder_ = std::string("C:\\Users\\user\\AppData\\Local\\Temp\\");
   std::vector<std::string> log_;
+  uint64_t next_id_ = 1;
+  std::function<void(const std::string&)> listed_hook_;
 };
 
 }  // namespace vestrana

@@ -3,8 +3,12 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <functional>
+
 #include "fakes/fake_clock.h"
 #include "fakes/fake_file_system.h"
+#include "system/win_path.h"
 
 namespace vestrana {
 namespace {
@@ -127,6 +131,75 @@ TEST_F(RemoveTree, AMissingFolderIsNoFault) {
   EXPECT_TRUE(fs.exists(kData + R"(\settings.json)"));
 }
 
+TEST_F(RemoveTree, ReadOnlyEntriesGoWithoutTheirTargetsChanging) {
+  fs.add_file(kData + R"(\Login Data)", "secret", /*read_only=*/true);
+  fs.add_folder(kData + R"(\read-only empty)");
+  fs.set_read_only(kData + R"(\read-only empty)");
+  fs.add_file(kData + R"(\Local Storage\LOG)", "log", /*read_only=*/true);
+  fs.set_read_only(kData + R"(\Local Storage)");
+  fs.set_read_only(kElsewhere + R"(\thesis.docx)");
+  fs.add_link(kData + R"(\read-only link)", kElsewhere + R"(\thesis.docx)", /*folder_link=*/false);
+  remove_tree(fs, clock, kData);
+  EXPECT_FALSE(fs.exists(kData));
+  EXPECT_TRUE(fs.is_read_only(kElsewhere + R"(\thesis.docx)"));
+  expect_outside_untouched();
+}
+
+// Another process swaps a folder for a junction after the walk has listed
+// the folder holding it and before the walk goes into it; deleting by path
+// would then delete what the junction points at.
+struct SwapCase {
+  const char* what;
+  std::string listed;   // the folder whose listing is followed by the swap
+  std::string swapped;  // the folder that becomes a junction to kElsewhere
+  std::vector<std::string> left;  // under C:\Users\me\AppData\Local afterwards
+};
+
+void PrintTo(const SwapCase& c, std::ostream* os) { *os << c.what; }
+
+class SwappedForALink : public RemoveTree, public ::testing::WithParamInterface<SwapCase> {};
+
+TEST_P(SwappedForALink, DeletesTheLinkNotWhatItPointsAt) {
+  const SwapCase& c = GetParam();
+  const std::string local = R"(C:\Users\me\AppData\Local)";
+  int swaps = 0;
+  fs.on_listed([&](const std::string& folder) {
+    if (swaps == 0 && same_path(folder, c.listed, true)) {
+      ++swaps;
+      fs.swap_for_link(c.swapped, local + R"(\moved aside)", kElsewhere);
+    }
+  });
+  remove_tree(fs, clock, kData);
+  ASSERT_EQ(swaps, 1);
+  expect_outside_untouched();
+  EXPECT_THAT(fs.log(), Not(Contains(HasSubstr(c.swapped + "\\"))));
+  std::vector<std::string> left;
+  for (const std::string& path : fs.all_paths()) {
+    if (path.starts_with(local + "\\")) left.push_back(path.substr(local.size() + 1));
+  }
+  EXPECT_EQ(left, c.left);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    RemoveTree, SwappedForALink,
+    ::testing::Values(
+        // The junction is deleted as a link; the real folder, now elsewhere, was never listed.
+        SwapCase{"a folder inside", kData, kData + R"(\EBWebView)",
+                 {"com.vestrana.desktop.other", R"(com.vestrana.desktop.other\keep.txt)", "moved aside",
+                  R"(moved aside\Default)", R"(moved aside\Default\Cookies)", R"(moved aside\empty)"}},
+        SwapCase{"a folder deeper down", kData + R"(\EBWebView)", kData + R"(\EBWebView\Default)",
+                 {"com.vestrana.desktop.other", R"(com.vestrana.desktop.other\keep.txt)", "moved aside",
+                  R"(moved aside\Cookies)"}},
+        // The walk stays with the folder it opened, wherever that is now;
+        // the junction put in its place is not part of it.
+        SwapCase{"the folder being removed", kData, kData,
+                 {"com.vestrana.desktop", "com.vestrana.desktop.other", R"(com.vestrana.desktop.other\keep.txt)"}}),
+    [](const ::testing::TestParamInfo<SwapCase>& info) {
+      std::string name;
+      for (const char* c = info.param.what; *c; ++c) name += std::isalnum(static_cast<unsigned char>(*c)) ? *c : '_';
+      return name;
+    });
+
 // The interface's own link test, for implementations that do not have a
 // cheaper one: the entry as its parent folder lists it.
 TEST_F(RemoveTree, DefaultLinkTestAsksTheParentListing) {
@@ -138,6 +211,91 @@ TEST_F(RemoveTree, DefaultLinkTestAsksTheParentListing) {
   EXPECT_FALSE(base.FileSystem::is_link(kData + R"(\missing)"));
   EXPECT_FALSE(base.FileSystem::is_link(R"(C:\)"));
 }
+
+}  // namespace
+}  // namespace vestrana
+
+namespace vestrana {
+namespace {
+
+// Some named files of a folder, then the folder if it has become empty, as
+// an install folder is removed.
+struct NamedCase {
+  const char* what;
+  std::function<void(FakeFileSystem&, FakeClock&)> arrange;
+  std::vector<std::string> left;  // under C:\Users\me\AppData\Local afterwards
+  bool keep_uninstaller = false;  // keep says so for uninstall.exe
+};
+
+void PrintTo(const NamedCase& c, std::ostream* os) { *os << c.what; }
+
+const std::string kLocal = R"(C:\Users\me\AppData\Local)";
+const std::string kFolder = kLocal + R"(\vestrana)";
+const std::string kOther = R"(C:\Program Files\Other)";
+const std::vector<std::string> kNames = {"vestrana.exe", "WebView2Loader.dll", "uninstall.exe", "vestrana.new"};
+
+class RemoveNamedEntries : public ::testing::TestWithParam<NamedCase> {};
+
+TEST_P(RemoveNamedEntries, DeletesOnlyTheNamedFilesAndNeverThroughALink) {
+  const NamedCase& c = GetParam();
+  FakeFileSystem fs;
+  FakeClock clock;
+  for (const char* name : {"vestrana.exe", "WebView2Loader.dll", "uninstall.exe"}) {
+    fs.add_file(kFolder + "\\" + name, "ours");
+    fs.add_file(kOther + "\\" + name, "theirs");
+  }
+  c.arrange(fs, clock);
+  HoldRetry retry(clock);
+  remove_named_entries(fs, retry, kFolder, kNames, [&](OpenEntry& entry) {
+    std::optional<std::string> path = entry.final_path();
+    return c.keep_uninstaller && path && same_path(*path, kFolder + R"(\uninstall.exe)", true);
+  });
+  std::vector<std::string> left;
+  for (const std::string& path : fs.all_paths()) {
+    if (path.starts_with(kLocal + "\\")) left.push_back(path.substr(kLocal.size() + 1));
+  }
+  EXPECT_EQ(left, c.left);
+  for (const char* name : {"vestrana.exe", "WebView2Loader.dll", "uninstall.exe"}) {
+    EXPECT_EQ(fs.text(kOther + "\\" + name), "theirs") << name;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    RemoveTree, RemoveNamedEntries,
+    ::testing::Values(
+        NamedCase{"only the named files", [](FakeFileSystem&, FakeClock&) {}, {}},
+        NamedCase{"read-only, held for a moment, and a leftover",
+                  [](FakeFileSystem& fs, FakeClock& clock) {
+                    using namespace std::chrono_literals;
+                    fs.set_read_only(kFolder + R"(\vestrana.exe)");
+                    fs.hold(kFolder + R"(\uninstall.exe)", clock, clock.now() + 1s);
+                    fs.add_file(kFolder + R"(\vestrana.new)", "half", /*read_only=*/true);
+                  },
+                  {}},
+        NamedCase{"a file of the user's keeps the folder",
+                  [](FakeFileSystem& fs, FakeClock&) { fs.add_file(kFolder + R"(\notes.txt)", "mine"); },
+                  {"vestrana", R"(vestrana\notes.txt)"}},
+        NamedCase{"the entry that keep names stays", [](FakeFileSystem&, FakeClock&) {},
+                  {"vestrana", R"(vestrana\uninstall.exe)"}, /*keep_uninstaller=*/true},
+        NamedCase{"a folder of one of the names stays",
+                  [](FakeFileSystem& fs, FakeClock&) { fs.add_file(kFolder + R"(\vestrana.new\x)", "x"); },
+                  {"vestrana", R"(vestrana\vestrana.new)", R"(vestrana\vestrana.new\x)"}},
+        NamedCase{"a named link goes as a link",
+                  [](FakeFileSystem& fs, FakeClock&) {
+                    fs.delete_file(kFolder + R"(\vestrana.exe)");
+                    fs.add_link(kFolder + R"(\vestrana.exe)", kOther + R"(\vestrana.exe)", /*folder_link=*/false);
+                  },
+                  {}},
+        NamedCase{"a folder that is a junction is removed as one",
+                  [](FakeFileSystem& fs, FakeClock&) {
+                    fs.swap_for_link(kFolder, kLocal + R"(\old)", kOther);
+                  },
+                  {"old", R"(old\uninstall.exe)", R"(old\vestrana.exe)", R"(old\WebView2Loader.dll)"}}),
+    [](const ::testing::TestParamInfo<NamedCase>& info) {
+      std::string name;
+      for (const char* c = info.param.what; *c; ++c) name += std::isalnum(static_cast<unsigned char>(*c)) ? *c : '_';
+      return name;
+    });
 
 }  // namespace
 }  // namespace vestrana
