@@ -19,6 +19,7 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev liblzma-dev libfreetype-dev zlib1g-dev libpng-dev
   wine wine64 xvfb xdotool x11-utils imagemagick openbox
   python3 python3-fonttools python3-brotli nodejs npm locales curl openssl
+  softhsm2 libengine-pkcs11-openssl opensc
 )
 
 missing=()
@@ -207,13 +208,24 @@ MODULES
 xz_prefix=$(build_mingw_lib xz-utils configure_xz)
 ft_prefix=$(build_mingw_lib freetype configure_freetype)
 
-# Inter 4.0 from the npm package.
+# Inter 4.0 from the npm package. The tarball must be the one the registry
+# published (its SHA-512 integrity, pinned here) before anything is taken
+# from it; the cache records the integrity it was checked against, so a
+# cache from before the check, or for another pin, is fetched again.
 inter="$cache/npm/inter-ui-4.0.1"
-if [ ! -f "$inter/.complete" ]; then
+inter_integrity=sha512-hg6LBzJIYSDDpEX45b4X90ieGh0CJ7XnaaXRt9zZS65y/fiW2WwAEyXArjToJJKFO8H6MSozLO2T35WVOhJFrg==
+if [ "$(cat "$inter/.complete" 2>/dev/null)" != "$inter_integrity" ]; then
   log "fetching inter-ui 4.0.1"
   rm -rf "$inter"; mkdir -p "$inter"
-  (cd "$inter" && npm pack --silent inter-ui@4.0.1 >/dev/null && tar xzf inter-ui-4.0.1.tgz && rm inter-ui-4.0.1.tgz)
-  touch "$inter/.complete"
+  (cd "$inter" && npm pack --silent inter-ui@4.0.1 >/dev/null)
+  actual=sha512-$(openssl dgst -sha512 -binary "$inter/inter-ui-4.0.1.tgz" | base64 -w 0)
+  if [ "$actual" != "$inter_integrity" ]; then
+    rm -rf "$inter"
+    log "inter-ui-4.0.1.tgz is not the published package: its integrity is $actual, expected $inter_integrity"
+    exit 1
+  fi
+  (cd "$inter" && tar xzf inter-ui-4.0.1.tgz && rm inter-ui-4.0.1.tgz)
+  echo "$inter_integrity" >"$inter/.complete"
 fi
 
 # What the builds read: one CMake file with the dependency locations.
