@@ -5,7 +5,9 @@
 # foreign-signed, tampered and wrong-root files are refused like a failed
 # download: exit code 1, nothing run, nothing left in the temporary folder.
 # A server that accepts the connection and then sends nothing, or stops
-# half way, is given up after the test build's stall limit (5 s).
+# half way, is given up after the test build's stall limit (5 s). Nothing
+# downloaded is written into the WinINet cache, from where a later download
+# could be served a stale or planted copy.
 source "$(dirname "$0")/lib.sh"
 new_prefix
 source "$(dirname "$0")/signing.sh"
@@ -61,6 +63,8 @@ PY
 bootstrapper_log="$WINEPREFIX/drive_c/webview2-setup.log"
 no_download_left() { [ -z "$(find "$(temp_dir)" -maxdepth 1 -name 'vestrana-*' -print -quit)" ]; }
 runtime_version() { reg_value "$client_key" pv || true; }
+inet_cache="$(local_appdata)/Microsoft/Windows/INetCache"
+cache_is_empty() { [ -z "$(find "$inet_cache" -type f -print -quit 2>/dev/null)" ]; }
 
 check "the vendor's certificate is made" new_signer vendor "Microsoft Corporation"
 check "another publisher's certificate is made" new_signer evil "Evil Corporation"
@@ -93,6 +97,7 @@ check_eq "the vendor's bootstrapper runs and the install succeeds" 0 "$rc"
 check_eq "it ran once, with /silent /install" "/silent /install" "$(tr -d '\r' <"$bootstrapper_log" 2>/dev/null)"
 check_eq "it registered the runtime" 120.0.0.1 "$(runtime_version)"
 check "nothing of the download is left" no_download_left
+check "no copy of it went into the WinINet cache" cache_is_empty
 stop_server
 check "the port is free again" wait_for port_free
 
