@@ -1,6 +1,7 @@
 #include "payload/install.h"
 
 #include <chrono>
+#include <iterator>
 #include <optional>
 #include <vector>
 
@@ -14,6 +15,7 @@
 #include "system/known_folders.h"
 #include "system/process_api.h"
 #include "system/registry_entries.h"
+#include "system/remove_tree.h"
 #include "system/shortcuts.h"
 #include "system/webview2.h"
 #include "system/win_path.h"
@@ -134,19 +136,16 @@ bool same_folder(FileSystem& files, const std::string& a, const std::string& b) 
 void remove_install_files(Platform& platform, const std::string& folder) {
   std::optional<std::string> self = platform.processes.own_program_path();
   std::optional<std::string> self_final = self ? platform.files.final_path(*self) : std::nullopt;
-  HoldRetry retry(platform.clock);
-  auto remove = [&](std::string_view name) {
-    std::string path = join_path(folder, name);
-    if (self_final) {
-      std::optional<std::string> path_final = platform.files.final_path(path);
-      if (path_final && same_path(*self_final, *path_final, true)) return;
-    }
-    delete_file_surely(platform.files, retry, path);
-  };
-  for (std::string_view name : kInstalledFiles) remove(name);
+  std::vector<std::string> names(std::begin(kInstalledFiles), std::end(kInstalledFiles));
   // What an interrupted write of each of them leaves ("vestrana.new").
-  for (std::string_view name : kInstalledFiles) remove(with_extension_new(name));
-  remove_folder_surely(platform.files, retry, folder);
+  for (std::string_view name : kInstalledFiles) names.push_back(with_extension_new(name));
+  // Through one handle on the folder: a folder that is, or becomes, a link
+  // (to another program's folder, say) has nothing deleted through it.
+  HoldRetry retry(platform.clock);
+  remove_named_entries(platform.files, retry, folder, names, [&](OpenEntry& entry) {
+    std::optional<std::string> path = self_final ? entry.final_path() : std::nullopt;
+    return path && same_path(*self_final, *path, true);
+  });
 }
 
 Result install_app(Platform& platform, ProgressRecord& progress, InstallChoices choices,
