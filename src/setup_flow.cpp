@@ -6,6 +6,7 @@
 #include "startup.h"
 #include "system/file_system.h"
 #include "system/known_folders.h"
+#include "system/our_folder.h"
 #include "system/registry_entries.h"
 #include "system/self_removal.h"
 #include "system/shortcuts.h"
@@ -14,29 +15,6 @@
 
 namespace vestrana {
 namespace {
-
-// Whether the files in `folder` are ours to delete: it is the folder the
-// uninstall entry records, or it holds the application program (an
-// installation whose entry is lost). Any other folder, such as Downloads with
-// someone else's "uninstall.exe" in it, is never touched.
-bool holds_our_installation(Platform& platform, const std::string& folder,
-                            const std::optional<InstalledEntry>& entry) {
-  if (folder.empty()) return false;
-  if (entry && !entry->location.empty() && same_folder(platform.files, folder, entry->location)) return true;
-  std::string app = join_path(folder, kAppProgram);
-  return platform.files.exists(app) && !platform.files.is_folder(app);
-}
-
-// The folder a removal works on: the target when it holds our installation,
-// else the recorded installation (so that a removal never takes the entry and
-// shortcuts away while their folder stays orphaned), else none: an empty
-// folder, in which the removal deletes no file.
-std::string removal_folder(Platform& platform, const std::string& target,
-                           const std::optional<InstalledEntry>& entry) {
-  if (holds_our_installation(platform, target, entry)) return target;
-  if (entry) return entry->location;
-  return std::string();
-}
 
 int run_silent(const LaunchOptions& options, Platform& platform, StartupHost& host,
                const StringTable& table, bool installed, const std::string& target) {
@@ -88,11 +66,13 @@ int run_setup(const LaunchOptions& options, Platform& platform, StartupHost& hos
   }
 
   std::optional<InstalledEntry> entry = read_installed_entry(platform.registry, platform.folders);
-  std::optional<std::string> target = choose_target_folder(
-      options.dir, entry ? std::optional<std::string>(entry->location) : std::nullopt,
-      default_install_folder(platform.folders));
-  std::string target_folder = target.value_or(std::string());
-  if (options.uninstall_flag) target_folder = removal_folder(platform, target_folder, entry);
+  // A removal acts in its folder, so it only ever gets one that can be ours;
+  // any other run only shows or hands on the folder, and gets it the same way.
+  std::string target_folder =
+      options.uninstall_flag
+          ? removal_folder(platform, options.dir, entry)
+          : choose_target_folder(options.dir, our_recorded_folder(entry), default_install_folder(platform.folders))
+                .value_or(std::string());
 
   int exit_code = options.silent
                       ? run_silent(options, platform, host, table, entry.has_value(), target_folder)

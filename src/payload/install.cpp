@@ -13,6 +13,7 @@
 #include "system/app_processes.h"
 #include "system/file_system.h"
 #include "system/known_folders.h"
+#include "system/our_folder.h"
 #include "system/process_api.h"
 #include "system/registry_entries.h"
 #include "system/remove_tree.h"
@@ -151,12 +152,12 @@ void remove_install_files(Platform& platform, const std::string& folder) {
 Result install_app(Platform& platform, ProgressRecord& progress, InstallChoices choices,
                    const StringTable& table, std::span<const uint8_t> packed_app) {
   std::optional<std::string> folder = default_install_folder(platform.folders);
-  std::optional<std::string> earlier;
-  if (std::optional<InstalledEntry> entry = read_installed_entry(platform.registry, platform.folders)) {
-    if (!entry->location.empty() && (!folder || !same_folder(platform.files, entry->location, *folder))) {
-      earlier = entry->location;
-    }
-  }
+  // The entry may name a folder that is not ours (another program's, a
+  // network share): that one is never cleaned, its programs are never ended,
+  // and it is not even opened to compare it with the install folder.
+  std::optional<std::string> earlier =
+      our_recorded_folder(read_installed_entry(platform.registry, platform.folders));
+  if (earlier && folder && same_folder(platform.files, *earlier, *folder)) earlier.reset();
 
   (void)paced_step(platform, progress, Step::ClosingApp, 0.00f, 0.08f, milliseconds(450), [&] {
     std::vector<std::string> folders;

@@ -7,6 +7,7 @@
 #include "product.h"
 #include "system/file_system.h"
 #include "system/known_folders.h"
+#include "system/our_folder.h"
 #include "system/process_api.h"
 #include "system/win_path.h"
 
@@ -26,10 +27,15 @@ std::optional<std::string> install_folder_for(FileSystem& files, KnownFolders& f
                                               const std::optional<std::string>& dir,
                                               const std::optional<std::string>& recorded,
                                               const std::string& self) {
-  if (dir) return *dir;
-  std::optional<std::string> own = parent_folder(self);
-  bool recorded_usable = recorded && !recorded->empty();
-  if (recorded_usable && (!own || !same_folder(files, *own, *recorded))) return *recorded;
+  // A folder that cannot be ours is passed over as if it had not been
+  // named: it is never handed on, and never opened to compare it.
+  auto ours = [](std::optional<std::string> folder) {
+    return folder && can_be_our_folder(*folder) ? folder : std::nullopt;
+  };
+  if (ours(dir)) return *dir;
+  std::optional<std::string> own = ours(parent_folder(self));
+  std::optional<std::string> ours_recorded = ours(recorded);
+  if (ours_recorded && (!own || !same_folder(files, *own, *ours_recorded))) return ours_recorded;
   if (own) return own;
   return default_install_folder(folders);
 }
@@ -119,7 +125,7 @@ void schedule_self_removal(ProcessApi& processes, const std::string& install_fol
                            bool removal_completed) {
   std::optional<std::string> self = processes.own_program_path();
   std::optional<std::string> folder;
-  if (removal_completed && !install_folder.empty()) folder = install_folder;
+  if (removal_completed && can_be_our_folder(install_folder)) folder = install_folder;
 
   std::optional<std::string> system = processes.system_folder();
   if (!system) return;  // never fall back to a search that could find a planted cmd.exe

@@ -24,7 +24,9 @@ class ProcessApi;
 // The folder is `dir` when given; else the running program's folder, unless
 // an installation is recorded in another folder (`recorded_location`): a
 // setup started with --uninstall from Downloads removes the installation, not
-// Downloads; else the default install folder.
+// Downloads; else the default install folder. A folder that cannot be ours
+// (can_be_our_folder) counts as not given: another program's folder or a
+// network path is neither handed to the copy nor opened here.
 // Returns the exit code for this process: not silent, 0 once the copy has
 // started; silent, the copy's own exit code after it ended. 1 when the
 // program's path, the temporary folder, the copy or the start fails.
@@ -54,7 +56,8 @@ std::string removal_command_text(const std::optional<std::string>& running_progr
 // Stage 3. Starts the hidden interpreter (cmd.exe from the system folder, no
 // window, no wait) that deletes the running program and, when the removal
 // completed, the installed uninstall.exe and the then empty install folder.
-// An empty install folder means that no folder of ours was removed.
+// An empty install folder, or one that cannot be ours, means that no folder
+// of ours was removed.
 // A failure to start is ignored.
 void schedule_self_removal(ProcessApi& processes, const std::string& install_folder,
                            bool removal_completed);

@@ -8,6 +8,7 @@
 #include "progress.h"
 #include "system/app_processes.h"
 #include "system/known_folders.h"
+#include "system/our_folder.h"
 #include "system/registry_entries.h"
 #include "system/remove_tree.h"
 #include "system/shortcuts.h"
@@ -25,9 +26,36 @@ void remove_user_data(Platform& platform) {
   }
 }
 
-void uninstall(Platform& platform, ProgressRecord& progress, const std::string& install_folder,
+namespace {
+
+// Whether the files in `folder` are ours to delete: it is the recorded
+// folder, or it holds the application program.
+bool holds_our_installation(Platform& platform, const std::string& folder,
+                            const std::optional<std::string>& recorded) {
+  if (recorded && same_folder(platform.files, folder, *recorded)) return true;
+  std::string app = join_path(folder, kAppProgram);
+  return platform.files.exists(app) && !platform.files.is_folder(app);
+}
+
+}  // namespace
+
+std::string removal_folder(Platform& platform, const std::optional<std::string>& dir,
+                           const std::optional<InstalledEntry>& entry) {
+  std::optional<std::string> recorded = our_recorded_folder(entry);
+  std::optional<std::string> fallback = default_install_folder(platform.folders);
+  if (fallback && !can_be_our_folder(*fallback)) fallback.reset();
+  std::optional<std::string> named = dir && can_be_our_folder(*dir) ? dir : recorded ? recorded : fallback;
+
+  if (named && holds_our_installation(platform, *named, recorded)) return *named;
+  if (recorded) return *recorded;
+  if (entry && fallback) return *fallback;
+  return std::string();
+}
+
+void uninstall(Platform& platform, ProgressRecord& progress, const std::string& requested_folder,
                bool delete_user_data) {
   Clock& clock = platform.clock;
+  const std::string install_folder = can_be_our_folder(requested_folder) ? requested_folder : std::string();
 
   Clock::TimePoint t0 = clock.now();
   report_progress(progress, Step::ClosingApp, 0.0f);

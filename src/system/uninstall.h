@@ -3,6 +3,7 @@
 // request the application's sign-in and settings data too. It never fails:
 // whatever resists removal is passed over.
 
+#include <optional>
 #include <string>
 
 #include "system/platform.h"
@@ -10,10 +11,25 @@
 namespace vestrana {
 
 class ProgressRecord;
+struct InstalledEntry;
 
-// An empty install folder means that no folder holds an installation of ours:
-// no file is deleted and no process ended, only what the program finds by its
-// own names (shortcuts, registry values and keys, user data) goes.
+// The folder a removal works on, from the folder named on its command line
+// (`dir`) and the installed entry. Only a folder that can be ours
+// (can_be_our_folder) is ever chosen; a foreign one is never opened, as if it
+// had not been named. The named folder when it holds our installation (it is
+// the recorded one, or it holds the application program: an installation
+// whose entry is lost), else the recorded folder, else, when the entry names
+// a foreign folder, the default install folder, the only other place our
+// files can be. Else empty: with nothing recorded and nothing of ours there,
+// the removal deletes no file, so that a removal started from Downloads
+// never takes someone else's "uninstall.exe".
+std::string removal_folder(Platform& platform, const std::optional<std::string>& dir,
+                           const std::optional<InstalledEntry>& entry);
+
+// An empty install folder, or one that cannot be ours, means that no folder
+// holds an installation of ours: no file is deleted and no process ended,
+// only what the program finds by its own names (shortcuts, registry values
+// and keys, user data) goes.
 void uninstall(Platform& platform, ProgressRecord& progress, const std::string& install_folder,
                bool delete_user_data);
 

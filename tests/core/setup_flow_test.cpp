@@ -8,12 +8,14 @@
 #include "fakes/fake_platform.h"
 #include "fakes/test_archive.h"
 #include "system/registry_entries.h"
+#include "system/win_path.h"
 #include "system/webview2.h"
 
 namespace vestrana {
 namespace {
 
 using testing::FakeMachine;
+using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::Not;
 
@@ -224,6 +226,92 @@ INSTANTIATE_TEST_SUITE_P(
         RemovalCase{"lost_entry_from_the_install_folder", "uninstall.exe --uninstall --silent", false, true, true,
                     true, false}),
     [](const ::testing::TestParamInfo<RemovalCase>& info) { return info.param.label; });
+
+// An entry that names a folder which cannot be ours (another program's, a
+// network share, a drive root, a way out of a folder named vestrana): an
+// update installs into the default folder and a removal removes that one,
+// and in the named folder nothing is deleted, no program is ended, and a
+// network path is not even opened.
+struct ForeignEntryCase {
+  const char* label;
+  const char* location;  // what the entry records
+  const char* holder;    // the folder the machine really has behind it
+};
+
+void PrintTo(const ForeignEntryCase& c, std::ostream* os) { *os << c.label; }
+
+class ForeignEntry : public SetupFlowTest, public ::testing::WithParamInterface<ForeignEntryCase> {
+ protected:
+  const std::string dir = FakeMachine::kInstallDir;
+  const std::vector<std::string> names = {"vestrana.exe", "WebView2Loader.dll", "uninstall.exe", "other.dat"};
+
+  void SetUp() override {
+    SetupFlowTest::SetUp();
+    installed("1.2.0", GetParam().location);
+    for (const std::string& name : names) m.files.add_file(holder(name), "OTHER " + name);
+    for (const char* name : {"vestrana.exe", "WebView2Loader.dll", "uninstall.exe"}) {
+      m.files.add_file(dir + "\\" + name, "OURS");
+    }
+    m.files.add_file(std::string(FakeMachine::kPrograms) + "\\vestrana.lnk", "link");
+    m.processes.add(7, "vestrana.exe", holder("vestrana.exe"));
+    m.processes.add(8, "vestrana.exe", dir + "\\vestrana.exe");
+  }
+  std::string holder(const std::string& name) { return join_path(GetParam().holder, name); }
+
+  void expect_named_folder_untouched() {
+    for (const std::string& name : names) EXPECT_EQ(m.files.text(holder(name)), "OTHER " + name) << name;
+    EXPECT_THAT(m.processes.terminated, ElementsAre(8));
+    for (const std::string& line : m.files.log()) {
+      EXPECT_THAT(line, Not(HasSubstr("server"))) << "a network path was opened";
+    }
+  }
+};
+
+TEST_P(ForeignEntry, AnUpdateInstallsIntoTheDefaultFolderAndLeavesTheNamedOneAlone) {
+  ASSERT_EQ(run("setup.exe --silent"), 0);
+
+  expect_named_folder_untouched();
+  EXPECT_EQ(m.files.text(dir + "\\vestrana.exe"), "APP");
+  EXPECT_EQ(m.files.text(dir + "\\uninstall.exe"), "SETUP");
+  EXPECT_EQ(m.registry.string_value(RegistryRoot::CurrentUser, kUninstallKeyPath, "InstallLocation"), dir);
+}
+
+TEST_P(ForeignEntry, ARemovalRemovesTheDefaultFolderAndLeavesTheNamedOneAlone) {
+  for (bool from_install_folder : {false, true}) {
+    SCOPED_TRACE(from_install_folder ? "from the installed uninstaller" : "from Downloads");
+    if (from_install_folder) {
+      installed("1.2.0", GetParam().location);
+      m.files.add_file(dir + "\\vestrana.exe", "OURS");
+      m.files.add_file(dir + "\\uninstall.exe", "OURS");
+      m.processes.add(8, "vestrana.exe", dir + "\\vestrana.exe");
+      m.processes.own_path = dir + "\\uninstall.exe";
+      m.processes.started.clear();
+      m.processes.terminated.clear();
+    }
+    ASSERT_EQ(run("setup.exe --uninstall --silent"), 0);
+    ASSERT_EQ(m.processes.started.size(), 1u);
+    EXPECT_EQ(parse_command_line(started_command_line(0)).dir, dir);
+    m.processes.own_path = m.processes.started[0].program;
+    ASSERT_EQ(run(started_command_line(0)), 0);
+
+    expect_named_folder_untouched();
+    EXPECT_FALSE(m.files.exists(dir + "\\vestrana.exe"));
+    EXPECT_FALSE(m.files.exists(std::string(FakeMachine::kPrograms) + "\\vestrana.lnk"));
+    EXPECT_FALSE(m.registry.has_key(RegistryRoot::CurrentUser, kUninstallKeyPath));
+    ASSERT_EQ(m.processes.started.size(), 2u);
+    EXPECT_THAT(started_command_line(1), HasSubstr("rmdir \"" + dir + "\""));
+    EXPECT_THAT(started_command_line(1), Not(HasSubstr(GetParam().holder)));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Locations, ForeignEntry,
+    ::testing::Values(
+        ForeignEntryCase{"other_program", "C:\\Users\\u\\AppData\\Local\\Other", "C:\\Users\\u\\AppData\\Local\\Other"},
+        ForeignEntryCase{"network_share", "\\\\server\\share\\vestrana", "\\\\server\\share\\vestrana"},
+        ForeignEntryCase{"drive_root", "D:\\", "D:\\"},
+        ForeignEntryCase{"out_of_a_vestrana_folder", "D:\\Tools\\vestrana\\..", "D:\\Tools"}),
+    [](const ::testing::TestParamInfo<ForeignEntryCase>& info) { return info.param.label; });
 
 }  // namespace
 }  // namespace vestrana

@@ -99,19 +99,23 @@ TEST_F(SelfRemovalTest, IncompleteRemovalDeletesOnlyTheRunningProgram) {
 
 TEST_F(SelfRemovalTest, WithoutOwnPathOnlyTheFolderPartIsLeft) {
   processes.own_path.reset();
-  schedule_self_removal(processes, "D:\\v", true);
+  schedule_self_removal(processes, "D:\\vestrana", true);
 
   ASSERT_EQ(processes.started.size(), 1u);
-  EXPECT_EQ(processes.started[0].command_line, std::string("cmd.exe ") + kDelay + folder_part("D:\\v"));
+  EXPECT_EQ(processes.started[0].command_line, std::string("cmd.exe ") + kDelay + folder_part("D:\\vestrana"));
 }
 
-TEST_F(SelfRemovalTest, NoFolderMeansNothingOutsideTheTemporaryFolderIsDeleted) {
+TEST_F(SelfRemovalTest, NoFolderOrOneThatCannotBeOursMeansNothingOutsideTheTemporaryFolderIsDeleted) {
   // Without a folder, "uninstall.exe" would name a file relative to wherever
-  // the interpreter starts.
-  schedule_self_removal(processes, "", true);
+  // the interpreter starts; another program's folder keeps its uninstaller.
+  for (const char* folder : {"", "C:\\Users\\Ada Lovelace\\AppData\\Local\\Other", "\\\\server\\share\\vestrana"}) {
+    SCOPED_TRACE(folder);
+    processes.started.clear();
+    schedule_self_removal(processes, folder, true);
 
-  ASSERT_EQ(processes.started.size(), 1u);
-  EXPECT_EQ(processes.started[0].command_line, std::string("cmd.exe ") + kDelay + " & del /f /q \"" + kCopy + "\"");
+    ASSERT_EQ(processes.started.size(), 1u);
+    EXPECT_EQ(processes.started[0].command_line, std::string("cmd.exe ") + kDelay + " & del /f /q \"" + kCopy + "\"");
+  }
 }
 
 TEST_F(SelfRemovalTest, UnknownSystemFolderStartsNothingRatherThanSearching) {
@@ -186,6 +190,8 @@ TEST_P(RelaunchFolder, ReachesTheCopyAsOneWord) {
   EXPECT_TRUE(options.silent);
   EXPECT_EQ(options.dir, c.expected_folder);
   EXPECT_EQ(split_command_line(only_start().command_line).back(), "--silent");
+  // A network path is never opened, not even to compare it.
+  for (const std::string& line : files.log()) EXPECT_EQ(line.find("\\\\server"), std::string::npos) << line;
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -196,9 +202,8 @@ INSTANTIATE_TEST_SUITE_P(
         // A backslash before the closing quote must not swallow it.
         FolderCase{"given_with_trailing_backslash", std::string("D:\\My Apps\\vestrana\\"), kOwn,
                    "D:\\My Apps\\vestrana\\"},
-        FolderCase{"given_looking_like_a_flag", std::string("--silent"), kOwn, "--silent"},
-        FolderCase{"given_empty", std::string(""), kOwn, ""},
-        FolderCase{"program_folder", std::nullopt, std::string("E:\\Tools\\v s\\uninstall.exe"), "E:\\Tools\\v s"},
+        FolderCase{"program_folder", std::nullopt, std::string("E:\\Tools\\v s\\vestrana\\uninstall.exe"),
+                   "E:\\Tools\\v s\\vestrana"},
         FolderCase{"default_when_program_has_no_folder", std::nullopt, std::string("uninstall.exe"),
                    "C:\\Users\\Ada Lovelace\\AppData\\Local\\vestrana"},
         // A setup started with --uninstall from Downloads removes the recorded
@@ -209,9 +214,22 @@ INSTANTIATE_TEST_SUITE_P(
         FolderCase{"program_folder_is_the_recorded_one_in_other_case", std::nullopt,
                    std::string("C:\\USERS\\ada lovelace\\appdata\\local\\VESTRANA\\uninstall.exe"),
                    "C:\\USERS\\ada lovelace\\appdata\\local\\VESTRANA", std::string(kInstalled)},
-        FolderCase{"given_wins_over_recorded", std::string("D:\\v"), kOwn, "D:\\v", std::string("E:\\w")},
-        FolderCase{"empty_recorded_ignored", std::nullopt, std::string("E:\\Tools\\uninstall.exe"), "E:\\Tools",
-                   std::string("")}),
+        FolderCase{"given_wins_over_recorded", std::string("D:\\vestrana"), kOwn, "D:\\vestrana",
+                   std::string("E:\\vestrana")},
+        // Folders that cannot be ours count as not named: the next choice is
+        // handed on instead.
+        FolderCase{"given_looking_like_a_flag", std::string("--silent"), kOwn, kInstalled},
+        FolderCase{"given_empty", std::string(""), kOwn, kInstalled},
+        FolderCase{"given_foreign_then_recorded", std::string("C:\\Users\\Ada Lovelace\\Downloads"), kOwn,
+                   "E:\\vestrana", std::string("E:\\vestrana")},
+        FolderCase{"given_network_path", std::string("\\\\server\\share\\vestrana"), kOwn, kInstalled},
+        FolderCase{"empty_recorded_ignored", std::nullopt, std::string("E:\\vestrana\\uninstall.exe"),
+                   "E:\\vestrana", std::string("")},
+        FolderCase{"foreign_recorded_ignored", std::nullopt, std::string("E:\\vestrana\\uninstall.exe"),
+                   "E:\\vestrana", std::string("\\\\server\\share\\Other")},
+        FolderCase{"foreign_program_folder_and_recorded_give_the_default", std::nullopt,
+                   std::string("C:\\Users\\Ada Lovelace\\Downloads\\vestrana-setup.exe"), kInstalled,
+                   std::string("C:\\Program Files\\Other")}),
     [](const ::testing::TestParamInfo<FolderCase>& info) { return info.param.label; });
 
 TEST_F(RelaunchTest, SilentRunWaitsAndPassesOnTheCopysExitCode) {

@@ -8,6 +8,7 @@
 #include "fakes/fake_platform.h"
 #include "progress.h"
 #include "system/registry_entries.h"
+#include "system/win_path.h"
 
 namespace vestrana {
 namespace {
@@ -118,11 +119,27 @@ TEST_F(UninstallTest, ASecondRemovalOfNothingStillCompletes) {
   EXPECT_EQ(reports.size(), 6u);
 }
 
-TEST_F(UninstallTest, WithoutAFolderNoFileOutsideIsTouched) {
-  m.files.add_file("vestrana.exe", "relative file in the current folder");
-  uninstall(m.platform, *record, "", false);
-  EXPECT_TRUE(m.files.exists("vestrana.exe"));
-  EXPECT_FALSE(m.registry.has_key(RegistryRoot::CurrentUser, kUninstallKeyPath));
+// Without a folder, or with one that cannot be ours, the removal ends no
+// program and deletes no file in a folder: only what it finds by its own
+// names goes.
+TEST_F(UninstallTest, WithoutAFolderOfOursNoFileOutsideIsTouched) {
+  const std::string other = "C:\\Users\\u\\AppData\\Local\\Other";
+  for (const std::string& folder : {std::string(), other, std::string("vestrana")}) {
+    SCOPED_TRACE(folder);
+    for (const char* name : {"vestrana.exe", "uninstall.exe"}) {
+      m.files.add_file(join_path(folder, name), "someone else's");
+    }
+    m.processes.add(7, "vestrana.exe", join_path(folder, "vestrana.exe"));
+    m.registry.put_string(RegistryRoot::CurrentUser, kUninstallKeyPath, "DisplayVersion", "1.2.1");
+
+    uninstall(m.platform, *record, folder, false);
+
+    EXPECT_EQ(m.files.text(join_path(folder, "vestrana.exe")), "someone else's");
+    EXPECT_EQ(m.files.text(join_path(folder, "uninstall.exe")), "someone else's");
+    EXPECT_TRUE(m.processes.end_attempts.empty());
+    EXPECT_FALSE(m.registry.has_key(RegistryRoot::CurrentUser, kUninstallKeyPath));
+    EXPECT_FALSE(m.files.exists(start_link));
+  }
 }
 
 }  // namespace
