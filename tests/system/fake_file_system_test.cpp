@@ -5,6 +5,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <memory>
+
 namespace vestrana {
 namespace {
 
@@ -77,6 +80,105 @@ TEST(FakeFileSystem, LinksLeadToTheirTargetButAreRemovedThemselves) {
   EXPECT_FALSE(fs.delete_file(R"(C:\a\junction)"));
   EXPECT_TRUE(fs.remove_folder(R"(C:\a\junction)"));
   EXPECT_THAT(fs.all_paths(), ElementsAre(R"(C:\a)", R"(D:\target)", R"(D:\target\inside.txt)"));
+}
+
+
+// Deleting through a handle opened without following a link, as the
+// Windows layer does it (FileDispositionInfoEx with POSIX semantics and
+// ignore-read-only, or FileDispositionInfo after clearing read-only).
+struct HandleCase {
+  const char* what;
+  std::function<void(FakeFileSystem&)> arrange;
+  EntryKind kind;
+  std::optional<uint32_t> refusal;  // nothing: removed
+};
+
+void PrintTo(const HandleCase& c, std::ostream* os) { *os << c.what; }
+
+class FakeFileSystemHandles : public ::testing::TestWithParam<HandleCase> {};
+
+TEST_P(FakeFileSystemHandles, RemoveLikeWindows) {
+  const HandleCase& c = GetParam();
+  FakeFileSystem fs;
+  fs.add_file(R"(D:\target\inside.txt)", "inside");
+  c.arrange(fs);
+  const std::string path = R"(C:\a\entry)";
+  std::unique_ptr<OpenEntry> entry = fs.open_entry(path, nullptr);
+  ASSERT_TRUE(entry);
+  EXPECT_EQ(entry->kind(), c.kind);
+  OsError error;
+  bool removed = entry->remove(&error);
+  EXPECT_EQ(removed, !c.refusal);
+  if (c.refusal) {
+    EXPECT_EQ(error.code, c.refusal);
+  }
+  EXPECT_EQ(fs.exists(path), !removed);
+  EXPECT_EQ(fs.text(R"(D:\target\inside.txt)"), "inside");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    FakeFileSystem, FakeFileSystemHandles,
+    ::testing::Values(
+        HandleCase{"read_only_file",
+                   [](FakeFileSystem& fs) { fs.add_file(R"(C:\a\entry)", "x", /*read_only=*/true); },
+                   EntryKind::File, std::nullopt},
+        HandleCase{"read_only_empty_folder",
+                   [](FakeFileSystem& fs) {
+                     fs.add_folder(R"(C:\a\entry)");
+                     fs.set_read_only(R"(C:\a\entry)");
+                   },
+                   EntryKind::Folder, std::nullopt},
+        HandleCase{"running_program",
+                   [](FakeFileSystem& fs) {
+                     fs.add_file(R"(C:\a\entry)", "x");
+                     fs.set_in_use(R"(C:\a\entry)");
+                   },
+                   EntryKind::File, kErrorAccessDenied},
+        HandleCase{"current_folder_of_a_process",
+                   [](FakeFileSystem& fs) {
+                     fs.add_folder(R"(C:\a\entry)");
+                     fs.set_in_use(R"(C:\a\entry)");
+                   },
+                   EntryKind::Folder, kErrorSharingViolation},
+        HandleCase{"folder_with_content", [](FakeFileSystem& fs) { fs.add_file(R"(C:\a\entry\x)", "x"); },
+                   EntryKind::Folder, kErrorDirNotEmpty},
+        HandleCase{"junction", [](FakeFileSystem& fs) { fs.add_link(R"(C:\a\entry)", R"(D:\target)"); },
+                   EntryKind::Link, std::nullopt},
+        HandleCase{"file_symbolic_link",
+                   [](FakeFileSystem& fs) {
+                     fs.add_link(R"(C:\a\entry)", R"(D:\target\inside.txt)", /*folder_link=*/false);
+                   },
+                   EntryKind::Link, std::nullopt}),
+    [](const ::testing::TestParamInfo<HandleCase>& info) { return std::string(info.param.what); });
+
+TEST(FakeFileSystem, AHandleStaysWithTheFolderItOpenedAndOpensOnlyInsideIt) {
+  FakeFileSystem fs;
+  fs.add_file(R"(C:\a\x.txt)", "x");
+  fs.add_file(R"(C:\outside.txt)", "keep");
+  std::unique_ptr<OpenEntry> folder = fs.open_entry(R"(C:\a)", nullptr);
+  ASSERT_TRUE(folder);
+  ASSERT_EQ(fs.rename_replacing(R"(C:\a)", R"(C:\b)"), std::nullopt);
+  fs.add_folder(R"(C:\a)");  // a new folder under the old name
+  std::vector<std::string> listed;
+  fs.on_listed([&](const std::string& path) { listed.push_back(path); });
+  auto entries = folder->list();
+  ASSERT_TRUE(entries);
+  ASSERT_EQ(entries->size(), 1u);
+  EXPECT_EQ((*entries)[0].name, "x.txt");
+  EXPECT_THAT(listed, ElementsAre(R"(C:\b)"));
+  std::unique_ptr<OpenEntry> file = folder->open("X.TXT", nullptr);
+  ASSERT_TRUE(file);
+  EXPECT_THAT(file->final_path(), Optional(std::string(R"(C:\b\x.txt)")));
+  EXPECT_TRUE(file->remove(nullptr));
+  EXPECT_FALSE(fs.exists(R"(C:\b\x.txt)"));
+  // One component, inside the folder: nothing else is reached through it.
+  for (const char* name : {"..", R"(..\outside.txt)", "missing"}) {
+    OsError error;
+    EXPECT_FALSE(folder->open(name, &error)) << name;
+    EXPECT_EQ(error.code, std::string_view(name) == "missing" ? 2u : 123u) << name;
+  }
+  EXPECT_TRUE(folder->remove(nullptr));
+  EXPECT_THAT(fs.all_paths(), ElementsAre(R"(C:\a)", R"(C:\outside.txt)"));
 }
 
 }  // namespace
