@@ -11,7 +11,6 @@
 #include <urlmon.h>
 
 #include <algorithm>
-#include <cstdio>
 
 #include "system/com_apartment_win32.h"
 #include "system/download_watch.h"
@@ -195,10 +194,11 @@ class WindowsDownloader final : public Downloader {
     for (int attempt = 0; attempt < 4; ++attempt) {
       unsigned char random[8];
       if (!RtlGenRandom(random, sizeof random)) return std::nullopt;
-      wchar_t name[32];
-      swprintf(name, 32, L"vestrana-%02x%02x%02x%02x%02x%02x%02x%02x", random[0], random[1], random[2], random[3],
-               random[4], random[5], random[6], random[7]);
-      std::wstring path = base + name;
+      std::wstring path = base + L"vestrana-";
+      for (unsigned char byte : random) {
+        path += L"0123456789abcdef"[byte >> 4];
+        path += L"0123456789abcdef"[byte & 15];
+      }
       if (CreateDirectoryW(path.c_str(), nullptr)) return to_utf8(path);
       if (GetLastError() != ERROR_ALREADY_EXISTS) return std::nullopt;
     }
