@@ -37,6 +37,7 @@ class FakeDownloader : public Downloader {
     std::string bytes;  // the program's bytes when it was started
   };
   static constexpr int32_t kInetDownloadFailure = static_cast<int32_t>(0x800C0008u);
+  static constexpr int32_t kFileExists = static_cast<int32_t>(0x80070050u);   // HRESULT_FROM_WIN32(ERROR_FILE_EXISTS)
   static constexpr int32_t kNoSignature = static_cast<int32_t>(0x800B0100u);  // TRUST_E_NOSIGNATURE
 
   explicit FakeDownloader(FakeFileSystem& files) : files_(&files) {}
@@ -46,6 +47,8 @@ class FakeDownloader : public Downloader {
   std::vector<std::string> folder_names;
   bool folder_fails = false;
   std::vector<std::string> folders;  // every folder created
+  // Runs once the folder exists: another process of the user can write there too.
+  std::function<void(const std::string& folder)> on_folder_created;
 
   // ---- The download ----
   int32_t result = 0;
@@ -83,6 +86,7 @@ class FakeDownloader : public Downloader {
         return std::nullopt;
       }
       folders.push_back(path);
+      if (on_folder_created) on_folder_created(path);
       return path;
     }
     return std::nullopt;
@@ -90,7 +94,9 @@ class FakeDownloader : public Downloader {
 
   int32_t download_to_file(const std::string& url, const std::string& path, const DownloadLimits& limits) override {
     calls.push_back({url, path, limits});
-    // The download creates its file anew; an entry already there stops it.
+    // CreateFileW with CREATE_NEW: any entry already there, a link included,
+    // stops the download (ERROR_FILE_EXISTS).
+    if (files_->exists(path) || files_->is_link(path)) return kFileExists;
     if (files_->write_new_file(path, as_bytes(payload))) return kInetDownloadFailure;
     if (on_download) on_download(url, path);
     return result;

@@ -307,6 +307,24 @@ TEST_F(WebView2, AnythingAtTheRandomNameIsLeftAloneAndAnotherNameTaken) {
   }
 }
 
+// Something put into the new folder before the download is never written
+// through, run or followed: the download fails, and a link is removed itself.
+TEST_F(WebView2, AnEntryPlantedInTheNewFolderStopsTheDownload) {
+  register_runtime_when_started();
+  const std::string victim = "C:\\Users\\user\\Documents\\thesis.docx";
+  files.add_file(victim, "precious");
+  downloader.on_folder_created = [&](const std::string& folder) {
+    files.add_link(folder + "\\vestrana-webview2-setup.exe", victim, /*folder_link=*/false);
+  };
+  Result result = ensure_webview2(platform, kError);
+
+  ASSERT_FALSE(result.ok());
+  EXPECT_EQ(result.failure_text(), kError);
+  EXPECT_TRUE(downloader.starts.empty());
+  EXPECT_EQ(files.text(victim), "precious");
+  EXPECT_TRUE(temp_is_empty());
+}
+
 TEST_F(WebView2, NoFolderOrNoTemporaryFolderFailsBeforeDownloading) {
   downloader.folder_fails = true;
   Result result = ensure_webview2(platform, kError);
