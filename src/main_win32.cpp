@@ -8,6 +8,7 @@
 #include "payload/embedded_packed_app.h"
 #include "product.h"
 #include "setup_flow.h"
+#include "system/local_system.h"
 #include "system/platform.h"
 #include "system/text_win32.h"
 #include "ui/window_host.h"
@@ -18,6 +19,8 @@ namespace {
 class WindowsStartupHost final : public StartupHost {
  public:
   LanguageCode user_language() override { return pick_language(); }
+
+  bool runs_as_local_system() override { return vestrana::runs_as_local_system(); }
 
   Lock take_instance_lock() override {
     // The handle stays open for the whole life of the process; the system

@@ -16,6 +16,24 @@
 namespace vestrana {
 namespace {
 
+// A per-user program installed into the system account's profile is never
+// what anyone wants, and that is where a mistaken folder or a race against
+// a folder swap would do the most harm: such a run stops before it reads or
+// touches anything. Silent, with exit code 1; otherwise on an error screen
+// that says why, which offers no retry (nothing would change) and also ends
+// with 1.
+int refuse_local_system(const LaunchOptions& options, StartupHost& host, const StringTable& table) {
+  if (options.silent) return 1;
+  InteractiveStart start;
+  start.mode = options.uninstall_flag ? Mode::remove() : Mode::install();
+  start.options = default_options(start.mode, false, false, false);
+  start.title = string_for(table, window_title(start.mode));
+  start.strings = &table;
+  start.refusal = std::string(string_for(table, StringId::ErrorLocalSystem));
+  (void)host.run_window(start);
+  return 1;
+}
+
 int run_silent(const LaunchOptions& options, Platform& platform, StartupHost& host,
                const StringTable& table, bool installed, const std::string& target) {
   ProgressRef record = create_progress_record();
@@ -52,6 +70,7 @@ int run_interactive(const LaunchOptions& options, Platform& platform, StartupHos
 
 int run_setup(const LaunchOptions& options, Platform& platform, StartupHost& host) {
   const StringTable& table = table_for(host.user_language());
+  if (host.runs_as_local_system()) return refuse_local_system(options, host, table);
 
   if (options.uninstall_flag && !options.from_temp) {
     std::optional<InstalledEntry> entry = read_installed_entry(platform.registry, platform.folders);

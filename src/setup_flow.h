@@ -24,6 +24,9 @@ struct InteractiveStart {
   bool dark = false;
   std::string target_folder;
   const StringTable* strings = nullptr;
+  // Not empty when the run must not go on: the window opens on an error
+  // screen with this text and offers no retry, only Close.
+  std::string refusal = {};
 };
 
 // The parts of start-up that only exist in the real program.
@@ -32,6 +35,9 @@ class StartupHost {
   enum class Lock { Acquired, AlreadyRunning, Unavailable };
   virtual ~StartupHost() = default;
   virtual LanguageCode user_language() = 0;
+  // True when this process runs as the LocalSystem account (its token's user
+  // is S-1-5-18), as it does when a deployment tool or a service starts it.
+  virtual bool runs_as_local_system() = 0;
   // Creates the named mutex "Local\vestrana-setup", owned, kept until exit.
   virtual Lock take_instance_lock() = 0;
   // Restores and brings forward the window of the setup that holds the lock.

@@ -18,7 +18,8 @@ std::optional<StringId> primary_label_id(const Screen& screen, const Mode& mode)
     case Screen::Progress: return std::nullopt;
     // After a removal there is nothing left to open, so the one button closes.
     case Screen::Done: return mode.kind == Mode::Remove ? StringId::ButtonClose : StringId::ButtonOpen;
-    case Screen::Error: return StringId::ButtonTryAgain;
+    // A refusal has nothing to try again: its one button closes.
+    case Screen::Error: return screen.can_retry ? StringId::ButtonTryAgain : StringId::ButtonClose;
   }
   return std::nullopt;
 }
@@ -28,7 +29,9 @@ std::optional<StringId> secondary_label_id(const Screen& screen, const Mode& mod
     case Screen::Done:
       if (mode.kind == Mode::Remove) return std::nullopt;
       return StringId::ButtonClose;
-    case Screen::Error: return StringId::ButtonClose;
+    case Screen::Error:
+      if (!screen.can_retry) return std::nullopt;
+      return StringId::ButtonClose;
     case Screen::Welcome:
     case Screen::Progress: return std::nullopt;
   }

@@ -67,7 +67,8 @@ void start_operation(UiState& state, OperationRunner& runner) {
 // The action rules:
 //   Minimize, any screen         minimize the window
 //   Close, any screen            request a close (refused later on Progress)
-//   Primary on Welcome or Error  start the operation (a retry keeps the options)
+//   Primary on Welcome or Error  start the operation (a retry keeps the options);
+//                                on a refusal's error screen, request a close
 //   Primary on Progress          nothing
 //   Primary on Done              after an install or update: open the app;
 //                                then, in every mode, request a close
@@ -85,8 +86,14 @@ void handle_action(UiState& state, ElementRef element, WindowEffects& effects,
       return;
     case HitKind::Primary:
       switch (state.screen.kind) {
-        case Screen::Welcome:
         case Screen::Error:
+          if (!state.screen.can_retry) {
+            effects.request_close();
+            return;
+          }
+          start_operation(state, runner);
+          return;
+        case Screen::Welcome:
           start_operation(state, runner);
           return;
         case Screen::Progress:

@@ -38,6 +38,7 @@ constexpr StringTable kEnglish{{
     "Microsoft WebView2 could not be set up. Please check the internet connection.",  // 26 ErrorWebView2
     "The files could not be written ({detail}).",  // 27 ErrorWriteFiles
     "The setup is already running.",  // 28 ErrorAlreadyRunning
+    "vestrana installs for one person. Run this setup from your own account, not as the system.",  // 29 ErrorLocalSystem
 }};
 
 constexpr StringTable kGerman{{
@@ -70,6 +71,7 @@ constexpr StringTable kGerman{{
     "Microsoft WebView2 ließ sich nicht einrichten. Bitte prüfe die Internetverbindung.",  // 26 ErrorWebView2
     "Die Dateien ließen sich nicht schreiben ({detail}).",  // 27 ErrorWriteFiles
     "Das Setup läuft bereits.",  // 28 ErrorAlreadyRunning
+    "vestrana wird für eine Person installiert. Starte dieses Setup in deinem eigenen Benutzerkonto, nicht als System.",  // 29 ErrorLocalSystem
 }};
 
 constexpr StringTable kFrench{{
@@ -102,6 +104,7 @@ constexpr StringTable kFrench{{
     "Microsoft WebView2 n’a pas pu être installé. Vérifie la connexion internet.",  // 26 ErrorWebView2
     "Les fichiers n’ont pas pu être écrits ({detail}).",  // 27 ErrorWriteFiles
     "L’installation est déjà en cours.",  // 28 ErrorAlreadyRunning
+    "vestrana s’installe pour une seule personne. Lance cette installation depuis ton propre compte, pas en tant que système.",  // 29 ErrorLocalSystem
 }};
 
 constexpr StringTable kSpanish{{
@@ -134,6 +137,7 @@ constexpr StringTable kSpanish{{
     "No se pudo preparar Microsoft WebView2. Comprueba la conexión a internet.",  // 26 ErrorWebView2
     "No se pudieron escribir los archivos ({detail}).",  // 27 ErrorWriteFiles
     "La instalación ya está en marcha.",  // 28 ErrorAlreadyRunning
+    "vestrana se instala para una sola persona. Ejecuta esta instalación desde tu propia cuenta, no como el sistema.",  // 29 ErrorLocalSystem
 }};
 
 constexpr StringTable kItalian{{
@@ -166,6 +170,7 @@ constexpr StringTable kItalian{{
     "Non è stato possibile preparare Microsoft WebView2. Controlla la connessione a internet.",  // 26 ErrorWebView2
     "Non è stato possibile scrivere i file ({detail}).",  // 27 ErrorWriteFiles
     "L’installazione è già in corso.",  // 28 ErrorAlreadyRunning
+    "vestrana si installa per una sola persona. Avvia questa installazione dal tuo account, non come sistema.",  // 29 ErrorLocalSystem
 }};
 
 constexpr StringTable kTurkish{{
@@ -198,6 +203,7 @@ constexpr StringTable kTurkish{{
     "Microsoft WebView2 hazırlanamadı. Lütfen internet bağlantısını kontrol et.",  // 26 ErrorWebView2
     "Dosyalar yazılamadı ({detail}).",  // 27 ErrorWriteFiles
     "Kurulum zaten çalışıyor.",  // 28 ErrorAlreadyRunning
+    "vestrana tek bir kişi için kurulur. Bu kurulumu sistem olarak değil, kendi hesabından çalıştır.",  // 29 ErrorLocalSystem
 }};
 
 // The five codes after the fallback "en", as one run of letters, in the

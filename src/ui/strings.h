@@ -45,9 +45,10 @@ enum class StringId : uint8_t {
   ErrorWebView2,
   ErrorWriteFiles,  // {detail}
   ErrorAlreadyRunning,
+  ErrorLocalSystem,
 };
 
-inline constexpr size_t kStringCount = 29;
+inline constexpr size_t kStringCount = 30;
 
 struct StringTable {
   std::array<std::string_view, kStringCount> texts;

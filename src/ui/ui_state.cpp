@@ -11,7 +11,7 @@ UiState make_initial_state(const InteractiveStart& start, FontSet fonts, Clock::
   state.option_anim.reserve(start.options.size());
   for (bool on : start.options) state.option_anim.push_back(on ? 1.0f : 0.0f);
   state.mode = start.mode;
-  state.screen = Screen::welcome();
+  state.screen = start.refusal.empty() ? Screen::welcome() : Screen::refusal(start.refusal);
   state.strings = start.strings;
   state.version = std::string(kSetupVersion);
   state.dark = start.dark;

@@ -23,7 +23,8 @@ namespace vestrana {
 struct InteractiveStart;
 
 // The screen on show. Only Error carries a text: the message the failed
-// operation handed back, shown as it came.
+// operation handed back, shown as it came, or why the run may not start at
+// all (a refusal, which offers no retry: only Close).
 struct Screen {
   enum Kind : uint8_t {
     Welcome,   // the options and the primary button
@@ -34,11 +35,13 @@ struct Screen {
 
   Kind kind = Welcome;
   std::string message;
+  bool can_retry = true;  // Error: the primary button runs the operation again
 
   static Screen welcome() { return Screen{Welcome, {}}; }
   static Screen progress() { return Screen{Progress, {}}; }
   static Screen done() { return Screen{Done, {}}; }
   static Screen error(std::string message) { return Screen{Error, std::move(message)}; }
+  static Screen refusal(std::string message) { return Screen{Error, std::move(message), false}; }
 
   bool operator==(const Screen&) const = default;
 };
@@ -114,7 +117,8 @@ struct UiState {
 // position per option already at its end (so nothing slides on the first
 // frame), every clock at 0, the window active, no operation, and `now` as the
 // last tick so the first tick does not see the whole start-up as elapsed,
-// and the keyboard focus on the primary button, its ring hidden.
+// and the keyboard focus on the primary button, its ring hidden. A start
+// with a refusal opens on the refusal's error screen instead.
 UiState make_initial_state(const InteractiveStart& start, FontSet fonts, Clock::TimePoint now);
 
 }  // namespace vestrana

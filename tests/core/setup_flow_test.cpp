@@ -22,6 +22,7 @@ using ::testing::Not;
 class FakeStartupHost : public StartupHost {
  public:
   LanguageCode language = language_for_langid(0x0409);
+  bool local_system = false;
   Lock lock = Lock::Acquired;
   int lock_requests = 0;
   int brought_forward = 0;
@@ -30,6 +31,7 @@ class FakeStartupHost : public StartupHost {
   int window_exit = 0;
 
   LanguageCode user_language() override { return language; }
+  bool runs_as_local_system() override { return local_system; }
   Lock take_instance_lock() override {
     ++lock_requests;
     return lock;
@@ -312,6 +314,46 @@ INSTANTIATE_TEST_SUITE_P(
         ForeignEntryCase{"drive_root", "D:\\", "D:\\"},
         ForeignEntryCase{"out_of_a_vestrana_folder", "D:\\Tools\\vestrana\\..", "D:\\Tools"}),
     [](const ::testing::TestParamInfo<ForeignEntryCase>& info) { return info.param.label; });
+
+// Started as the LocalSystem account, every kind of run stops before it
+// reads or changes anything: no lock, no registry, no file, no process.
+struct LocalSystemCase {
+  const char* command_line;
+  bool window;  // the run shows why in its window
+  const char* title;
+};
+
+class LocalSystem : public SetupFlowTest, public ::testing::WithParamInterface<LocalSystemCase> {};
+
+TEST_P(LocalSystem, StopsBeforeTouchingAnything) {
+  host.local_system = true;
+  host.language = language_for_langid(0x0407);
+  installed("1.2.0");
+  m.registry.calls.clear();
+  m.files.clear_log();
+
+  EXPECT_EQ(run(GetParam().command_line), 1);
+
+  EXPECT_EQ(host.lock_requests, 0);
+  EXPECT_THAT(m.registry.calls, ::testing::IsEmpty());
+  EXPECT_THAT(m.files.log(), ::testing::IsEmpty());
+  EXPECT_THAT(m.processes.started, ::testing::IsEmpty());
+  ASSERT_EQ(host.window.has_value(), GetParam().window);
+  if (GetParam().window) {
+    EXPECT_EQ(host.window->refusal, string_for(table_for(host.language), StringId::ErrorLocalSystem));
+    EXPECT_EQ(host.window->title, GetParam().title);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Runs, LocalSystem,
+    ::testing::Values(LocalSystemCase{"setup.exe --silent", false, ""},
+                      LocalSystemCase{"setup.exe", true, "vestrana Setup"},
+                      LocalSystemCase{"uninstall.exe --uninstall --silent", false, ""},
+                      LocalSystemCase{"uninstall.exe --uninstall", true, "vestrana entfernen"},
+                      LocalSystemCase{"copy.exe --uninstall --from-temp --dir C:\\x\\vestrana --silent", false, ""},
+                      LocalSystemCase{"copy.exe --uninstall --from-temp --dir C:\\x\\vestrana", true,
+                                      "vestrana entfernen"}));
 
 }  // namespace
 }  // namespace vestrana

@@ -57,17 +57,19 @@ INSTANTIATE_TEST_SUITE_P(
         EnglishCase{StringId::ErrorNoPayload, "This setup file contains no app. Please download it again.", 58},
         EnglishCase{StringId::ErrorWebView2, "Microsoft WebView2 could not be set up. Please check the internet connection.", 77},
         EnglishCase{StringId::ErrorWriteFiles, "The files could not be written ({detail}).", 42},
-        EnglishCase{StringId::ErrorAlreadyRunning, "The setup is already running.", 29}
+        EnglishCase{StringId::ErrorAlreadyRunning, "The setup is already running.", 29},
+        EnglishCase{StringId::ErrorLocalSystem,
+                    "vestrana installs for one person. Run this setup from your own account, not as the system.", 90}
     ),
     [](const auto& info) { return std::to_string(static_cast<int>(info.param.id)); });
 
 TEST(StringTables, IdsCoverTheWholeTable) {
-  EXPECT_EQ(static_cast<size_t>(StringId::ErrorAlreadyRunning) + 1, kStringCount);
+  EXPECT_EQ(static_cast<size_t>(StringId::ErrorLocalSystem) + 1, kStringCount);
   EXPECT_EQ(static_cast<int>(StringId::StepRemoving), 22);
   EXPECT_EQ(static_cast<int>(StringId::ErrorWriteFiles), 27);
 }
 
-// Every table: 29 texts, each non-empty valid UTF-8, placeholders spelt the
+// Every table: 30 texts, each non-empty valid UTF-8, placeholders spelt the
 // way the fill operations look for them, and the shared typography.
 TEST(StringTables, EveryTableIsComplete) {
   for (LanguageCode code : kAllCodes) {
