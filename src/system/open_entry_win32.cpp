@@ -163,6 +163,7 @@ class WindowsOpenEntry final : public OpenEntry {
   std::unique_ptr<OpenEntry> open(const std::string& name, OsError* error) override;
   std::optional<std::string> final_path() override { return final_path_of(handle_.get()); }
   bool remove(OsError* error) override;
+  void count_as_link() { kind_ = EntryKind::Link; }
 
  private:
   OwnedHandle handle_;
@@ -270,13 +271,24 @@ bool WindowsOpenEntry::remove(OsError* error) {
 }  // namespace
 
 std::unique_ptr<OpenEntry> open_entry_at(const std::wstring& path, OsError* error) {
-  return open_with_fallbacks(error, [&](ACCESS_MASK access, OwnedHandle& handle) -> DWORD {
+  std::unique_ptr<OpenEntry> entry = open_with_fallbacks(error, [&](ACCESS_MASK access, OwnedHandle& handle) -> DWORD {
     HANDLE opened = CreateFileW(path.c_str(), access, kShareAll, nullptr, OPEN_EXISTING,
                                 FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (opened == INVALID_HANDLE_VALUE) return GetLastError();
     handle.reset(opened);
     return static_cast<DWORD>(ERROR_SUCCESS);
   });
+  // Wine opens a symbolic link's target even with FILE_FLAG_OPEN_REPARSE_POINT
+  // and the handle then says folder; the path's own attributes, which do not
+  // follow a final link, still say link. Taking either as a link can only
+  // keep a folder from being entered.
+  if (entry && entry->kind() == EntryKind::Folder) {
+    DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+      static_cast<WindowsOpenEntry&>(*entry).count_as_link();
+    }
+  }
+  return entry;
 }
 
 std::optional<std::string> final_path_of(HANDLE handle) {

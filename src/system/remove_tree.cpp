@@ -32,6 +32,10 @@ bool remove_surely(HoldRetry& retry, OpenEntry& entry) {
 struct Pending {
   size_t parent = 0;
   std::string name;
+  // Its folder's listing said link: whatever opening it gives, it is not
+  // entered (Wine opens a symbolic link's target even when asked for the
+  // link itself, but lists the link as one).
+  bool listed_as_link = false;
   std::unique_ptr<OpenEntry> entry;
   bool listed = false;
 };
@@ -45,7 +49,7 @@ bool open_pending(std::vector<Pending>& stack, HoldRetry& retry) {
   OpenEntry& parent = *stack[pending.parent].entry;
   pending.entry = open_surely(retry, [&](OsError* error) { return parent.open(pending.name, error); });
   if (!pending.entry) return false;
-  if (pending.entry->kind() == EntryKind::Folder) return true;
+  if (pending.entry->kind() == EntryKind::Folder && !pending.listed_as_link) return true;
   remove_surely(retry, *pending.entry);
   return false;
 }
@@ -65,7 +69,7 @@ void remove_tree(FileSystem& files, Clock& clock, const std::string& folder) {
   // when their turn comes, so that a wide folder does not hold a handle for
   // each of its subfolders at once.
   std::vector<Pending> stack;
-  stack.push_back({0, folder, std::move(top), false});
+  stack.push_back({0, folder, false, std::move(top), false});
   while (!stack.empty()) {
     if (!open_pending(stack, retry)) {
       stack.pop_back();
@@ -82,7 +86,7 @@ void remove_tree(FileSystem& files, Clock& clock, const std::string& folder) {
     size_t parent = stack.size() - 1;
     for (FolderEntry& entry : *entries) {
       if (!entry.exact_name) continue;
-      stack.push_back({parent, std::move(entry.name), nullptr, false});
+      stack.push_back({parent, std::move(entry.name), entry.is_link, nullptr, false});
     }
   }
 }

@@ -200,6 +200,23 @@ INSTANTIATE_TEST_SUITE_P(
       return name;
     });
 
+// The other way round: what was listed as a link is never entered, even
+// when a folder stands under its name by the time it is opened (under Wine
+// a handle on a symbolic link says folder).
+TEST_F(RemoveTree, WhatWasListedAsALinkIsNeverEntered) {
+  const std::string link = kData + R"(\linked)";
+  fs.add_link(link, kElsewhere);
+  fs.on_listed([&](const std::string& folder) {
+    if (!same_path(folder, kData, true) || !fs.is_link(link)) return;
+    fs.remove_folder(link);
+    fs.add_file(link + R"(\planted.txt)", "p");
+  });
+  remove_tree(fs, clock, kData);
+  EXPECT_EQ(fs.text(link + R"(\planted.txt)"), "p");
+  EXPECT_FALSE(fs.exists(kData + R"(\settings.json)"));
+  expect_outside_untouched();
+}
+
 // The interface's own link test, for implementations that do not have a
 // cheaper one: the entry as its parent folder lists it.
 TEST_F(RemoveTree, DefaultLinkTestAsksTheParentListing) {
