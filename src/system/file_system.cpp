@@ -1,7 +1,6 @@
 #include "system/file_system.h"
 
 #include "clock.h"
-#include "system/win_path.h"
 
 namespace vestrana {
 namespace {
@@ -41,18 +40,6 @@ bool remove_surely(FileSystem& files, HoldRetry& retry, const std::string& path,
 }
 
 }  // namespace
-
-bool FileSystem::is_link(const std::string& path) {
-  std::optional<std::string> parent = parent_folder(path);
-  std::string_view name = file_name(path);
-  if (!parent || name.empty()) return false;
-  std::optional<std::vector<FolderEntry>> entries = list_folder(*parent);
-  if (!entries) return false;
-  for (const FolderEntry& entry : *entries) {
-    if (same_path(entry.name, name, /*ignore_case=*/true)) return entry.is_link;
-  }
-  return false;
-}
 
 bool HoldRetry::again(const OsError& error) {
   if (!may_be_a_hold(error)) return false;

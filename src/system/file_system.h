@@ -90,9 +90,8 @@ class FileSystem {
   // Any kind of entry whose metadata can be read.
   virtual bool exists(const std::string& path) = 0;
   // True when `path` itself is a junction or symbolic link (reparse point),
-  // whatever it points at. The default looks the entry up in its parent's
-  // listing; the Windows implementation asks for the entry's attributes.
-  virtual bool is_link(const std::string& path);
+  // whatever it points at: the attributes of the entry itself.
+  virtual bool is_link(const std::string& path) = 0;
   virtual std::optional<OsError> read_file(const std::string& path, std::vector<uint8_t>& out) = 0;
   virtual std::optional<OsError> file_size(const std::string& path, uint64_t& out) = 0;
   // The canonical full path (GetFinalPathNameByHandleW on a handle opened for
@@ -105,8 +104,6 @@ class FileSystem {
   // Clears the read-only attribute of the entry itself (not of what a link
   // points at); true when it was set and is now cleared.
   virtual bool clear_read_only(const std::string& path) = 0;
-  // The entries of a folder (without "." and ".."); nothing when unreadable.
-  virtual std::optional<std::vector<FolderEntry>> list_folder(const std::string& path) = 0;
   // The user's temporary folder, ending in a separator (GetTempPath2W, else GetTempPathW).
   virtual std::optional<std::string> temp_folder() = 0;
 };

@@ -39,21 +39,6 @@ constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELE
 // One WriteFile/ReadFile call moves at most this much (the count is a DWORD).
 constexpr DWORD kMaxChunk = 1u << 30;
 
-class UniqueFind {
- public:
-  explicit UniqueFind(HANDLE handle) : handle_(handle) {}
-  UniqueFind(const UniqueFind&) = delete;
-  UniqueFind& operator=(const UniqueFind&) = delete;
-  ~UniqueFind() {
-    if (valid()) FindClose(handle_);
-  }
-  bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
-  HANDLE get() const { return handle_; }
-
- private:
-  HANDLE handle_;
-};
-
 OsError os_error(DWORD code) { return windows_os_error(code); }
 
 OsError last_error() { return os_error(GetLastError()); }
@@ -260,33 +245,6 @@ class WindowsFileSystem final : public FileSystem {
     if (!wide) return false;
     DWORD attributes = GetFileAttributesW(wide->c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && clear_read_only_attribute(*wide, attributes);
-  }
-
-  std::optional<std::vector<FolderEntry>> list_folder(const std::string& path) override {
-    std::optional<std::wstring> pattern = wide_path(join_path(path, "*"));
-    if (!pattern) return std::nullopt;
-    WIN32_FIND_DATAW data;
-    UniqueFind find(FindFirstFileExW(pattern->c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr,
-                                     FIND_FIRST_EX_LARGE_FETCH));
-    if (!find.valid()) {
-      // An empty listing of a folder that exists is not a failure.
-      if (GetLastError() == ERROR_FILE_NOT_FOUND && is_folder(path)) return std::vector<FolderEntry>{};
-      return std::nullopt;
-    }
-    std::vector<FolderEntry> entries;
-    do {
-      std::wstring_view name(data.cFileName);
-      if (name == L"." || name == L"..") continue;
-      FolderEntry entry;
-      std::optional<std::string> exact = to_utf8_strict(name);
-      entry.exact_name = exact.has_value();
-      entry.name = exact ? std::move(*exact) : to_utf8(name);
-      entry.is_folder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-      entry.is_link = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-      entries.push_back(std::move(entry));
-    } while (FindNextFileW(find.get(), &data));
-    if (GetLastError() != ERROR_NO_MORE_FILES) return std::nullopt;
-    return entries;
   }
 
   std::optional<std::string> temp_folder() override {

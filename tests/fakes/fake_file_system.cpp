@@ -535,17 +535,6 @@ bool FakeFileSystem::clear_read_only(const std::string& path) {
 }
 
 std::optional<std::vector<FolderEntry>> FakeFileSystem::list_folder(const std::string& path) {
-  std::optional<std::vector<FolderEntry>> entries = list_path(path);
-  std::function<void(const std::string&)> hook;
-  {
-    std::lock_guard lock(mutex_);
-    hook = listed_hook_;
-  }
-  if (entries && hook) hook(path);
-  return entries;
-}
-
-std::optional<std::vector<FolderEntry>> FakeFileSystem::list_path(const std::string& path) {
   std::lock_guard lock(mutex_);
   record("list " + path);
   if (injected(Op::ListFolder, path)) return std::nullopt;

@@ -88,8 +88,8 @@ class FakeFileSystem : public FileSystem {
   // reaches `until`: writing, replacing and deleting it fail with 32.
   void hold(std::string_view path, Clock& clock, Clock::TimePoint until);
   void set_temp_folder(std::optional<std::string> folder) { temp_folder_ = std::move(folder); }
-  // Called, outside the fake's lock, each time a folder has been listed (by
-  // path, or through a handle with the folder's path at that moment).
+  // Called, outside the fake's lock, each time a folder has been listed
+  // through a handle, with the folder's path at that moment.
   void on_listed(std::function<void(const std::string& folder)> hook);
   // What another process can do at any moment: moves the entry at `path`
   // with all its content to `aside` (a free name) and puts a junction to
@@ -114,6 +114,9 @@ class FakeFileSystem : public FileSystem {
   // "read ...", "delete ...", "remove_folder ...", "list ...", "final_path ...".
   std::vector<std::string> log() const;
   void clear_log();
+  // The entries of a folder (through links), as a test looks at them;
+  // nothing when it is no folder or ListFolder fails for it.
+  std::optional<std::vector<FolderEntry>> list_folder(const std::string& path);
 
   // ---- FileSystem ----
   std::unique_ptr<OpenEntry> open_entry(const std::string& path, OsError* error) override;
@@ -130,7 +133,6 @@ class FakeFileSystem : public FileSystem {
   bool delete_file(const std::string& path, OsError* error = nullptr) override;
   bool remove_folder(const std::string& path, OsError* error = nullptr) override;
   bool clear_read_only(const std::string& path) override;
-  std::optional<std::vector<FolderEntry>> list_folder(const std::string& path) override;
   std::optional<std::string> temp_folder() override { return temp_folder_; }
 
  private:
@@ -184,7 +186,6 @@ class FakeFileSystem : public FileSystem {
   void record(std::string line) { log_.push_back(std::move(line)); }
   // What the handles of FakeOpenEntry do; the key of the entry is found by
   // its id, so it follows renames.
-  std::optional<std::vector<FolderEntry>> list_path(const std::string& path);
   std::unique_ptr<OpenEntry> open_node(const Parsed& real, OsError* error);
   const std::string* key_by_id(uint64_t id) const;
   std::optional<std::vector<FolderEntry>> list_by_id(uint64_t id, std::string& shown);

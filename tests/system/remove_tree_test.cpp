@@ -217,18 +217,6 @@ TEST_F(RemoveTree, WhatWasListedAsALinkIsNeverEntered) {
   expect_outside_untouched();
 }
 
-// The interface's own link test, for implementations that do not have a
-// cheaper one: the entry as its parent folder lists it.
-TEST_F(RemoveTree, DefaultLinkTestAsksTheParentListing) {
-  fs.add_link(kData + R"(\Folder Link)", kElsewhere);
-  FileSystem& base = fs;
-  EXPECT_TRUE(base.FileSystem::is_link(kData + R"(\folder link)"));
-  EXPECT_FALSE(base.FileSystem::is_link(kData + R"(\EBWebView)"));
-  EXPECT_FALSE(base.FileSystem::is_link(kData + R"(\settings.json)"));
-  EXPECT_FALSE(base.FileSystem::is_link(kData + R"(\missing)"));
-  EXPECT_FALSE(base.FileSystem::is_link(R"(C:\)"));
-}
-
 }  // namespace
 }  // namespace vestrana
 
