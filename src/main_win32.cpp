@@ -56,6 +56,11 @@ void __verbose_terminate_handler() { std::abort(); }
 }  // namespace __gnu_cxx
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  // Every library loaded from here on, also those that system libraries load
+  // by name (urlmon, WinINet, COM servers, the screen-reader proxy), comes
+  // from the system folder only: never from the program's own folder, which
+  // is usually Downloads, nor from the current folder or the PATH.
+  SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
   vestrana::WindowsStartupHost host;
   return vestrana::run_setup(vestrana::read_launch_options(), vestrana::windows_platform(), host);
 }

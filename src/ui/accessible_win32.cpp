@@ -8,14 +8,32 @@
 #include <atomic>
 #include <string>
 
+#include "system/system_library_win32.h"
 #include "system/text_win32.h"
 #include "ui/window_geometry.h"
 
 namespace vestrana {
 
+// oleacc, loaded from the system folder: it is not one of Windows' known
+// DLLs, so an import of it would load an "oleacc.dll" that sits beside the
+// setup in Downloads. Usable only with both functions the object needs.
+class AccessibleObjectHolder::Library {
+  SystemLibrary library_{L"oleacc.dll"};  // first: the functions below come from it
+
+ public:
+  using FromObject = LRESULT WINAPI(REFIID, WPARAM, LPUNKNOWN);
+  using FromWindow = HRESULT WINAPI(HWND, DWORD, REFIID, void**);
+
+  FromObject* const from_object = library_.function<FromObject>("LresultFromObject");
+  FromWindow* const from_window = library_.function<FromWindow>("AccessibleObjectFromWindow");
+
+  bool usable() const { return from_object != nullptr && from_window != nullptr; }
+};
+
 class AccessibleObjectHolder::Object final : public IAccessible {
  public:
-  Object(HWND window, AccessibleWindow& owner) : window_(window), owner_(&owner) {}
+  Object(HWND window, AccessibleWindow& owner, Library::FromWindow* from_window)
+      : window_(window), owner_(&owner), from_window_(from_window) {}
 
   // The window is going away: from now on nothing may reach it.
   void disconnect() {
@@ -58,8 +76,7 @@ class AccessibleObjectHolder::Object final : public IAccessible {
     if (parent == nullptr) return E_POINTER;
     *parent = nullptr;
     if (owner_ == nullptr) return CO_E_OBJNOTCONNECTED;
-    return AccessibleObjectFromWindow(window_, static_cast<DWORD>(OBJID_WINDOW), IID_IDispatch,
-                                      reinterpret_cast<void**>(parent));
+    return from_window_(window_, static_cast<DWORD>(OBJID_WINDOW), IID_IDispatch, reinterpret_cast<void**>(parent));
   }
 
   HRESULT STDMETHODCALLTYPE get_accChildCount(long* count) override {
@@ -297,7 +314,10 @@ class AccessibleObjectHolder::Object final : public IAccessible {
   std::atomic<ULONG> references_{1};
   HWND window_;
   AccessibleWindow* owner_;
+  Library::FromWindow* from_window_;
 };
+
+AccessibleObjectHolder::AccessibleObjectHolder() = default;
 
 AccessibleObjectHolder::~AccessibleObjectHolder() {
   if (object_ == nullptr) return;
@@ -309,8 +329,10 @@ LRESULT AccessibleObjectHolder::answer(HWND window, AccessibleWindow& owner, WPA
   if (static_cast<LONG>(lparam) != static_cast<LONG>(OBJID_CLIENT)) {
     return DefWindowProcW(window, WM_GETOBJECT, wparam, lparam);
   }
-  if (object_ == nullptr) object_ = new Object(window, owner);
-  return LresultFromObject(IID_IAccessible, wparam, object_);
+  if (library_ == nullptr) library_ = std::make_unique<Library>();
+  if (!library_->usable()) return DefWindowProcW(window, WM_GETOBJECT, wparam, lparam);
+  if (object_ == nullptr) object_ = new Object(window, owner, library_->from_window);
+  return library_->from_object(IID_IAccessible, wparam, object_);
 }
 
 void notify_accessible_events(HWND window, const std::vector<AccessibleEvent>& events) {

@@ -5,6 +5,7 @@
 
 #include "system/windows_headers.h"
 
+#include <memory>
 #include <vector>
 
 #include "ui/accessible_tree.h"
@@ -31,17 +32,22 @@ class AccessibleWindow {
 // of the window.
 class AccessibleObjectHolder {
  public:
-  AccessibleObjectHolder() = default;
+  AccessibleObjectHolder();
   AccessibleObjectHolder(const AccessibleObjectHolder&) = delete;
   AccessibleObjectHolder& operator=(const AccessibleObjectHolder&) = delete;
   ~AccessibleObjectHolder();
 
   // The answer to WM_GETOBJECT: the object for OBJID_CLIENT (created on the
-  // first request), the default handling for anything else.
+  // first request), the default handling for anything else, and also for
+  // OBJID_CLIENT when the system's accessibility library cannot be loaded.
   LRESULT answer(HWND window, AccessibleWindow& owner, WPARAM wparam, LPARAM lparam);
 
  private:
+  class Library;
   class Object;
+  // The system's accessibility library: loaded on the first request and
+  // kept while the window lives.
+  std::unique_ptr<Library> library_;
   Object* object_ = nullptr;
 };
 

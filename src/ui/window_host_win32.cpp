@@ -2,7 +2,6 @@
 // sized for its monitor's DPI, repainted from the screen state on every
 // timer tick, with mouse and keys turned into the state machine's events.
 #include "system/windows_headers.h"
-#include <dwmapi.h>
 
 #include <algorithm>
 #include <memory>
@@ -17,6 +16,7 @@
 #include "system/text_win32.h"
 #include "ui/accessible_tree.h"
 #include "ui/accessible_win32.h"
+#include "ui/desktop_window_manager_win32.h"
 #include "ui/frame_diff.h"
 #include "ui/layout.h"
 #include "ui/paint_screen.h"
@@ -82,6 +82,7 @@ struct WindowContext final : AccessibleWindow {
   UiState state;
   WindowsEffects effects;
   WorkerRunner runner;
+  DesktopWindowManager dwm;
   // The last painted frame, `shown`: the window shows it everywhere outside
   // its update region. The next frame is painted into `frame` (kept, so no
   // frame allocates) and compared with `shown`, and the two swap roles.
@@ -234,9 +235,10 @@ LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM wparam, LPAR
       PostQuitMessage(0);
       return 0;
     case WM_ACTIVATE: {
-      MARGINS margins{1, 1, 1, 1};
-      DwmExtendFrameIntoClientArea(window, &margins);
-      if (context != nullptr) context->state.active = LOWORD(wparam) != WA_INACTIVE;
+      if (context != nullptr) {
+        context->dwm.extend_frame(window, MARGINS{1, 1, 1, 1});
+        context->state.active = LOWORD(wparam) != WA_INACTIVE;
+      }
       return DefWindowProcW(window, message, wparam, lparam);
     }
     case WM_KEYDOWN:
@@ -347,10 +349,10 @@ int run_setup_window(const InteractiveStart& start, Platform& platform, std::spa
   // WM_NCDESTROY, also when the creation fails after that message.
   if (window == nullptr) return 1;
 
-  DWORD corner = kCornerRound;
-  DwmSetWindowAttribute(window, kWindowCornerPreference, &corner, sizeof(corner));
-  DWORD dark = start.dark ? 1 : 0;
-  DwmSetWindowAttribute(window, kImmersiveDarkMode, &dark, sizeof(dark));
+  if (const WindowContext* created = context_of(window)) {
+    created->dwm.set_attribute(window, kWindowCornerPreference, kCornerRound);
+    created->dwm.set_attribute(window, kImmersiveDarkMode, start.dark ? 1 : 0);
+  }
 
   DeviceRect work_area = kFallbackWorkArea;
   MONITORINFO monitor{};
