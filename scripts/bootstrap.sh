@@ -155,11 +155,14 @@ build_mingw_lib() { # package, configure+build function
 
 # Both libraries are built for size: MinSizeRel, because CMake puts the build
 # type's flags after CMAKE_C_FLAGS, so Release's -O3 would override -Os.
+# They are hardened as our own code is (stack canaries, fortified string and
+# memory calls). The flags are written out in the functions below: their text
+# names the prefix, so a change of flags builds the libraries anew.
 configure_xz() {
   local src=$1 prefix=$2
   cmake -S "$src" -B "$src/build-mingw" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
     -DCMAKE_BUILD_TYPE=MinSizeRel -DBUILD_SHARED_LIBS=OFF -DCMAKE_INSTALL_PREFIX="$prefix" \
-    -DCMAKE_C_FLAGS="-Os -ffunction-sections -fdata-sections"
+    -DCMAKE_C_FLAGS="-Os -ffunction-sections -fdata-sections -fstack-protector-strong -D_FORTIFY_SOURCE=2"
   cmake --build "$src/build-mingw" --target liblzma -j "$jobs"
   mkdir -p "$prefix/lib" "$prefix/include"
   cp "$src/build-mingw/liblzma.a" "$prefix/lib/"
@@ -200,7 +203,7 @@ MODULES
     -DCMAKE_BUILD_TYPE=MinSizeRel -DBUILD_SHARED_LIBS=OFF -DCMAKE_INSTALL_PREFIX="$prefix" \
     -DFT_DISABLE_ZLIB=ON -DFT_DISABLE_BZIP2=ON -DFT_DISABLE_PNG=ON \
     -DFT_DISABLE_HARFBUZZ=ON -DFT_DISABLE_BROTLI=ON \
-    -DCMAKE_C_FLAGS="-Os -ffunction-sections -fdata-sections"
+    -DCMAKE_C_FLAGS="-Os -ffunction-sections -fdata-sections -fstack-protector-strong -D_FORTIFY_SOURCE=2"
   cmake --build "$src/build-mingw" -j "$jobs"
   cmake --install "$src/build-mingw" >/dev/null
 }
