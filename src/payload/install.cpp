@@ -116,8 +116,12 @@ Result make_shortcuts(Platform& platform, const std::string& folder, InstallChoi
   }
   if (std::optional<std::string> link = desktop_shortcut_path(platform.folders)) {
     if (choices.desktop_shortcut) {
-      Result made = create_shortcut(platform.links, platform.files, platform.messages, *link, app);
-      if (!made) return made;
+      // Best effort: with Defender's ransomware protection (Controlled Folder
+      // Access) on, the Desktop is a protected folder and saving into it is
+      // denied to every program not on its list. The app is still installed
+      // and reachable from the Start menu, so the install goes on to its
+      // entry instead of failing, and Try again would only fail the same way.
+      (void)create_shortcut(platform.links, platform.files, platform.messages, *link, app);
     } else {
       remove_shortcut(platform.files, *link);
     }

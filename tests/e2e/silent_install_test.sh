@@ -60,4 +60,17 @@ for flag in /s --SILENT /S; do
 done
 check "still no autostart value" eval '! reg_value "$run_key" vestrana >/dev/null'
 check "no temporary files are left" test -z "$(find "$dir" -name '*.new')"
+
+# A Desktop that takes no shortcut (as with Controlled Folder Access on, which
+# denies the save; here a plain file stands where the folder was): a first
+# install still succeeds, with its entry and the Start-menu shortcut.
+wine reg delete "$uninstall_key" /f >/dev/null 2>&1
+rm -rf "$dir" "$(desktop_dir)" "$(programs_dir)/vestrana.lnk"
+echo "not a folder" >"$(desktop_dir)"
+rc=0; run_wine "$VESTRANA_SETUP" --silent || rc=$?
+check_eq "a refused desktop shortcut still exits 0" 0 "$rc"
+check "the Start-menu shortcut exists without the desktop one" test -f "$(programs_dir)/vestrana.lnk"
+check_eq "the uninstall entry is written" $'REG_SZ\t'"$VESTRANA_VERSION" \
+  "$(reg_values "$uninstall_key" | pick_value DisplayVersion || echo "(missing)")"
+check "the Desktop is left as it was" test -f "$(desktop_dir)"
 finish

@@ -27,6 +27,9 @@ class FakeShellLinkApi : public ShellLinkApi {
   std::vector<std::string> calls;
   // HRESULT to return from a method, by method name (initialize_com included).
   std::map<std::string, int32_t> failures;
+  // HRESULT to return from saving to a link path, as Controlled Folder Access
+  // answers a save into a protected folder such as the Desktop (E_ACCESSDENIED).
+  std::map<std::string, int32_t> save_failures;
 
   // What the current (or last) link object was given.
   std::string path, working_directory, icon_file, description, app_id;
@@ -127,6 +130,7 @@ class FakeShellLinkApi : public ShellLinkApi {
       return kHResultNoObject;
     }
     if (hr < 0) return hr;
+    if (auto refused = save_failures.find(link_path); refused != save_failures.end()) return refused->second;
     if (files_) {
       std::string text = "target=" + path + "\nworking=" + working_directory + "\nicon=" + icon_file + "," +
                          std::to_string(icon_index) + "\ndescription=" + description + "\napp_id=" + app_id +

@@ -258,6 +258,19 @@ TEST_F(InstallTest, StartMenuShortcutFailureLeavesDesktopAutostartAndEntryAlone)
   EXPECT_FALSE(uninstall_value("DisplayVersion"));
 }
 
+TEST_F(InstallTest, RefusedDesktopShortcutStillCompletesTheInstall) {
+  std::string desktop_link = std::string(FakeMachine::kDesktop) + "\\vestrana.lnk";
+  m.links.save_failures[desktop_link] = static_cast<int32_t>(0x80070005);
+
+  ASSERT_TRUE(run({.desktop_shortcut = true, .autostart = true}));
+  EXPECT_EQ(reports, kSuccessfulReports);
+  EXPECT_TRUE(m.files.exists(std::string(FakeMachine::kPrograms) + "\\vestrana.lnk"));
+  EXPECT_FALSE(m.files.exists(desktop_link));
+  EXPECT_TRUE(m.registry.string_value(RegistryRoot::CurrentUser, kRunKeyPath, "vestrana"));
+  EXPECT_EQ(uninstall_value("DisplayVersion"), kSetupVersion);
+  EXPECT_EQ(m.links.open_interfaces, 0);
+}
+
 TEST_F(InstallTest, FailedUninstallEntryKeepsTheOldApplicationKeys) {
   m.registry.add_key(RegistryRoot::CurrentUser, "Software\\vestrana\\vestrana");
   m.registry.fail_set_value("DisplayName", 5);
