@@ -26,8 +26,7 @@ class WindowsStartupHost final : public StartupHost {
     // The handle stays open for the whole life of the process; the system
     // releases it at exit.
     HANDLE mutex = CreateMutexW(nullptr, TRUE, to_wide(kInstanceMutexName).c_str());
-    if (mutex == nullptr) return Lock::Unavailable;
-    return GetLastError() == ERROR_ALREADY_EXISTS ? Lock::AlreadyRunning : Lock::Acquired;
+    return instance_lock_from(mutex != nullptr, GetLastError());
   }
 
   void bring_running_setup_forward() override {

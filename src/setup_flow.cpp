@@ -108,4 +108,11 @@ int run_setup(const LaunchOptions& options, Platform& platform, StartupHost& hos
   return exit_code;
 }
 
+StartupHost::Lock instance_lock_from(bool created, uint32_t last_error) {
+  constexpr uint32_t kAccessDenied = 5;
+  constexpr uint32_t kAlreadyExists = 183;
+  if (!created) return last_error == kAccessDenied ? StartupHost::Lock::AlreadyRunning : StartupHost::Lock::Unavailable;
+  return last_error == kAlreadyExists ? StartupHost::Lock::AlreadyRunning : StartupHost::Lock::Acquired;
+}
+
 }  // namespace vestrana

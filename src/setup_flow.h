@@ -49,4 +49,13 @@ class StartupHost {
 
 int run_setup(const LaunchOptions& options, Platform& platform, StartupHost& host);
 
+// What creating the single-instance mutex says, from whether a handle came
+// back and the last error afterwards. ERROR_ALREADY_EXISTS (183) with a
+// handle: another setup holds it. ERROR_ACCESS_DENIED (5) without one: a
+// mutex of that name exists but its security admits no one below its
+// owner's rights, as when an elevated setup made it; another setup runs all
+// the same (CreateMutexW's documentation). Any other failure: no lock, the
+// run goes on.
+StartupHost::Lock instance_lock_from(bool created, uint32_t last_error);
+
 }  // namespace vestrana

@@ -75,6 +75,20 @@ TEST_F(SetupFlowTest, AnUnavailableLockDoesNotStopTheRun) {
   EXPECT_TRUE(m.files.exists(std::string(FakeMachine::kInstallDir) + "\\vestrana.exe"));
 }
 
+TEST(InstanceLock, WhatCreatingTheMutexSays) {
+  using Lock = StartupHost::Lock;
+  struct Case {
+    bool created;
+    uint32_t last_error;
+    Lock expected;
+  };
+  for (Case c : {Case{true, 0, Lock::Acquired}, Case{true, 183, Lock::AlreadyRunning},
+                 Case{false, 5, Lock::AlreadyRunning}, Case{false, 183, Lock::Unavailable},
+                 Case{false, 8, Lock::Unavailable}, Case{true, 5, Lock::Acquired}}) {
+    EXPECT_EQ(instance_lock_from(c.created, c.last_error), c.expected) << c.created << " " << c.last_error;
+  }
+}
+
 TEST_F(SetupFlowTest, SilentInstallExitCodeFollowsTheProcedure) {
   EXPECT_EQ(run("setup.exe --silent"), 0);
   EXPECT_EQ(host.lock_requests, 1);
