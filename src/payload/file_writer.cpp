@@ -12,8 +12,15 @@ namespace {
 std::optional<OsError> rename_onto(FileSystem& files, const std::string& temp, const std::string& target) {
   std::optional<OsError> error = files.rename_replacing(temp, target);
   if (!error || error->code != kErrorAccessDenied) return error;
-  // MoveFileExW refuses to replace a read-only target; a rename through the
-  // handle with POSIX semantics ignores that attribute.
+  // MoveFileExW refuses to replace a read-only target, and so does a rename
+  // through the handle unless it may ignore the attribute, which only
+  // Windows 10 1809 and later understand: the attribute goes first.
+  if (files.clear_read_only(target)) {
+    error = files.rename_replacing(temp, target);
+    if (!error || error->code != kErrorAccessDenied) return error;
+  }
+  // A target that is still refused (one that a program has mapped, say) gets
+  // the rename through the handle with POSIX semantics.
   std::optional<OsError> retry = files.rename_by_handle(temp, target);
   if (!retry) return std::nullopt;
   // "Directory not empty" says more than the first call's "access denied".

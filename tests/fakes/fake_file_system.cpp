@@ -404,8 +404,12 @@ std::optional<OsError> FakeFileSystem::rename_by_handle(const std::string& from,
   if (std::optional<OsError> error = injected(Op::RenameByHandle, from)) return error;
   return rename(from, to, [this](const Node& moving, const Node& existing, const std::string& target_key)
                               -> std::optional<OsError> {
-    // POSIX semantics ignore the read-only attribute, but still cannot
-    // replace an open file or a folder that holds something.
+    // POSIX semantics do not ignore a read-only target on Windows (Wine
+    // does); that takes FILE_RENAME_FLAG_IGNORE_READONLY_ATTRIBUTE, which the
+    // program does not pass because Windows before 10 1809 refuses it
+    // (FILE_RENAME_INFO, learn.microsoft.com). Nor is an open file or a
+    // folder that holds something replaced.
+    if (existing.read_only) return fake_os_error(kErrorAccessDenied);
     if (existing.kind == Kind::Folder && has_children(target_key)) return fake_os_error(kErrorDirNotEmpty);
     if (held(existing)) return fake_os_error(kSharingViolation);
     if (existing.in_use || (existing.kind == Kind::Folder) != (moving.kind == Kind::Folder)) {

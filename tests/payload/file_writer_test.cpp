@@ -45,12 +45,12 @@ TEST_F(WriteFileReplacing, ReplacesAnExistingTarget) {
   EXPECT_EQ(fs.text(kTarget), "new");
 }
 
-TEST_F(WriteFileReplacing, ReplacesAReadOnlyTargetThroughTheHandleRename) {
+TEST_F(WriteFileReplacing, ReplacesAReadOnlyTargetByClearingTheAttributeFirst) {
   fs.add_file(kTarget, "old", /*read_only=*/true);
   EXPECT_EQ(write_file_replacing(fs, clock, kTarget, as_bytes("new")), std::nullopt);
   EXPECT_EQ(fs.text(kTarget), "new");
   EXPECT_FALSE(fs.is_read_only(kTarget));
-  EXPECT_THAT(fs.log(), Contains("rename_by_handle " + kTemp + " -> " + kTarget));
+  EXPECT_THAT(fs.log(), Contains("clear_read_only " + kTarget));
 }
 
 TEST_F(WriteFileReplacing, AFailedWriteKeepsTheOldContents) {

@@ -49,7 +49,10 @@ TEST(FakeFileSystem, RenamesLikeWindows) {
   EXPECT_EQ(code(fs.rename_by_handle(R"(C:\a\new.tmp)", R"(C:\a\full)")), kErrorDirNotEmpty);
   EXPECT_EQ(code(fs.rename_replacing(R"(C:\a\missing)", R"(C:\a\b)")), 2u);
   EXPECT_EQ(code(fs.rename_replacing(R"(C:\a\new.tmp)", R"(C:\nowhere\b)")), 3u);
-  EXPECT_EQ(fs.rename_by_handle(R"(C:\a\new.tmp)", R"(C:\a\readonly.exe)"), std::nullopt);
+  // Windows, unlike Wine, keeps a read-only target with POSIX semantics too.
+  EXPECT_EQ(code(fs.rename_by_handle(R"(C:\a\new.tmp)", R"(C:\a\readonly.exe)")), kErrorAccessDenied);
+  EXPECT_TRUE(fs.clear_read_only(R"(C:\a\readonly.exe)"));
+  EXPECT_EQ(fs.rename_replacing(R"(C:\a\new.tmp)", R"(C:\a\readonly.exe)"), std::nullopt);
   EXPECT_EQ(fs.text(R"(C:\a\readonly.exe)"), "new");
   EXPECT_FALSE(fs.exists(R"(C:\a\new.tmp)"));
 }
