@@ -11,13 +11,9 @@
 source "$(dirname "$0")/lib.sh"
 new_prefix
 source "$(dirname "$0")/signing.sh"
-unset http_proxy HTTP_PROXY https_proxy HTTPS_PROXY all_proxy ALL_PROXY
 
-port=47805
-url_path='/fwlink/p/?LinkId=2124703'
 client_key='HKCU\Software\Microsoft\EdgeUpdate\Clients\{F3017226-FE2A-4295-8BDF-00C3A9A7E4C5}'
-exec {port_lock}>"${TMPDIR:-/tmp}/vestrana-e2e-port-$port.lock"
-flock -w 240 "$port_lock" || { echo "port $port stays taken by another test" >&2; exit 1; }
+take_download_port
 
 web="$WINEPREFIX/web"
 mkdir -p "$web/fwlink/p"

@@ -9,7 +9,6 @@
 source "$(dirname "$0")/lib.sh"
 new_prefix
 start_display
-unset http_proxy HTTP_PROXY https_proxy HTTPS_PROXY all_proxy ALL_PROXY
 
 names=(dwmapi oleacc urlmon iertutil wininet uxtheme version cryptbase cryptsp wintrust crypt32 propsys userenv
   winmm dbghelp secur32)
@@ -69,10 +68,7 @@ check "the removal loaded no planted library" none_loaded
 #    what they load), from a local server through the test build. Whether
 #    the install then succeeds depends on what is served; only the loads
 #    matter here.
-port=47805
-url_path='/fwlink/p/?LinkId=2124703'
-exec {port_lock}>"${TMPDIR:-/tmp}/vestrana-e2e-port-$port.lock"
-flock -w 240 "$port_lock" || { echo "port $port stays taken by another test" >&2; exit 1; }
+take_download_port
 web="$WINEPREFIX/web"
 mkdir -p "$web/fwlink/p"
 cp "$VESTRANA_FAKE_WEBVIEW2_SETUP" "$web/fwlink/p/index.html"
