@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "command_line.h"
-#include "system/utf16.h"
+#include "base/text.h"
 #include "system/win_path.h"
 
 using namespace vestrana;

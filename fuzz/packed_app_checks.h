@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "payload/packed_app.h"
-#include "system/utf16.h"
+#include "base/text.h"
 
 namespace vestrana::fuzz {
 

@@ -6,7 +6,7 @@
 
 #include "command_line.h"
 #include "payload/embedded_packed_app.h"
-#include "product.h"
+#include "base/product.h"
 #include "setup_flow.h"
 #include "system/local_system.h"
 #include "system/platform.h"

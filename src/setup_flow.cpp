@@ -1,16 +1,17 @@
 #include "setup_flow.h"
 
 #include "payload/install.h"
-#include "product.h"
-#include "progress.h"
+#include "ui/procedure_texts.h"
+#include "base/product.h"
+#include "base/progress.h"
 #include "startup.h"
 #include "system/file_system.h"
 #include "system/known_folders.h"
 #include "system/our_folder.h"
 #include "system/registry_entries.h"
-#include "system/self_removal.h"
+#include "payload/self_removal.h"
 #include "system/shortcuts.h"
-#include "system/uninstall.h"
+#include "payload/uninstall.h"
 #include "system/win_path.h"
 
 namespace vestrana {
@@ -45,7 +46,7 @@ int run_silent(const LaunchOptions& options, Platform& platform, StartupHost& ho
       default_options(Mode::install(), installed, desktop_shortcut_present(platform.folders, platform.files),
                       autostart_present(platform.registry));
   InstallChoices choices{values.size() > 0 ? bool(values[0]) : true, values.size() > 1 && values[1]};
-  Result result = install_app(platform, *record, choices, table, host.packed_app());
+  Result result = install_app(platform, *record, choices, install_texts(table), host.packed_app());
   return result ? 0 : 1;
 }
 

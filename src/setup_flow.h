@@ -10,24 +10,11 @@
 #include <vector>
 
 #include "command_line.h"
-#include "mode.h"
 #include "system/platform.h"
+#include "ui/interactive_start.h"
 #include "ui/strings.h"
 
 namespace vestrana {
-
-// What the window needs to start an interactive run.
-struct InteractiveStart {
-  Mode mode;
-  std::vector<bool> options;
-  std::string_view title;
-  bool dark = false;
-  std::string target_folder;
-  const StringTable* strings = nullptr;
-  // Not empty when the run must not go on: the window opens on an error
-  // screen with this text and offers no retry, only Close.
-  std::string refusal = {};
-};
 
 // The parts of start-up that only exist in the real program.
 class StartupHost {

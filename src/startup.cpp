@@ -1,6 +1,6 @@
 #include "startup.h"
 
-#include "product.h"
+#include "base/product.h"
 
 namespace vestrana {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "mode.h"
+#include "base/mode.h"
 #include "ui/strings.h"
 
 namespace vestrana {

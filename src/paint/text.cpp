@@ -18,7 +18,7 @@
 #endif
 
 #include "paint/embedded_fonts.h"
-#include "system/utf16.h"
+#include "base/text.h"
 
 namespace vestrana {
 namespace {

@@ -56,25 +56,4 @@ std::optional<OsError> write_file_replacing(FileSystem& files, Clock& clock, con
   return error;
 }
 
-std::optional<OsError> create_folder_all(FileSystem& files, const std::string& folder) {
-  // Walk outward to the first folder that exists, then create inward.
-  std::vector<std::string> missing;
-  std::string current = folder;
-  while (!current.empty() && !files.is_folder(current)) {
-    missing.push_back(current);
-    std::optional<std::string> parent = parent_folder(current);
-    if (!parent) break;
-    current = std::move(*parent);
-  }
-  for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
-    std::optional<OsError> error = files.create_folder(*it);
-    if (!error) continue;
-    // Created in the meantime by someone else: just as good. A file of that
-    // name also reports "already exists", but is no folder.
-    if (error->code == kErrorAlreadyExists && files.is_folder(*it)) continue;
-    return error;
-  }
-  return std::nullopt;
-}
-
 }  // namespace vestrana

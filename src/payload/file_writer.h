@@ -25,8 +25,4 @@ namespace vestrana {
 std::optional<OsError> write_file_replacing(FileSystem& files, Clock& clock, const std::string& target,
                                             std::span<const uint8_t> bytes);
 
-// Creates `folder` together with every missing parent, outermost first. A
-// folder that already exists is success; a file in the way is a failure.
-std::optional<OsError> create_folder_all(FileSystem& files, const std::string& folder);
-
 }  // namespace vestrana

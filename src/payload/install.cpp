@@ -5,9 +5,9 @@
 #include <optional>
 #include <vector>
 
-#include "clock.h"
-#include "product.h"
-#include "progress.h"
+#include "base/clock.h"
+#include "base/product.h"
+#include "base/progress.h"
 #include "payload/file_writer.h"
 #include "payload/packed_app.h"
 #include "system/app_processes.h"
@@ -20,7 +20,6 @@
 #include "system/shortcuts.h"
 #include "system/webview2.h"
 #include "system/win_path.h"
-#include "ui/strings.h"
 
 namespace vestrana {
 namespace {
@@ -29,8 +28,8 @@ using std::chrono::milliseconds;
 
 constexpr std::string_view kInstalledFiles[] = {kAppProgram, kLoaderLibrary, kUninstallerName};
 
-std::string write_failure(const StringTable& table, const OsError& error) {
-  return fill_detail(string_for(table, StringId::ErrorWriteFiles), error);
+std::string write_failure(const InstallTexts& texts, const OsError& error) {
+  return fill_detail(texts.write_files, error);
 }
 
 // Paces one step: reports its start, runs `work`, waits out the minimum and
@@ -48,7 +47,7 @@ Result paced_step(Platform& platform, ProgressRecord& progress, Step step, float
 
 // Writes the application files and the uninstaller; adds what it wrote to
 // `installed_bytes`.
-Result copy_files(Platform& platform, ProgressRecord& progress, const StringTable& table,
+Result copy_files(Platform& platform, ProgressRecord& progress, const InstallTexts& texts,
                   std::span<const uint8_t> packed_app, const std::optional<std::string>& folder,
                   const std::optional<std::string>& earlier, uint64_t& installed_bytes) {
   Expected<std::vector<PackedEntry>> entries = unpack_packed_app(packed_app);
@@ -58,15 +57,15 @@ Result copy_files(Platform& platform, ProgressRecord& progress, const StringTabl
   if (!folder) {
     // Without a local application data folder there is no sane place to
     // install to; a folder relative to the current directory is not one.
-    return Result::failure(write_failure(table, OsError{"the local application data folder is unknown", {}}));
+    return Result::failure(write_failure(texts, OsError{"the local application data folder is unknown", {}}));
   }
   if (std::optional<OsError> error = create_folder_all(platform.files, *folder)) {
-    return Result::failure(write_failure(table, *error));
+    return Result::failure(write_failure(texts, *error));
   }
   for (const PackedEntry& entry : *entries) {
     if (std::optional<OsError> error =
             write_file_replacing(platform.files, platform.clock, join_path(*folder, entry.name), entry.data)) {
-      return Result::failure(write_failure(table, *error));
+      return Result::failure(write_failure(texts, *error));
     }
     installed_bytes += entry.data.size();
   }
@@ -75,7 +74,7 @@ Result copy_files(Platform& platform, ProgressRecord& progress, const StringTabl
 
   OsError self_error;
   std::optional<std::string> self = platform.processes.own_program_path(&self_error);
-  if (!self) return Result::failure(write_failure(table, self_error));
+  if (!self) return Result::failure(write_failure(texts, self_error));
   std::string target = join_path(*folder, kUninstallerName);
   std::optional<std::string> self_final = platform.files.final_path(*self);
   std::optional<std::string> target_final = platform.files.final_path(target);
@@ -83,14 +82,14 @@ Result copy_files(Platform& platform, ProgressRecord& progress, const StringTabl
   if (!same_file) {
     std::vector<uint8_t> bytes;
     if (std::optional<OsError> error = platform.files.read_file(*self, bytes)) {
-      return Result::failure(write_failure(table, *error));
+      return Result::failure(write_failure(texts, *error));
     }
     if (std::optional<OsError> error = write_file_replacing(platform.files, platform.clock, target, bytes)) {
-      return Result::failure(write_failure(table, *error));
+      return Result::failure(write_failure(texts, *error));
     }
     uint64_t size = 0;
     if (std::optional<OsError> error = platform.files.file_size(target, size)) {
-      return Result::failure(write_failure(table, *error));
+      return Result::failure(write_failure(texts, *error));
     }
     installed_bytes += size;
   }
@@ -154,7 +153,7 @@ void remove_install_files(Platform& platform, const std::string& folder) {
 }
 
 Result install_app(Platform& platform, ProgressRecord& progress, InstallChoices choices,
-                   const StringTable& table, std::span<const uint8_t> packed_app) {
+                   const InstallTexts& texts, std::span<const uint8_t> packed_app) {
   std::optional<std::string> folder = default_install_folder(platform.folders);
   // The entry may name a folder that is not ours (another program's, a
   // network share): that one is never cleaned, its programs are never ended,
@@ -173,12 +172,12 @@ Result install_app(Platform& platform, ProgressRecord& progress, InstallChoices 
 
   uint64_t installed_bytes = 0;
   Result copied = paced_step(platform, progress, Step::CopyingFiles, 0.08f, 0.62f, milliseconds(1100), [&] {
-    return copy_files(platform, progress, table, packed_app, folder, earlier, installed_bytes);
+    return copy_files(platform, progress, texts, packed_app, folder, earlier, installed_bytes);
   });
   if (!copied) return copied;
 
   Result runtime = paced_step(platform, progress, Step::WebView2Setup, 0.62f, 0.82f, milliseconds(350), [&] {
-    return ensure_webview2(platform, string_for(table, StringId::ErrorWebView2));
+    return ensure_webview2(platform, texts.webview2);
   });
   if (!runtime) return runtime;
 

@@ -5,14 +5,21 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 
-#include "result.h"
+#include "base/result.h"
 #include "system/platform.h"
 
 namespace vestrana {
 
 class ProgressRecord;
-struct StringTable;
+
+// The failure texts the procedure reports, in the run's language; each may
+// hold "{detail}" for the system's reason.
+struct InstallTexts {
+  std::string_view write_files;  // the files could not be written
+  std::string_view webview2;     // the WebView2 runtime could not be set up
+};
 
 struct InstallChoices {
   bool desktop_shortcut = true;
@@ -25,7 +32,7 @@ struct InstallChoices {
 // autostart, the uninstall entry), reporting into `progress`. Stops at the
 // first failure and returns its text; there is no rollback.
 Result install_app(Platform& platform, ProgressRecord& progress, InstallChoices choices,
-                   const StringTable& table, std::span<const uint8_t> packed_app);
+                   const InstallTexts& texts, std::span<const uint8_t> packed_app);
 
 // Deletes the three installed files in `folder` and the temporary files an
 // interrupted write of them leaves (never the running program), read-only or

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <memory>
 
-#include "system/utf16.h"
+#include "base/text.h"
 
 namespace vestrana {
 namespace {

@@ -1,11 +1,13 @@
 #include "system/app_processes.h"
 
+#include "base/text.h"
+
 #include <cstdint>
 #include <memory>
 #include <optional>
 
-#include "command_line.h"
-#include "product.h"
+#include "base/command_words.h"
+#include "base/product.h"
 #include "system/process_api.h"
 #include "system/win_path.h"
 

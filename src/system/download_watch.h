@@ -6,7 +6,7 @@
 #include <chrono>
 #include <cstdint>
 
-#include "clock.h"
+#include "base/clock.h"
 #include "system/downloader.h"
 
 namespace vestrana {

@@ -143,4 +143,8 @@ bool remove_folder_surely(FileSystem& files, HoldRetry& retry, const std::string
 // with remove_folder_surely. Never follows a link.
 bool remove_entry(FileSystem& files, HoldRetry& retry, const std::string& path);
 
+// Creates `folder` together with every missing parent, outermost first. A
+// folder that already exists is success; a file in the way is a failure.
+std::optional<OsError> create_folder_all(FileSystem& files, const std::string& folder);
+
 }  // namespace vestrana

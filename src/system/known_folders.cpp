@@ -1,6 +1,6 @@
 #include "system/known_folders.h"
 
-#include "product.h"
+#include "base/product.h"
 #include "system/win_path.h"
 
 namespace vestrana {

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace vestrana {
 
@@ -22,5 +23,9 @@ struct OsError {
     return message + " (os error " + std::to_string(*code) + ")";
   }
 };
+
+// Every "{detail}" in a failure text replaced by the error's one-line
+// description.
+std::string fill_detail(std::string_view template_text, const OsError& error);
 
 }  // namespace vestrana

@@ -1,6 +1,7 @@
 #include "system/our_folder.h"
 
-#include "product.h"
+#include "base/text.h"
+#include "base/product.h"
 #include "system/registry_entries.h"
 #include "system/win_path.h"
 

@@ -1,6 +1,6 @@
 #include "system/platform.h"
 
-#include "clock.h"
+#include "base/clock.h"
 #include "system/win32_platform_parts.h"
 
 namespace vestrana {

@@ -1,6 +1,6 @@
 #include "system/registry_entries.h"
 
-#include "product.h"
+#include "base/product.h"
 #include "system/known_folders.h"
 #include "system/system_messages.h"
 #include "system/win_path.h"

@@ -11,7 +11,7 @@
 #include <variant>
 #include <vector>
 
-#include "result.h"
+#include "base/result.h"
 #include "system/registry_api.h"
 
 namespace vestrana {

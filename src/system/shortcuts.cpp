@@ -2,8 +2,7 @@
 
 #include <cstdint>
 
-#include "payload/file_writer.h"
-#include "product.h"
+#include "base/product.h"
 #include "system/file_system.h"
 #include "system/known_folders.h"
 #include "system/shell_link_api.h"

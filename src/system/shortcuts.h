@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "result.h"
+#include "base/result.h"
 
 namespace vestrana {
 

@@ -1,6 +1,6 @@
 #include "system/text_win32.h"
 
-#include "system/utf16.h"
+#include "base/text.h"
 
 namespace vestrana {
 

@@ -1,7 +1,7 @@
 #pragma once
 // Text conversion at the Windows calls: UTF-8 inside the program, UTF-16
 // (wchar_t) for the W functions. Ill-formed input in either direction becomes
-// U+FFFD (see system/utf16.h for the exact rules), so a conversion never fails.
+// U+FFFD (see base/text.h for the exact rules), so a conversion never fails.
 
 #include <optional>
 #include <string>

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "result.h"
+#include "base/result.h"
 #include "system/downloader.h"
 #include "system/registry_api.h"
 

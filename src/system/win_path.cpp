@@ -1,5 +1,7 @@
 #include "system/win_path.h"
 
+#include "base/text.h"
+
 #include <cstdint>
 
 namespace vestrana {
@@ -40,8 +42,6 @@ size_t prefix_length(std::string_view p) {
   if (p.size() >= 2 && is_drive_letter(p[0]) && p[1] == ':') return 2;
   return 0;
 }
-
-char ascii_lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 // Decodes one UTF-8 sequence at s[i]; returns the code point and advances i.
 // Invalid bytes come back as themselves so that comparison stays exact.
@@ -221,14 +221,6 @@ std::string long_path_form(std::string_view path) {
     out += component;
   }
   return out;
-}
-
-bool equal_ignoring_ascii_case(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (ascii_lower(a[i]) != ascii_lower(b[i])) return false;
-  }
-  return true;
 }
 
 }  // namespace vestrana

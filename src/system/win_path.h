@@ -48,7 +48,4 @@ bool same_path(std::string_view a, std::string_view b, bool ignore_case);
 // verbatim or device form stay as they are.
 std::string long_path_form(std::string_view path);
 
-// ASCII case-insensitive equality (non-ASCII bytes must match exactly).
-bool equal_ignoring_ascii_case(std::string_view a, std::string_view b);
-
 }  // namespace vestrana

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <string_view>
 
-#include "product.h"
-#include "progress.h"
+#include "base/product.h"
+#include "base/progress.h"
 #include "ui/paint_screen.h"
 #include "ui/screens.h"
 #include "ui/strings.h"

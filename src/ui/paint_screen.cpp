@@ -7,8 +7,8 @@
 #include <limits>
 #include <optional>
 
-#include "product.h"
-#include "progress.h"
+#include "base/product.h"
+#include "base/progress.h"
 #include "ui/layout.h"
 #include "ui/palette.h"
 #include "ui/strings.h"

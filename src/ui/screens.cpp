@@ -4,8 +4,9 @@
 #include <chrono>
 #include <utility>
 
-#include "system/uninstall.h"
+#include "payload/uninstall.h"
 #include "ui/layout.h"
+#include "ui/procedure_texts.h"
 
 namespace vestrana {
 
@@ -39,7 +40,7 @@ void WorkerRunner::start(ProgressRef record, OperationRequest request) {
         }
         const StringTable& table =
             request.strings != nullptr ? *request.strings : table_for(LanguageCode{});
-        return install_app(*platform, *progress, request.install, table, packed_app);
+        return install_app(*platform, *progress, request.install, install_texts(table), packed_app);
       },
       launch_);
 }

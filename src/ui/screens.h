@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "clock.h"
-#include "mode.h"
+#include "base/clock.h"
+#include "base/mode.h"
 #include "payload/install.h"
-#include "progress.h"
+#include "base/progress.h"
 #include "system/platform.h"
 #include "ui/ui_state.h"
 

@@ -1,5 +1,7 @@
 #include "ui/strings.h"
 
+#include "base/text.h"
+
 namespace vestrana {
 namespace {
 
@@ -226,23 +228,6 @@ constexpr TitleButtonNames kTitleButtonNames[] = {
     {"Simge durumuna küçült", "Kapat"},
 };
 
-char ascii_lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-// One left-to-right pass; the inserted value is not scanned again.
-std::string replace_all(std::string_view text, std::string_view marker, std::string_view value) {
-  std::string out;
-  out.reserve(text.size() + value.size());
-  size_t from = 0;
-  while (true) {
-    size_t at = text.find(marker, from);
-    if (at == std::string_view::npos) break;
-    out.append(text, from, at - from);
-    out.append(value);
-    from = at + marker.size();
-  }
-  out.append(text, from);
-  return out;
-}
 
 }  // namespace
 
@@ -279,8 +264,16 @@ std::string fill_version(std::string_view template_text, std::string_view versio
   return replace_all(replace_all(template_text, "{version}", version), "{old}", old);
 }
 
-std::string fill_detail(std::string_view template_text, const OsError& error) {
-  return replace_all(template_text, "{detail}", error.describe());
+StringId step_label(Step step) {
+  switch (step) {
+    case Step::ClosingApp: return StringId::StepClosingApp;
+    case Step::CopyingFiles: return StringId::StepCopyingFiles;
+    case Step::WebView2Setup: return StringId::StepWebView2;
+    case Step::Shortcuts: return StringId::StepShortcuts;
+    case Step::Finishing: return StringId::StepAlmostDone;
+    case Step::Removing: return StringId::StepRemoving;
+  }
+  return StringId::StepAlmostDone;
 }
 
 }  // namespace vestrana

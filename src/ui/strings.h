@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "system/os_error.h"
+#include "base/progress.h"
 
 namespace vestrana {
 
@@ -87,7 +87,7 @@ constexpr std::string_view string_for(const StringTable& table, StringId id) { r
 // by `old` (so a version text that itself holds "{old}" is filled too).
 std::string fill_version(std::string_view template_text, std::string_view version, std::string_view old);
 
-// Every "{detail}" replaced by the error's one-line description.
-std::string fill_detail(std::string_view template_text, const OsError& error);
+// The progress screen's text for a step.
+StringId step_label(Step step);
 
 }  // namespace vestrana

@@ -1,7 +1,7 @@
 #include "ui/ui_state.h"
 
-#include "product.h"
-#include "setup_flow.h"
+#include "base/product.h"
+#include "ui/interactive_start.h"
 
 namespace vestrana {
 

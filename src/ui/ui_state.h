@@ -11,10 +11,10 @@
 #include <utility>
 #include <vector>
 
-#include "clock.h"
-#include "mode.h"
+#include "base/clock.h"
+#include "base/mode.h"
 #include "paint/text.h"
-#include "progress.h"
+#include "base/progress.h"
 #include "ui/palette.h"
 #include "ui/strings.h"
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <span>
 
-#include "setup_flow.h"
+#include "ui/interactive_start.h"
 #include "system/platform.h"
 
 namespace vestrana {

@@ -9,7 +9,7 @@
 
 #include "paint/pixmap.h"
 #include "paint/text.h"
-#include "product.h"
+#include "base/product.h"
 #include "system/app_processes.h"
 #include "system/com_apartment_win32.h"
 #include "system/known_folders.h"

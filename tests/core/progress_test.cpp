@@ -1,4 +1,4 @@
-#include "progress.h"
+#include "base/progress.h"
 
 #include <gtest/gtest.h>
 
@@ -68,12 +68,6 @@ TEST(ProgressRecord, FractionIsKeptInsideTheTrack) {
     report_progress(*record, Step::Shortcuts, reported);
     EXPECT_EQ(take_progress(*record).fraction, stored) << reported;
   }
-}
-
-TEST(StepLabel, MapsEachStepToItsText) {
-  const std::pair<Step, int> cases[] = {{Step::ClosingApp, 8}, {Step::CopyingFiles, 9}, {Step::WebView2Setup, 10},
-                                        {Step::Shortcuts, 11},  {Step::Finishing, 12},   {Step::Removing, 22}};
-  for (auto [step, id] : cases) EXPECT_EQ(static_cast<int>(step_label(step)), id);
 }
 
 struct WaitCase {

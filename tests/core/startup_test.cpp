@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "product.h"
+#include "base/product.h"
 
 namespace vestrana {
 namespace {

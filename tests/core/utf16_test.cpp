@@ -1,4 +1,4 @@
-#include "system/utf16.h"
+#include "base/text.h"
 
 #include <gtest/gtest.h>
 

@@ -7,7 +7,7 @@
 #include <mutex>
 #include <vector>
 
-#include "clock.h"
+#include "base/clock.h"
 
 namespace vestrana {
 

@@ -39,7 +39,7 @@
 #include <string_view>
 #include <vector>
 
-#include "clock.h"
+#include "base/clock.h"
 #include "system/file_system.h"
 
 namespace vestrana {

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "base/text.h"
 #include "system/known_folders.h"
 #include "system/win_path.h"
 

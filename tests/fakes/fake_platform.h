@@ -2,7 +2,7 @@
 // A whole machine in memory: every platform interface faked, wired into one
 // Platform, with the user's folders of a typical Windows account.
 
-#include "clock.h"
+#include "base/clock.h"
 #include "fakes/fake_clock.h"
 #include "fakes/fake_downloader.h"
 #include "fakes/fake_file_system.h"

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "paint/embedded_fonts.h"
-#include "system/utf16.h"
+#include "base/text.h"
 #include "ui/strings.h"
 
 namespace vestrana {

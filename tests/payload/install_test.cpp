@@ -8,10 +8,11 @@
 
 #include "fakes/fake_platform.h"
 #include "fakes/test_archive.h"
-#include "product.h"
-#include "progress.h"
+#include "base/product.h"
+#include "base/progress.h"
 #include "system/registry_entries.h"
 #include "system/webview2.h"
+#include "ui/procedure_texts.h"
 #include "ui/strings.h"
 
 namespace vestrana {
@@ -46,7 +47,7 @@ class InstallTest : public ::testing::Test {
   }
 
   Result run(InstallChoices choices = {}, const StringTable& table = table_for(language_for_langid(0x0409))) {
-    return install_app(m.platform, *record, choices, table, archive);
+    return install_app(m.platform, *record, choices, install_texts(table), archive);
   }
 
   std::string file(std::string_view name) { return m.files.text(install_dir + "\\" + std::string(name)).value_or("<none>"); }

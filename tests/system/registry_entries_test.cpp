@@ -8,7 +8,7 @@
 #include "fakes/fake_known_folders.h"
 #include "fakes/fake_registry.h"
 #include "fakes/fake_system_messages.h"
-#include "product.h"
+#include "base/product.h"
 #include "system/system_messages.h"
 
 namespace vestrana {

@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "fakes/fake_platform.h"
-#include "product.h"
+#include "base/product.h"
 #include "setup_flow.h"
-#include "system/uninstall.h"
+#include "payload/uninstall.h"
 
 namespace vestrana {
 namespace {

@@ -4,7 +4,8 @@
 
 #include <string>
 
-#include "system/utf16.h"
+#include "base/text.h"
+#include "system/os_error.h"
 
 namespace vestrana {
 namespace {
@@ -210,6 +211,14 @@ TEST(FillDetail, UsesTheErrorDescription) {
             "The files could not be written (the disk is full).");
   EXPECT_EQ(fill_detail("{detail}/{detail}", OsError{"{detail}", 0}), "{detail} (os error 0)/{detail} (os error 0)");
   EXPECT_EQ(fill_detail("no marker", OsError{"x", 1}), "no marker");
+}
+
+TEST(StepLabel, MapsEachStepToItsText) {
+  const std::pair<Step, StringId> cases[] = {
+      {Step::ClosingApp, StringId::StepClosingApp}, {Step::CopyingFiles, StringId::StepCopyingFiles},
+      {Step::WebView2Setup, StringId::StepWebView2}, {Step::Shortcuts, StringId::StepShortcuts},
+      {Step::Finishing, StringId::StepAlmostDone},   {Step::Removing, StringId::StepRemoving}};
+  for (auto [step, id] : cases) EXPECT_EQ(step_label(step), id);
 }
 
 }  // namespace

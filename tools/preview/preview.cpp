@@ -36,8 +36,8 @@
 
 #include "paint/pixmap.h"
 #include "paint/text.h"
-#include "product.h"
-#include "progress.h"
+#include "base/product.h"
+#include "base/progress.h"
 #include "ui/layout.h"
 #include "ui/paint_screen.h"
 #include "ui/palette.h"

@@ -30,6 +30,17 @@ std::optional<std::string> utf16_to_utf8_strict(std::u16string_view text);
 // sequences, overlong forms, encoded surrogates and values above U+10FFFF.
 std::u16string utf8_to_utf16(std::string_view text);
 
+// Every `marker` in `text` replaced by `value`, in one left-to-right pass:
+// the inserted value is not scanned again.
+std::string replace_all(std::string_view text, std::string_view marker, std::string_view value);
+
+// ASCII letters only: every other byte (all of UTF-8 beyond ASCII) stays as
+// it is, so names compared this way must match exactly outside A-Z.
+constexpr char ascii_lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// ASCII case-insensitive equality (non-ASCII bytes must match exactly).
+bool equal_ignoring_ascii_case(std::string_view a, std::string_view b);
+
 namespace utf16_detail {
 
 inline constexpr uint32_t kReplacement = 0xFFFD;

@@ -14,9 +14,8 @@
 #include <mutex>
 #include <string>
 
-#include "clock.h"
-#include "result.h"
-#include "ui/strings.h"
+#include "base/clock.h"
+#include "base/result.h"
 
 namespace vestrana {
 
@@ -28,9 +27,6 @@ enum class Step : uint8_t {
   Finishing = 4,
   Removing = 5,
 };
-
-// The progress screen's text for a step.
-StringId step_label(Step step);
 
 struct Outcome {
   enum Kind : uint8_t { Pending, Succeeded, Failed };

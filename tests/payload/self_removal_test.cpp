@@ -1,4 +1,4 @@
-#include "system/self_removal.h"
+#include "payload/self_removal.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -1,11 +1,11 @@
-#include "system/uninstall.h"
+#include "payload/uninstall.h"
 
 #include <chrono>
 
-#include "clock.h"
+#include "base/clock.h"
 #include "payload/install.h"
-#include "product.h"
-#include "progress.h"
+#include "base/product.h"
+#include "base/progress.h"
 #include "system/app_processes.h"
 #include "system/known_folders.h"
 #include "system/our_folder.h"

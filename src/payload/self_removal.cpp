@@ -1,10 +1,10 @@
-#include "system/self_removal.h"
+#include "payload/self_removal.h"
 
 #include <cstdint>
 
-#include "command_line.h"
+#include "base/command_words.h"
 #include "payload/install.h"
-#include "product.h"
+#include "base/product.h"
 #include "system/file_system.h"
 #include "system/known_folders.h"
 #include "system/our_folder.h"

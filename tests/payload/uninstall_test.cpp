@@ -1,12 +1,12 @@
 // The removal procedure against a machine in memory: what goes, what stays,
 // in which order, and that it never fails.
-#include "system/uninstall.h"
+#include "payload/uninstall.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "fakes/fake_platform.h"
-#include "progress.h"
+#include "base/progress.h"
 #include "system/registry_entries.h"
 #include "system/win_path.h"
 

@@ -1,4 +1,4 @@
-#include "progress.h"
+#include "base/progress.h"
 
 #include <thread>
 
@@ -9,18 +9,6 @@ constexpr const char* kWorkerNotStarted = "the background work could not be star
 constexpr const char* kWorkerAborted = "the background work stopped unexpectedly";
 
 }  // namespace
-
-StringId step_label(Step step) {
-  switch (step) {
-    case Step::ClosingApp: return StringId::StepClosingApp;
-    case Step::CopyingFiles: return StringId::StepCopyingFiles;
-    case Step::WebView2Setup: return StringId::StepWebView2;
-    case Step::Shortcuts: return StringId::StepShortcuts;
-    case Step::Finishing: return StringId::StepAlmostDone;
-    case Step::Removing: return StringId::StepRemoving;
-  }
-  return StringId::StepAlmostDone;
-}
 
 ProgressRef create_progress_record() { return std::make_shared<ProgressRecord>(); }
 
