@@ -27,8 +27,4 @@ struct LaunchOptions {
 // the end gives no folder.
 LaunchOptions parse_command_line(std::string_view command_line_utf8);
 
-// The options of this process (Windows build only), with a relative --dir
-// made absolute against the current folder.
-LaunchOptions read_launch_options();
-
 }  // namespace vestrana

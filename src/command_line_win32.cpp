@@ -1,4 +1,4 @@
-#include "command_line.h"
+#include "command_line_win32.h"
 
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN

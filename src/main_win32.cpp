@@ -4,13 +4,14 @@
 
 #include <cstdlib>
 
-#include "command_line.h"
+#include "command_line_win32.h"
 #include "payload/embedded_packed_app.h"
 #include "base/product.h"
 #include "setup_flow.h"
-#include "system/local_system.h"
-#include "system/platform.h"
+#include "system/local_system_win32.h"
+#include "system/platform_win32.h"
 #include "system/text_win32.h"
+#include "ui/language_win32.h"
 #include "ui/window_host.h"
 
 namespace vestrana {

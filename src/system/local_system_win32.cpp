@@ -1,4 +1,4 @@
-#include "system/local_system.h"
+#include "system/local_system_win32.h"
 
 #include "system/unique_handle_win32.h"
 #include "system/windows_headers.h"

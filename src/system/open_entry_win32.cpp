@@ -21,7 +21,7 @@
 #include <vector>
 
 #include "system/text_win32.h"
-#include "system/win32_platform_parts.h"
+#include "system/platform_parts_win32.h"
 
 namespace vestrana {
 namespace {

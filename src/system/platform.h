@@ -25,7 +25,4 @@ struct Platform {
   Clock& clock;
 };
 
-// The Win32 implementations (Windows build only).
-Platform& windows_platform();
-
 }  // namespace vestrana

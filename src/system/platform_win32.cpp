@@ -1,7 +1,7 @@
-#include "system/platform.h"
+#include "system/platform_win32.h"
 
 #include "base/clock.h"
-#include "system/win32_platform_parts.h"
+#include "system/platform_parts_win32.h"
 
 namespace vestrana {
 

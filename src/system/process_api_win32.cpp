@@ -10,7 +10,7 @@
 #include "system/system_messages.h"
 #include "system/text_win32.h"
 #include "system/unique_handle_win32.h"
-#include "system/win32_platform_parts.h"
+#include "system/platform_parts_win32.h"
 
 namespace vestrana {
 namespace {

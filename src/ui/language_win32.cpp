@@ -1,4 +1,4 @@
-#include "ui/strings.h"
+#include "ui/language_win32.h"
 
 #include "system/windows_headers.h"
 

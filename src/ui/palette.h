@@ -59,8 +59,4 @@ Color colour_from_colorref(std::uint32_t colorref);
 // draws the cards in outline only.
 Palette high_contrast_palette(const SystemColours& colours);
 
-// The system colours while the user's high-contrast mode is on, else
-// nothing (Windows build only).
-std::optional<SystemColours> query_high_contrast();
-
 }  // namespace vestrana

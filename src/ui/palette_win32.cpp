@@ -1,4 +1,4 @@
-#include "ui/palette.h"
+#include "ui/palette_win32.h"
 
 #include "system/windows_headers.h"
 

@@ -69,9 +69,6 @@ struct LanguageCode {
 // German, French, Spanish, Italian or Turkish gets English.
 LanguageCode language_for_langid(uint16_t langid);
 
-// The user's interface language (Windows build only).
-LanguageCode pick_language();
-
 // The table for a code, compared in ASCII lower case; English for any code
 // that is not one of the five others.
 const StringTable& table_for(LanguageCode code);

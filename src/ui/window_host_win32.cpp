@@ -20,6 +20,7 @@
 #include "ui/frame_diff.h"
 #include "ui/layout.h"
 #include "ui/paint_screen.h"
+#include "ui/palette_win32.h"
 #include "ui/screens.h"
 #include "ui/ui_state.h"
 #include "ui/window_geometry.h"

@@ -8,7 +8,7 @@ namespace vestrana {
 // "as SYSTEM". False when it is any other account, and when the token cannot
 // be read: a process can always query its own token, so that only happens
 // when something is badly wrong, and refusing every user then would help
-// nobody (Windows build only).
+// nobody.
 bool runs_as_local_system();
 
 }  // namespace vestrana

@@ -1,6 +1,6 @@
 #pragma once
-// The Win32 implementations of the platform interfaces, one factory per part
-// (Windows build only). Each returns a process-wide instance; the parts keep
+// The Win32 implementations of the platform interfaces, one factory per
+// part. Each returns a process-wide instance; the parts keep
 // no state between calls, so sharing them between threads is safe.
 
 #include <cstdint>
