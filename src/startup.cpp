@@ -27,10 +27,6 @@ std::optional<std::string> choose_target_folder(const std::optional<std::string>
   return std::nullopt;
 }
 
-bool is_dark(std::optional<uint32_t> apps_use_light_theme) {
-  return apps_use_light_theme.has_value() && *apps_use_light_theme == 0;
-}
-
 StringId window_title(const Mode& mode) {
   return mode.kind == Mode::Remove ? StringId::RemoveTitle : StringId::SetupTitle;
 }

@@ -32,9 +32,6 @@ std::optional<std::string> choose_target_folder(const std::optional<std::string>
                                                 const std::optional<std::string>& installed_location,
                                                 const std::optional<std::string>& default_folder);
 
-// Dark exactly when the "AppsUseLightTheme" value was read and is 0.
-bool is_dark(std::optional<uint32_t> apps_use_light_theme);
-
 // The window title: SetupTitle for Install and Update, RemoveTitle for Remove.
 StringId window_title(const Mode& mode);
 

@@ -87,13 +87,5 @@ INSTANTIATE_TEST_SUITE_P(
                       TargetCase{"nothing_usable", "", "", std::nullopt, std::nullopt}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(IsDark, OnlyAReadZeroIsDark) {
-  EXPECT_TRUE(is_dark(0u));
-  for (std::optional<uint32_t> light : {std::optional<uint32_t>(), std::optional<uint32_t>(1u),
-                                        std::optional<uint32_t>(2u), std::optional<uint32_t>(0xFFFFFFFFu)}) {
-    EXPECT_FALSE(is_dark(light));
-  }
-}
-
 }  // namespace
 }  // namespace vestrana
