@@ -147,4 +147,19 @@ void utf8_to_utf16_units(std::string_view text, std::basic_string<Unit>& out) {
 }
 
 }  // namespace utf16_detail
+
+// Where names are compared: one code point decoded as next_utf8 does, but a
+// byte that is not part of a well-formed sequence comes back on its own as
+// kIllFormedByte + its value, above the Unicode range, so that it can never
+// equal (or case-fold to) a real character, and two names equal only where
+// their ill-formed bytes are the same.
+inline constexpr uint32_t kIllFormedByte = 0x110000;
+inline uint32_t next_code_point_exact(std::string_view text, size_t& i) {
+  size_t start = i;
+  uint32_t cp = utf16_detail::next_utf8(text, i);
+  bool literal_replacement = i - start == 3 && text.compare(start, 3, "\xEF\xBF\xBD") == 0;
+  if (cp != utf16_detail::kReplacement || literal_replacement) return cp;
+  i = start + 1;
+  return kIllFormedByte + static_cast<unsigned char>(text[start]);
+}
 }  // namespace vestrana

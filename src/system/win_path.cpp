@@ -43,28 +43,6 @@ size_t prefix_length(std::string_view p) {
   return 0;
 }
 
-// Decodes one UTF-8 sequence at s[i]; returns the code point and advances i.
-// Invalid bytes come back as themselves so that comparison stays exact.
-uint32_t next_code_point(std::string_view s, size_t& i) {
-  unsigned char c = static_cast<unsigned char>(s[i]);
-  int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
-  if (extra == 0 || i + extra >= s.size()) {
-    ++i;
-    return c;
-  }
-  uint32_t cp = c & (0x3F >> extra);
-  for (int k = 1; k <= extra; ++k) {
-    unsigned char cc = static_cast<unsigned char>(s[i + k]);
-    if ((cc & 0xC0) != 0x80) {
-      ++i;
-      return c;
-    }
-    cp = (cp << 6) | (cc & 0x3F);
-  }
-  i += extra + 1;
-  return cp;
-}
-
 // Simple upper-casing in the spirit of the file system's case table: ASCII,
 // Latin-1, Latin Extended-A, Greek and Cyrillic letters.
 uint32_t fold(uint32_t c) {
@@ -86,7 +64,7 @@ uint32_t fold(uint32_t c) {
 bool equal_folded(std::string_view a, std::string_view b) {
   size_t i = 0, j = 0;
   while (i < a.size() && j < b.size()) {
-    if (fold(next_code_point(a, i)) != fold(next_code_point(b, j))) return false;
+    if (fold(next_code_point_exact(a, i)) != fold(next_code_point_exact(b, j))) return false;
   }
   return i == a.size() && j == b.size();
 }
