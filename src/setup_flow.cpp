@@ -110,10 +110,8 @@ int run_setup(const LaunchOptions& options, Platform& platform, StartupHost& hos
 }
 
 StartupHost::Lock instance_lock_from(bool created, uint32_t last_error) {
-  constexpr uint32_t kAccessDenied = 5;
-  constexpr uint32_t kAlreadyExists = 183;
-  if (!created) return last_error == kAccessDenied ? StartupHost::Lock::AlreadyRunning : StartupHost::Lock::Unavailable;
-  return last_error == kAlreadyExists ? StartupHost::Lock::AlreadyRunning : StartupHost::Lock::Acquired;
+  if (!created) return last_error == kErrorAccessDenied ? StartupHost::Lock::AlreadyRunning : StartupHost::Lock::Unavailable;
+  return last_error == kErrorAlreadyExists ? StartupHost::Lock::AlreadyRunning : StartupHost::Lock::Acquired;
 }
 
 }  // namespace vestrana

@@ -19,6 +19,7 @@
 #include "system/system_library_win32.h"
 #include "system/text_win32.h"
 #include "system/unique_handle_win32.h"
+#include "system/com_ref_win32.h"
 #include "system/platform_parts_win32.h"
 
 namespace vestrana {
@@ -26,28 +27,6 @@ namespace {
 
 using CreateUrlMonikerEx = HRESULT WINAPI(IMoniker*, LPCWSTR, IMoniker**, DWORD);
 using CreateAsyncBindContext = HRESULT WINAPI(DWORD, IBindStatusCallback*, IEnumFORMATETC*, IBindCtx**);
-
-template <typename T>
-class ComPtr {
- public:
-  ComPtr() = default;
-  ComPtr(const ComPtr&) = delete;
-  ComPtr& operator=(const ComPtr&) = delete;
-  ~ComPtr() { reset(); }
-  T** out() {
-    reset();
-    return &pointer_;
-  }
-  T* get() const { return pointer_; }
-  T* operator->() const { return pointer_; }
-  void reset() {
-    if (pointer_ != nullptr) pointer_->Release();
-    pointer_ = nullptr;
-  }
-
- private:
-  T* pointer_ = nullptr;
-};
 
 // Receives the binding's notifications on this thread and writes the data
 // into `file`. A binding that does not report its end after being cancelled
@@ -142,7 +121,7 @@ class DownloadCallback final : public IBindStatusCallback {
  private:
   HANDLE file_;
   DownloadWatch& watch_;
-  ComPtr<IBinding> binding_;
+  ComRef<IBinding> binding_;
   ULONG references_ = 1;
   uint64_t bytes_ = 0;
   bool done_ = false;
@@ -238,14 +217,14 @@ class WindowsDownloader final : public Downloader {
  private:
   static HRESULT bind(CreateUrlMonikerEx& create_moniker, CreateAsyncBindContext& create_context,
                       const std::wstring& url, DownloadCallback& callback, DownloadWatch& watch) {
-    ComPtr<IMoniker> moniker;
+    ComRef<IMoniker> moniker;
     HRESULT hr = create_moniker(nullptr, url.c_str(), moniker.out(), URL_MK_UNIFORM);
     if (FAILED(hr)) return hr;
-    ComPtr<IBindCtx> context;
+    ComRef<IBindCtx> context;
     hr = create_context(0, &callback, nullptr, context.out());
     if (FAILED(hr)) return hr;
-    ComPtr<IStream> stream;
-    hr = moniker->BindToStorage(context.get(), nullptr, __uuidof(IStream), reinterpret_cast<void**>(stream.out()));
+    ComRef<IStream> stream;
+    hr = moniker->BindToStorage(context.get(), nullptr, __uuidof(IStream), stream.put());
     if (FAILED(hr)) return hr;
     wait_for_binding(callback, watch);
     // Given up on: the binding may still be winding down, but it no longer

@@ -16,9 +16,6 @@ bool may_be_a_hold(const OsError& error) {
          error.code == kErrorAccessDenied;
 }
 
-constexpr uint32_t kErrorFileNotFound = 2;
-constexpr uint32_t kErrorPathNotFound = 3;
-
 bool is_missing(const OsError& error) {
   return error.code == kErrorFileNotFound || error.code == kErrorPathNotFound;
 }

@@ -16,12 +16,6 @@ namespace vestrana {
 
 class Clock;
 
-inline constexpr uint32_t kErrorAccessDenied = 5;
-inline constexpr uint32_t kErrorSharingViolation = 32;
-inline constexpr uint32_t kErrorLockViolation = 33;
-inline constexpr uint32_t kErrorAlreadyExists = 183;
-inline constexpr uint32_t kErrorDirNotEmpty = 145;
-
 struct FolderEntry {
   std::string name;
   bool is_folder = false;

@@ -9,6 +9,18 @@
 
 namespace vestrana {
 
+// The system error codes the program (and the fakes that stand in for the
+// system) act on.
+inline constexpr uint32_t kErrorFileNotFound = 2;
+inline constexpr uint32_t kErrorPathNotFound = 3;
+inline constexpr uint32_t kErrorAccessDenied = 5;
+inline constexpr uint32_t kErrorSharingViolation = 32;
+inline constexpr uint32_t kErrorLockViolation = 33;
+inline constexpr uint32_t kErrorInvalidName = 123;
+inline constexpr uint32_t kErrorDirNotEmpty = 145;
+inline constexpr uint32_t kErrorAlreadyExists = 183;
+inline constexpr uint32_t kErrorDirectoryInvalid = 267;
+
 struct OsError {
   // The system's own one-line message for the code ("Access is denied."),
   // or the writer's text for errors that have no system code.

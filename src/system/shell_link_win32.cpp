@@ -12,6 +12,7 @@
 
 #include "system/shell_link_api.h"
 #include "system/text_win32.h"
+#include "system/com_ref_win32.h"
 #include "system/platform_parts_win32.h"
 
 namespace vestrana {
@@ -26,29 +27,6 @@ const PROPERTYKEY kAppUserModelId = {
 // What a method reports when the interface it needs was never obtained, and
 // what a query reports when it "succeeds" without an object.
 constexpr HRESULT kNoObject = E_POINTER;
-
-// Owns one COM interface reference.
-template <class T>
-class ComRef {
- public:
-  ComRef() = default;
-  ComRef(const ComRef&) = delete;
-  ComRef& operator=(const ComRef&) = delete;
-  ~ComRef() { reset(); }
-  void reset() {
-    if (ptr_) ptr_->Release();
-    ptr_ = nullptr;
-  }
-  T* get() const { return ptr_; }
-  // For an out-parameter: lets go of the current reference first.
-  void** put() {
-    reset();
-    return reinterpret_cast<void**>(&ptr_);
-  }
-
- private:
-  T* ptr_ = nullptr;
-};
 
 // A successful call that delivered no object counts as a failure.
 HRESULT checked(HRESULT hr, const void* object) { return SUCCEEDED(hr) && object == nullptr ? kNoObject : hr; }

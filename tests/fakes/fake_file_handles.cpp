@@ -7,14 +7,6 @@
 #include "fakes/fake_file_system.h"
 
 namespace vestrana {
-namespace {
-
-constexpr uint32_t kFileNotFound = 2;
-constexpr uint32_t kPathNotFound = 3;
-constexpr uint32_t kSharingViolation = 32;
-constexpr uint32_t kInvalidName = 123;
-
-}  // namespace
 
 class FakeOpenEntry final : public OpenEntry {
  public:
@@ -70,7 +62,7 @@ void FakeFileSystem::swap_for_link(std::string_view path, std::string_view aside
 std::unique_ptr<OpenEntry> FakeFileSystem::open_node(const Parsed& real, OsError* error) {
   const Node* node = find(real);
   if (!node) {
-    if (error) *error = fake_os_error(folder_exists(parent_of(real)) ? kFileNotFound : kPathNotFound);
+    if (error) *error = fake_os_error(folder_exists(parent_of(real)) ? kErrorFileNotFound : kErrorPathNotFound);
     return nullptr;
   }
   EntryKind kind = node->kind == Kind::Folder ? EntryKind::Folder
@@ -86,7 +78,7 @@ std::unique_ptr<OpenEntry> FakeFileSystem::open_entry(const std::string& path, O
   // link is opened itself (CreateFileW documentation).
   std::optional<Parsed> real = resolve(path, /*follow_last=*/false);
   if (!real || real->components.empty()) {
-    if (error) *error = fake_os_error(kPathNotFound);
+    if (error) *error = fake_os_error(kErrorPathNotFound);
     return nullptr;
   }
   return open_node(*real, error);
@@ -124,7 +116,7 @@ std::unique_ptr<OpenEntry> FakeFileSystem::open_by_id(uint64_t id, const std::st
   // (NtCreateFile with OBJECT_ATTRIBUTES.RootDirectory).
   bool one_component = !name.empty() && name != "." && name != ".." && name.find_first_of("\\/") == std::string::npos;
   if (!key || nodes_.at(*key).kind != Kind::Folder || !one_component) {
-    if (error) *error = fake_os_error(key ? kInvalidName : kFileNotFound);
+    if (error) *error = fake_os_error(key ? kErrorInvalidName : kErrorFileNotFound);
     return nullptr;
   }
   Parsed child = parse(*key);
@@ -147,7 +139,7 @@ bool FakeFileSystem::remove_by_id(uint64_t id, OsError* error) {
     return false;
   };
   const std::string* found = key_by_id(id);
-  if (!found) return refuse(kFileNotFound);
+  if (!found) return refuse(kErrorFileNotFound);
   std::string key = *found;
   const Node& node = nodes_.at(key);
   std::string shown = display(parse(key));
@@ -159,10 +151,10 @@ bool FakeFileSystem::remove_by_id(uint64_t id, OsError* error) {
     return false;
   }
   // Another process has it open without delete sharing.
-  if (held(node)) return refuse(kSharingViolation);
+  if (held(node)) return refuse(kErrorSharingViolation);
   // A folder that is someone's current folder is open without delete
   // sharing; a running program's image cannot be deleted (STATUS_CANNOT_DELETE).
-  if (node.in_use) return refuse(folder ? kSharingViolation : kErrorAccessDenied);
+  if (node.in_use) return refuse(folder ? kErrorSharingViolation : kErrorAccessDenied);
   // FILE_DISPOSITION_FLAG_IGNORE_READONLY_ATTRIBUTE (or the attribute cleared
   // first where that flag is refused): read-only does not stand in the way.
   if (folder && has_children(key)) return refuse(kErrorDirNotEmpty);

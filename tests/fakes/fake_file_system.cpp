@@ -9,10 +9,6 @@
 namespace vestrana {
 namespace {
 
-constexpr uint32_t kFileNotFound = 2;
-constexpr uint32_t kPathNotFound = 3;
-constexpr uint32_t kSharingViolation = 32;
-constexpr uint32_t kDirectoryNameInvalid = 267;
 constexpr int kMaxHops = 40;
 
 std::string lower(std::string_view s) {
@@ -349,10 +345,10 @@ std::optional<OsError> FakeFileSystem::write_new_file(const std::string& path, s
   // The entry of that name is replaced, never written through.
   std::optional<Parsed> real = resolve(path, /*follow_last=*/false);
   if (!real || real->components.empty()) return fake_os_error(kErrorAccessDenied);
-  if (!folder_exists(parent_of(*real))) return fake_os_error(kPathNotFound);
+  if (!folder_exists(parent_of(*real))) return fake_os_error(kErrorPathNotFound);
   if (Node* node = find(*real)) {
     if (node->kind == Kind::Folder) return fake_os_error(kErrorAccessDenied);
-    if (node->in_use || held(*node)) return fake_os_error(kSharingViolation);
+    if (node->in_use || held(*node)) return fake_os_error(kErrorSharingViolation);
     nodes_.erase(key_of(*real));
   }
   Node& node = put(*real, Kind::File);
@@ -367,13 +363,13 @@ std::optional<OsError> FakeFileSystem::write_new_file(const std::string& path, s
 std::optional<OsError> FakeFileSystem::rename(const std::string& from, const std::string& to,
                                               const ReplaceRule& may_replace) {
   std::optional<Parsed> source = resolve(from, false), target = resolve(to, false);
-  if (!source || !target) return fake_os_error(kFileNotFound);
+  if (!source || !target) return fake_os_error(kErrorFileNotFound);
   Node* node = find(*source);
-  if (!node) return fake_os_error(kFileNotFound);
-  if (node->in_use || held(*node)) return fake_os_error(kSharingViolation);
-  if (target->components.empty() || !folder_exists(parent_of(*target))) return fake_os_error(kPathNotFound);
+  if (!node) return fake_os_error(kErrorFileNotFound);
+  if (node->in_use || held(*node)) return fake_os_error(kErrorSharingViolation);
+  if (target->components.empty() || !folder_exists(parent_of(*target))) return fake_os_error(kErrorPathNotFound);
   std::string source_key = key_of(*source), target_key = key_of(*target);
-  if (target_key.compare(0, source_key.size() + 1, source_key + '\\') == 0) return fake_os_error(kSharingViolation);
+  if (target_key.compare(0, source_key.size() + 1, source_key + '\\') == 0) return fake_os_error(kErrorSharingViolation);
   if (source_key != target_key) {
     if (const Node* existing = find(*target)) {
       if (std::optional<OsError> refused = may_replace(*node, *existing, target_key)) return refused;
@@ -390,7 +386,7 @@ std::optional<OsError> FakeFileSystem::rename_replacing(const std::string& from,
   if (std::optional<OsError> error = injected(Op::RenameReplacing, from)) return error;
   return rename(from, to, [](const Node& moving, const Node& existing, const std::string&) -> std::optional<OsError> {
     // MoveFileExW replaces only a plain, writable, unused file with a file.
-    if (held(existing)) return fake_os_error(kSharingViolation);
+    if (held(existing)) return fake_os_error(kErrorSharingViolation);
     if (existing.kind != Kind::File || moving.kind == Kind::Folder || existing.read_only || existing.in_use) {
       return fake_os_error(kErrorAccessDenied);
     }
@@ -411,7 +407,7 @@ std::optional<OsError> FakeFileSystem::rename_by_handle(const std::string& from,
     // folder that holds something replaced.
     if (existing.read_only) return fake_os_error(kErrorAccessDenied);
     if (existing.kind == Kind::Folder && has_children(target_key)) return fake_os_error(kErrorDirNotEmpty);
-    if (held(existing)) return fake_os_error(kSharingViolation);
+    if (held(existing)) return fake_os_error(kErrorSharingViolation);
     if (existing.in_use || (existing.kind == Kind::Folder) != (moving.kind == Kind::Folder)) {
       return fake_os_error(kErrorAccessDenied);
     }
@@ -424,9 +420,9 @@ std::optional<OsError> FakeFileSystem::create_folder(const std::string& path) {
   record("create_folder " + path);
   if (std::optional<OsError> error = injected(Op::CreateFolder, path)) return error;
   std::optional<Parsed> real = resolve(path, /*follow_last=*/false);
-  if (!real) return fake_os_error(kPathNotFound);
+  if (!real) return fake_os_error(kErrorPathNotFound);
   if (real->components.empty() || find(*real)) return fake_os_error(kErrorAlreadyExists);
-  if (!folder_exists(parent_of(*real))) return fake_os_error(kPathNotFound);
+  if (!folder_exists(parent_of(*real))) return fake_os_error(kErrorPathNotFound);
   put(*real, Kind::Folder);
   return std::nullopt;
 }
@@ -461,7 +457,7 @@ std::optional<OsError> FakeFileSystem::read_file(const std::string& path, std::v
   if (std::optional<OsError> error = injected(Op::ReadFile, path)) return error;
   std::optional<Parsed> real = resolve(path, /*follow_last=*/true);
   const Node* node = real ? find(*real) : nullptr;
-  if (!node) return fake_os_error(kFileNotFound);
+  if (!node) return fake_os_error(kErrorFileNotFound);
   if (node->kind != Kind::File) return fake_os_error(kErrorAccessDenied);
   out = node->data;
   return std::nullopt;
@@ -472,7 +468,7 @@ std::optional<OsError> FakeFileSystem::file_size(const std::string& path, uint64
   if (std::optional<OsError> error = injected(Op::FileSize, path)) return error;
   std::optional<Parsed> real = resolve(path, /*follow_last=*/true);
   const Node* node = real ? find(*real) : nullptr;
-  if (!node) return fake_os_error(kFileNotFound);
+  if (!node) return fake_os_error(kErrorFileNotFound);
   out = node->kind == Kind::File ? node->data.size() : 0;
   return std::nullopt;
 }
@@ -496,8 +492,8 @@ bool FakeFileSystem::delete_file(const std::string& path, OsError* error) {
   if (std::optional<OsError> injected_error = injected(Op::DeleteFile, path)) return refuse(*injected_error);
   std::optional<Parsed> real = resolve(path, /*follow_last=*/false);
   const Node* node = real ? find(*real) : nullptr;
-  if (!node) return refuse(fake_os_error(real && folder_exists(parent_of(*real)) ? kFileNotFound : kPathNotFound));
-  if (held(*node)) return refuse(fake_os_error(kSharingViolation));
+  if (!node) return refuse(fake_os_error(real && folder_exists(parent_of(*real)) ? kErrorFileNotFound : kErrorPathNotFound));
+  if (held(*node)) return refuse(fake_os_error(kErrorSharingViolation));
   if (node->read_only || node->in_use) return refuse(fake_os_error(kErrorAccessDenied));
   if (node->kind == Kind::Folder || (node->kind == Kind::Link && node->folder_link)) {
     return refuse(fake_os_error(kErrorAccessDenied));
@@ -516,13 +512,13 @@ bool FakeFileSystem::remove_folder(const std::string& path, OsError* error) {
   if (std::optional<OsError> injected_error = injected(Op::RemoveFolder, path)) return refuse(*injected_error);
   std::optional<Parsed> real = resolve(path, /*follow_last=*/false);
   const Node* node = real ? find(*real) : nullptr;
-  if (!node) return refuse(fake_os_error(kFileNotFound));
+  if (!node) return refuse(fake_os_error(kErrorFileNotFound));
   // Someone's current folder.
-  if (node->in_use) return refuse(fake_os_error(kSharingViolation));
+  if (node->in_use) return refuse(fake_os_error(kErrorSharingViolation));
   std::string key = key_of(*real);
   if (node->kind == Kind::Folder && has_children(key)) return refuse(fake_os_error(kErrorDirNotEmpty));
   bool removable = node->kind == Kind::Folder || (node->kind == Kind::Link && node->folder_link);
-  if (!removable) return refuse(fake_os_error(kDirectoryNameInvalid));
+  if (!removable) return refuse(fake_os_error(kErrorDirectoryInvalid));
   if (node->read_only) return refuse(fake_os_error(kErrorAccessDenied));
   nodes_.erase(key);
   return true;
