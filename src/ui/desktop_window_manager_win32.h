@@ -19,8 +19,9 @@ class DesktopWindowManager {
       : set_attribute_(library_.function<SetAttribute>("DwmSetWindowAttribute")),
         extend_frame_(library_.function<ExtendFrame>("DwmExtendFrameIntoClientArea")) {}
 
-  void set_attribute(HWND window, DWORD attribute, DWORD value) const {
-    if (set_attribute_ != nullptr) set_attribute_(window, attribute, &value, sizeof(value));
+  // Whether the window manager took the value.
+  bool set_attribute(HWND window, DWORD attribute, DWORD value) const {
+    return set_attribute_ != nullptr && SUCCEEDED(set_attribute_(window, attribute, &value, sizeof(value)));
   }
 
   void extend_frame(HWND window, const MARGINS& margins) const {

@@ -41,6 +41,7 @@ constexpr StringTable kEnglish{{
     "The files could not be written ({detail}).",  // 27 ErrorWriteFiles
     "The setup is already running.",  // 28 ErrorAlreadyRunning
     "vestrana installs for one person. Run this setup from your own account, not as the system.",  // 29 ErrorLocalSystem
+    "Installing vestrana",  // 30 ShutdownReason
 }};
 
 constexpr StringTable kGerman{{
@@ -74,6 +75,7 @@ constexpr StringTable kGerman{{
     "Die Dateien ließen sich nicht schreiben ({detail}).",  // 27 ErrorWriteFiles
     "Das Setup läuft bereits.",  // 28 ErrorAlreadyRunning
     "vestrana wird für eine Person installiert. Starte dieses Setup in deinem eigenen Benutzerkonto, nicht als System.",  // 29 ErrorLocalSystem
+    "vestrana wird installiert",  // 30 ShutdownReason
 }};
 
 constexpr StringTable kFrench{{
@@ -107,6 +109,7 @@ constexpr StringTable kFrench{{
     "Les fichiers n’ont pas pu être écrits ({detail}).",  // 27 ErrorWriteFiles
     "L’installation est déjà en cours.",  // 28 ErrorAlreadyRunning
     "vestrana s’installe pour une seule personne. Lance cette installation depuis ton propre compte, pas en tant que système.",  // 29 ErrorLocalSystem
+    "Installation de vestrana",  // 30 ShutdownReason
 }};
 
 constexpr StringTable kSpanish{{
@@ -140,6 +143,7 @@ constexpr StringTable kSpanish{{
     "No se pudieron escribir los archivos ({detail}).",  // 27 ErrorWriteFiles
     "La instalación ya está en marcha.",  // 28 ErrorAlreadyRunning
     "vestrana se instala para una sola persona. Ejecuta esta instalación desde tu propia cuenta, no como el sistema.",  // 29 ErrorLocalSystem
+    "Instalando vestrana",  // 30 ShutdownReason
 }};
 
 constexpr StringTable kItalian{{
@@ -173,6 +177,7 @@ constexpr StringTable kItalian{{
     "Non è stato possibile scrivere i file ({detail}).",  // 27 ErrorWriteFiles
     "L’installazione è già in corso.",  // 28 ErrorAlreadyRunning
     "vestrana si installa per una sola persona. Avvia questa installazione dal tuo account, non come sistema.",  // 29 ErrorLocalSystem
+    "Installazione di vestrana",  // 30 ShutdownReason
 }};
 
 constexpr StringTable kTurkish{{
@@ -206,6 +211,7 @@ constexpr StringTable kTurkish{{
     "Dosyalar yazılamadı ({detail}).",  // 27 ErrorWriteFiles
     "Kurulum zaten çalışıyor.",  // 28 ErrorAlreadyRunning
     "vestrana tek bir kişi için kurulur. Bu kurulumu sistem olarak değil, kendi hesabından çalıştır.",  // 29 ErrorLocalSystem
+    "vestrana yükleniyor",  // 30 ShutdownReason
 }};
 
 // The five codes after the fallback "en", as one run of letters, in the

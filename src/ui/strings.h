@@ -46,9 +46,10 @@ enum class StringId : uint8_t {
   ErrorWriteFiles,  // {detail}
   ErrorAlreadyRunning,
   ErrorLocalSystem,
+  ShutdownReason,  // why sign-out should wait for an install or update
 };
 
-inline constexpr size_t kStringCount = 30;
+inline constexpr size_t kStringCount = 31;
 
 struct StringTable {
   std::array<std::string_view, kStringCount> texts;

@@ -44,8 +44,22 @@ FrameSize frame_size(float scale) {
   return FrameSize{side(kCanvasWidth), side(kCanvasHeight)};
 }
 
-WindowPlacement placement_from_rect(const DeviceRect& r) {
-  return WindowPlacement{r.left, r.top, r.right - r.left, r.bottom - r.top};
+WindowPlacement placement_for_dpi_change(const DeviceRect& suggested, float scale) {
+  const FrameSize size = frame_size(scale);
+  return WindowPlacement{suggested.left, suggested.top, static_cast<int32_t>(size.width),
+                         static_cast<int32_t>(size.height)};
+}
+
+DeviceRect clip_to_frame(const DeviceRect& area, int32_t width, int32_t height) {
+  const DeviceRect clipped{std::max(area.left, 0), std::max(area.top, 0), std::min(area.right, width),
+                           std::min(area.bottom, height)};
+  if (clipped.left >= clipped.right || clipped.top >= clipped.bottom) return DeviceRect{};
+  return clipped;
+}
+
+int32_t strip_rows(int32_t row_pixels, size_t strip_bytes) {
+  const size_t row_bytes = static_cast<size_t>(std::max(row_pixels, 1)) * 4;
+  return static_cast<int32_t>(std::clamp<size_t>(strip_bytes / row_bytes, 1, INT32_MAX));
 }
 
 DeviceRect to_device_bytes(const Pixmap& frame, const DeviceRect& rect, std::vector<uint8_t>& out) {

@@ -43,8 +43,20 @@ struct FrameSize {
 };
 FrameSize frame_size(float scale);
 
-// The placement a DPI change suggests: its rectangle as position and size.
-WindowPlacement placement_from_rect(const DeviceRect& suggested);
+// The placement after a DPI change: the position the system suggests and
+// the window's own device size at the new scale. The suggested size is the
+// old one scaled by the system and rounded its own way, a pixel off at
+// custom scales such as 110 %, which would leave a row or column of the
+// window that no frame paints.
+WindowPlacement placement_for_dpi_change(const DeviceRect& suggested, float scale);
+
+// The part of a window's update region that a frame of `width` by `height`
+// covers; empty (left == right) when none.
+DeviceRect clip_to_frame(const DeviceRect& area, int32_t width, int32_t height);
+
+// How many rows of `row_pixels` 32-bit pixels one copy to the window takes
+// so that a strip stays within `strip_bytes`: at least one row.
+int32_t strip_rows(int32_t row_pixels, size_t strip_bytes);
 
 // The frame's pixels inside `rect`, clipped to the frame, written into `out`
 // as blue, green, red, alpha, one row of the clipped rectangle after the

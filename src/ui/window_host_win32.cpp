@@ -1,10 +1,14 @@
 // The only code that talks to the windowing system: one frameless window,
 // sized for its monitor's DPI, repainted from the screen state on every
-// timer tick, with mouse and keys turned into the state machine's events.
+// frame the pacer finds due, with mouse and keys turned into the state
+// machine's events. The decisions live in portable code (window_input,
+// window_geometry, frame_pacing); each message has a handler of its own.
 #include "system/windows_headers.h"
 
 #include <algorithm>
 #include <memory>
+#include <optional>
+#include <string_view>
 #include <vector>
 
 #include "paint/pixmap.h"
@@ -16,8 +20,11 @@
 #include "system/text_win32.h"
 #include "ui/accessible_tree.h"
 #include "ui/accessible_win32.h"
+#include "ui/clipboard_win32.h"
 #include "ui/desktop_window_manager_win32.h"
 #include "ui/frame_diff.h"
+#include "ui/frame_pacing.h"
+#include "ui/frame_timer_win32.h"
 #include "ui/layout.h"
 #include "ui/paint_screen.h"
 #include "ui/palette_win32.h"
@@ -26,17 +33,20 @@
 #include "ui/window_geometry.h"
 #include "ui/window_handoff.h"
 #include "ui/window_host.h"
+#include "ui/window_icons_win32.h"
+#include "ui/window_input.h"
 
 namespace vestrana {
 namespace {
 
 constexpr DWORD kExStyle = WS_EX_APPWINDOW;
 constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
-constexpr UINT_PTR kTimerId = 1;
-constexpr UINT kTimerMs = 16;
 constexpr DWORD kWindowCornerPreference = 33;  // DWMWA_WINDOW_CORNER_PREFERENCE
 constexpr DWORD kCornerRound = 2;              // DWMWCP_ROUND
 constexpr DWORD kImmersiveDarkMode = 20;       // DWMWA_USE_IMMERSIVE_DARK_MODE
+// The same attribute's number before Windows 10 2004 (still in LTSC 2019),
+// which refuses 20.
+constexpr DWORD kImmersiveDarkModeBefore2004 = 19;
 
 class WindowsEffects final : public WindowEffects {
  public:
@@ -58,15 +68,27 @@ class WindowsEffects final : public WindowEffects {
 
 // Everything the window owns, from WM_NCCREATE to WM_NCDESTROY.
 struct WindowContext final : AccessibleWindow {
-  WindowContext(UiState s, Platform& platform, std::span<const uint8_t> packed_app)
-      : state(std::move(s)), effects(platform), runner(platform, packed_app) {}
+  WindowContext(UiState s, Platform& platform, std::span<const uint8_t> packed_app, FrameTimer& frame_timer)
+      : state(std::move(s)), effects(platform), runner(platform, packed_app), timer(frame_timer),
+        pacer(std::chrono::steady_clock::now()) {}
 
   void attach(HWND w) {
     window = w;
     effects.attach(w);
   }
-  // Tells screen readers what the last message changed.
-  void report_changes() { notify_accessible_events(window, events.update(state, state.fonts)); }
+  // Tells screen readers what the last message changed, and Windows why
+  // sign-out should wait while the work runs.
+  void report_changes() {
+    notify_accessible_events(window, events.update(state, state.fonts));
+    const std::optional<std::string_view> reason = shutdown_block_reason(state);
+    if (reason == shutdown_reason) return;
+    if (reason) {
+      ShutdownBlockReasonCreate(window, to_wide(*reason).c_str());
+    } else {
+      ShutdownBlockReasonDestroy(window);
+    }
+    shutdown_reason = reason;
+  }
 
   UiState& accessible_state() override { return state; }
   void accessible_action(ElementRef element) override {
@@ -84,6 +106,11 @@ struct WindowContext final : AccessibleWindow {
   WindowsEffects effects;
   WorkerRunner runner;
   DesktopWindowManager dwm;
+  FrameTimer& timer;
+  FramePacer pacer;
+  WindowIcons icons;
+  // The reason given to Windows while it is set (string table data).
+  std::optional<std::string_view> shutdown_reason;
   // The last painted frame, `shown`: the window shows it everywhere outside
   // its update region. The next frame is painted into `frame` (kept, so no
   // frame allocates) and compared with `shown`, and the two swap roles.
@@ -149,12 +176,11 @@ void paint(HWND window, WindowContext* context) {
       paint_frame(window, *context);  // first paint, or a new DPI
       new_size = true;
     }
-    const DeviceRect area{std::max<int32_t>(ps.rcPaint.left, 0), std::max<int32_t>(ps.rcPaint.top, 0),
-                          std::min<int32_t>(ps.rcPaint.right, shown.width()),
-                          std::min<int32_t>(ps.rcPaint.bottom, shown.height())};
-    if (area.left < area.right && area.top < area.bottom) {
-      const size_t row_bytes = static_cast<size_t>(area.right - area.left) * 4;
-      const auto rows = static_cast<int32_t>(std::max<size_t>(kStripBytes / row_bytes, 1));
+    const RECT& invalid = ps.rcPaint;
+    const DeviceRect area = clip_to_frame(DeviceRect{invalid.left, invalid.top, invalid.right, invalid.bottom},
+                                          shown.width(), shown.height());
+    if (area.left < area.right) {
+      const int32_t rows = strip_rows(area.right - area.left, kStripBytes);
       for (int32_t y = area.top; y < area.bottom; y += rows) {
         const DeviceRect part = to_device_bytes(
             shown, DeviceRect{area.left, y, area.right, std::min(y + rows, area.bottom)}, context->strip);
@@ -185,134 +211,196 @@ void set_window_placement(HWND window, const WindowPlacement& p) {
   SetWindowPos(window, nullptr, p.x, p.y, p.width, p.height, SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
 }
 
+// A wake-up for the next frame: the tick and the paint the pacer finds due,
+// then the timer set for the frame after.
+void frame_wake(HWND window, WindowContext& context) {
+  const Clock::TimePoint now = std::chrono::steady_clock::now();
+  const FrameWork work = context.pacer.wake(now, IsIconic(window) != FALSE);
+  if (work.tick) {
+    on_tick(context.state, now);
+    context.report_changes();
+  }
+  // Only what changed is copied to the window, and nothing when the frame
+  // is the same.
+  if (work.paint) {
+    if (DeviceRect changed = paint_frame(window, context); changed.right > changed.left) {
+      RECT rect{changed.left, changed.top, changed.right, changed.bottom};
+      InvalidateRect(window, &rect, FALSE);
+    }
+  }
+  context.timer.arm(context.pacer.wait(std::chrono::steady_clock::now()));
+}
+
+LRESULT on_nccreate(HWND window, WPARAM wparam, LPARAM lparam) {
+  auto* create = reinterpret_cast<CREATESTRUCTW*>(lparam);
+  auto* handoff = static_cast<WindowHandoff<WindowContext>*>(create->lpCreateParams);
+  WindowContext* created = handoff != nullptr ? handoff->take() : nullptr;
+  SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(created));
+  if (created != nullptr) created->attach(window);
+  return DefWindowProcW(window, WM_NCCREATE, wparam, lparam);
+}
+
+LRESULT on_ncdestroy(HWND window, WindowContext* context, WPARAM wparam, LPARAM lparam) {
+  if (context != nullptr) {
+    SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+    delete context;
+  }
+  return DefWindowProcW(window, WM_NCDESTROY, wparam, lparam);
+}
+
+LRESULT on_nchittest(HWND window, WindowContext* context, LPARAM lparam) {
+  if (context == nullptr) return HTCAPTION;
+  POINT point = point_of(lparam);
+  ScreenToClient(window, &point);
+  return drags_window(element_at(window, *context, point)) ? HTCAPTION : HTCLIENT;
+}
+
+LRESULT on_setcursor(HWND window, WindowContext* context, WPARAM wparam, LPARAM lparam) {
+  if (LOWORD(lparam) != HTCLIENT) return DefWindowProcW(window, WM_SETCURSOR, wparam, lparam);
+  const bool hand = context != nullptr && shows_hand_cursor(context->state.hover.kind);
+  SetCursor(LoadCursorW(nullptr, hand ? IDC_HAND : IDC_ARROW));
+  return TRUE;
+}
+
+LRESULT on_key(HWND window, WindowContext& context, WPARAM key, bool down) {
+  const KeyModifiers modifiers{GetKeyState(VK_SHIFT) < 0, GetKeyState(VK_CONTROL) < 0};
+  const KeyAction action = key_action(static_cast<uint32_t>(key), modifiers, down);
+  if (action == KeyAction::Copy) {
+    if (const std::string text = copy_text(context.state); !text.empty()) copy_to_clipboard(window, text);
+  } else {
+    apply_key(context.state, action, context.effects, context.runner);
+  }
+  context.report_changes();
+  return 0;
+}
+
+LRESULT on_mouse_move(HWND window, WindowContext& context, LPARAM lparam) {
+  context.state.hover = element_at(window, context, point_of(lparam));
+  if (!context.state.mouse_tracked) {
+    TRACKMOUSEEVENT track{sizeof(TRACKMOUSEEVENT), TME_LEAVE, window, 0};
+    context.state.mouse_tracked = TrackMouseEvent(&track) != FALSE;
+  }
+  return 0;
+}
+
+LRESULT on_left_button(HWND window, WindowContext& context, LPARAM lparam, bool down) {
+  const ElementRef element = element_at(window, context, point_of(lparam));
+  if (down) {
+    on_left_button_down(context.state, element);
+    SetCapture(window);
+  } else {
+    ReleaseCapture();
+    on_left_button_up(context.state, element, context.effects, context.runner);
+  }
+  context.report_changes();
+  return 0;
+}
+
+LRESULT on_dpi_changed(HWND window, WindowContext& context, WPARAM wparam, LPARAM lparam) {
+  const RECT* r = reinterpret_cast<const RECT*>(lparam);
+  const UINT dpi = LOWORD(wparam);
+  set_window_placement(window,
+                       placement_for_dpi_change(DeviceRect{r->left, r->top, r->right, r->bottom}, dpi_scale(dpi)));
+  context.icons.apply(window, GetModuleHandleW(nullptr), dpi);
+  InvalidateRect(window, nullptr, FALSE);
+  return 0;
+}
+
+// High contrast switched on or off, or its colours changed: the next frame
+// paints with what the system has now. The default handling still runs:
+// skipping it left the window in its inactive look after Alt+F4 under Wine.
+LRESULT on_colours_changed(HWND window, WindowContext& context, UINT message, WPARAM wparam, LPARAM lparam) {
+  context.state.high_contrast = query_high_contrast();
+  InvalidateRect(window, nullptr, FALSE);
+  return DefWindowProcW(window, message, wparam, lparam);
+}
+
+// The messages that need the window's context, once it has one.
+LRESULT handle_with_context(HWND window, WindowContext& context, UINT message, WPARAM wparam, LPARAM lparam) {
+  switch (message) {
+    case WM_CLOSE:
+      if (!close_allowed(context.state)) return 0;  // no cancel while working
+      DestroyWindow(window);
+      return 0;
+    case WM_QUERYENDSESSION:
+      // While the work runs, sign-out and restart wait, with the reason
+      // the window gave Windows.
+      if (context.shutdown_reason) return FALSE;
+      return DefWindowProcW(window, message, wparam, lparam);
+    case WM_ACTIVATE:
+      context.dwm.extend_frame(window, MARGINS{1, 1, 1, 1});
+      context.state.active = LOWORD(wparam) != WA_INACTIVE;
+      return DefWindowProcW(window, message, wparam, lparam);
+    case WM_KEYDOWN:
+    case WM_KEYUP: return on_key(window, context, wparam, message == WM_KEYDOWN);
+    case WM_GETOBJECT: return context.accessible.answer(window, context, wparam, lparam);
+    case WM_TIMER:
+      frame_wake(window, context);
+      return 0;
+    // The system's own loops for moving the window and for its menu do
+    // not run ours: the frames come through WM_TIMER meanwhile.
+    case WM_ENTERSIZEMOVE:
+    case WM_ENTERMENULOOP:
+      context.timer.enter_modal();
+      return DefWindowProcW(window, message, wparam, lparam);
+    case WM_EXITSIZEMOVE:
+    case WM_EXITMENULOOP:
+      context.timer.leave_modal();
+      return DefWindowProcW(window, message, wparam, lparam);
+    case WM_MOUSEMOVE: return on_mouse_move(window, context, lparam);
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP: return on_left_button(window, context, lparam, message == WM_LBUTTONDOWN);
+    case WM_MOUSELEAVE:
+      context.state.hover = ElementRef::nothing();
+      context.state.mouse_tracked = false;
+      return 0;
+    case WM_SETTINGCHANGE:
+    case WM_SYSCOLORCHANGE: return on_colours_changed(window, context, message, wparam, lparam);
+    case WM_DPICHANGED: return on_dpi_changed(window, context, wparam, lparam);
+    default: return DefWindowProcW(window, message, wparam, lparam);
+  }
+}
+
+// Input and timer messages that arrive without a context (before
+// WM_NCCREATE or after WM_NCDESTROY) are dropped.
+bool dropped_without_context(UINT message) {
+  switch (message) {
+    case WM_KEYDOWN:
+    case WM_KEYUP:
+    case WM_TIMER:
+    case WM_MOUSEMOVE:
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+    case WM_MOUSELEAVE: return true;
+    default: return false;
+  }
+}
+
 LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   WindowContext* context = context_of(window);
   switch (message) {
-    case WM_NCCREATE: {
-      auto* create = reinterpret_cast<CREATESTRUCTW*>(lparam);
-      auto* handoff = static_cast<WindowHandoff<WindowContext>*>(create->lpCreateParams);
-      WindowContext* created = handoff != nullptr ? handoff->take() : nullptr;
-      SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(created));
-      if (created != nullptr) created->attach(window);
-      return DefWindowProcW(window, message, wparam, lparam);
-    }
-    case WM_NCDESTROY:
-      if (context != nullptr) {
-        SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-        delete context;
-      }
-      return DefWindowProcW(window, message, wparam, lparam);
+    case WM_NCCREATE: return on_nccreate(window, wparam, lparam);
+    case WM_NCDESTROY: return on_ncdestroy(window, context, wparam, lparam);
     case WM_NCCALCSIZE:
       // The whole window rectangle is client area: no frame, no caption.
       if (wparam != 0) return 0;
       return DefWindowProcW(window, message, wparam, lparam);
-    case WM_NCHITTEST: {
-      if (context == nullptr) return HTCAPTION;
-      POINT point = point_of(lparam);
-      ScreenToClient(window, &point);
-      // Any spot that is not an element drags the window.
-      return element_at(window, *context, point).is_nothing() ? HTCAPTION : HTCLIENT;
-    }
-    case WM_ERASEBKGND:
-      return 1;  // the paint covers every pixel
-    case WM_SETCURSOR: {
-      if (LOWORD(lparam) != HTCLIENT) return DefWindowProcW(window, message, wparam, lparam);
-      bool hand = false;
-      if (context != nullptr) {
-        HitKind kind = context->state.hover.kind;
-        hand = kind == HitKind::Primary || kind == HitKind::Secondary || kind == HitKind::Toggle;
-      }
-      SetCursor(LoadCursorW(nullptr, hand ? IDC_HAND : IDC_ARROW));
-      return TRUE;
-    }
+    case WM_NCHITTEST: return on_nchittest(window, context, lparam);
+    case WM_ERASEBKGND: return 1;  // the paint covers every pixel
+    case WM_SETCURSOR: return on_setcursor(window, context, wparam, lparam);
     case WM_PAINT:
       paint(window, context);
-      return 0;
-    case WM_CLOSE:
-      if (context != nullptr && !close_allowed(context->state)) return 0;  // no cancel while working
-      DestroyWindow(window);
       return 0;
     case WM_DESTROY:
       PostQuitMessage(0);
       return 0;
-    case WM_ACTIVATE: {
-      if (context != nullptr) {
-        context->dwm.extend_frame(window, MARGINS{1, 1, 1, 1});
-        context->state.active = LOWORD(wparam) != WA_INACTIVE;
-      }
-      return DefWindowProcW(window, message, wparam, lparam);
-    }
-    case WM_KEYDOWN:
-      if (context == nullptr) return 0;
-      if (wparam == VK_RETURN) on_return_key(context->state, context->effects, context->runner);
-      if (wparam == VK_ESCAPE) on_escape_key(context->state, context->effects, context->runner);
-      if (wparam == VK_TAB) move_focus(context->state, GetKeyState(VK_SHIFT) < 0);
-      if (wparam == VK_SPACE) on_space_down(context->state);
-      context->report_changes();
-      return 0;
-    case WM_KEYUP:
-      if (context == nullptr) return 0;
-      if (wparam == VK_SPACE) on_space_up(context->state, context->effects, context->runner);
-      context->report_changes();
-      return 0;
-    case WM_GETOBJECT:
-      if (context == nullptr) return DefWindowProcW(window, message, wparam, lparam);
-      return context->accessible.answer(window, *context, wparam, lparam);
-    case WM_TIMER:
-      if (context == nullptr) return 0;
-      on_tick(context->state, std::chrono::steady_clock::now());
-      context->report_changes();
-      // Only what changed is copied to the window, and nothing when the
-      // frame is the same.
-      if (DeviceRect changed = paint_frame(window, *context); changed.right > changed.left) {
-        RECT rect{changed.left, changed.top, changed.right, changed.bottom};
-        InvalidateRect(window, &rect, FALSE);
-      }
-      return 0;
-    case WM_MOUSEMOVE:
-      if (context == nullptr) return 0;
-      context->state.hover = element_at(window, *context, point_of(lparam));
-      if (!context->state.mouse_tracked) {
-        TRACKMOUSEEVENT track{sizeof(TRACKMOUSEEVENT), TME_LEAVE, window, 0};
-        context->state.mouse_tracked = TrackMouseEvent(&track) != FALSE;
-      }
-      return 0;
-    case WM_LBUTTONDOWN:
-      if (context == nullptr) return 0;
-      on_left_button_down(context->state, element_at(window, *context, point_of(lparam)));
-      context->report_changes();
-      SetCapture(window);
-      return 0;
-    case WM_LBUTTONUP:
-      if (context == nullptr) return 0;
-      ReleaseCapture();
-      on_left_button_up(context->state, element_at(window, *context, point_of(lparam)), context->effects,
-                        context->runner);
-      context->report_changes();
-      return 0;
-    case WM_MOUSELEAVE:
-      if (context == nullptr) return 0;
-      context->state.hover = ElementRef::nothing();
-      context->state.mouse_tracked = false;
-      return 0;
-    case WM_SETTINGCHANGE:
-    case WM_SYSCOLORCHANGE:
-      // High contrast switched on or off, or its colours changed: the next
-      // frame paints with what the system has now. The default handling
-      // still runs: skipping it left the window in its inactive look after
-      // Alt+F4 under Wine.
-      if (context != nullptr) {
-        context->state.high_contrast = query_high_contrast();
-        InvalidateRect(window, nullptr, FALSE);
-      }
-      return DefWindowProcW(window, message, wparam, lparam);
-    case WM_DPICHANGED: {
-      const RECT* r = reinterpret_cast<const RECT*>(lparam);
-      set_window_placement(window, placement_from_rect(DeviceRect{r->left, r->top, r->right, r->bottom}));
-      InvalidateRect(window, nullptr, FALSE);
-      return 0;
-    }
     default:
+      if (context != nullptr) return handle_with_context(window, *context, message, wparam, lparam);
+      if (dropped_without_context(message)) return 0;
+      if (message == WM_CLOSE) {
+        DestroyWindow(window);
+        return 0;
+      }
       return DefWindowProcW(window, message, wparam, lparam);
   }
 }
@@ -339,8 +427,9 @@ int run_setup_window(const InteractiveStart& start, Platform& platform, std::spa
   window_class.lpszClassName = class_name.c_str();
   RegisterClassExW(&window_class);  // a failure shows up at creation
 
+  FrameTimer timer;
   auto owned = std::make_unique<WindowContext>(
-      make_initial_state(start, load_fonts(), std::chrono::steady_clock::now()), platform, packed_app);
+      make_initial_state(start, load_fonts(), std::chrono::steady_clock::now()), platform, packed_app, timer);
   owned->state.high_contrast = query_high_contrast();
   WindowHandoff<WindowContext> context(std::move(owned));
   std::wstring title = to_wide(start.title);
@@ -350,9 +439,12 @@ int run_setup_window(const InteractiveStart& start, Platform& platform, std::spa
   // WM_NCDESTROY, also when the creation fails after that message.
   if (window == nullptr) return 1;
 
-  if (const WindowContext* created = context_of(window)) {
+  if (WindowContext* created = context_of(window)) {
     created->dwm.set_attribute(window, kWindowCornerPreference, kCornerRound);
-    created->dwm.set_attribute(window, kImmersiveDarkMode, start.dark ? 1 : 0);
+    if (!created->dwm.set_attribute(window, kImmersiveDarkMode, start.dark ? 1 : 0)) {
+      created->dwm.set_attribute(window, kImmersiveDarkModeBefore2004, start.dark ? 1 : 0);
+    }
+    created->icons.apply(window, instance, GetDpiForWindow(window));
   }
 
   DeviceRect work_area = kFallbackWorkArea;
@@ -365,13 +457,11 @@ int run_setup_window(const InteractiveStart& start, Platform& platform, std::spa
 
   ShowWindow(window, SW_SHOW);
   SetForegroundWindow(window);
-  SetTimer(window, kTimerId, kTimerMs, nullptr);
-
-  MSG message;
-  while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-    TranslateMessage(&message);
-    DispatchMessageW(&message);
-  }
+  timer.attach(window);
+  timer.arm(FramePacer::kInterval);
+  timer.run_messages([window] {
+    if (WindowContext* context = context_of(window)) frame_wake(window, *context);
+  });
   return 0;
 }
 

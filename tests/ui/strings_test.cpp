@@ -65,12 +65,12 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::to_string(static_cast<int>(info.param.id)); });
 
 TEST(StringTables, IdsCoverTheWholeTable) {
-  EXPECT_EQ(static_cast<size_t>(StringId::ErrorLocalSystem) + 1, kStringCount);
+  EXPECT_EQ(static_cast<size_t>(StringId::ShutdownReason) + 1, kStringCount);
   EXPECT_EQ(static_cast<int>(StringId::StepRemoving), 22);
   EXPECT_EQ(static_cast<int>(StringId::ErrorWriteFiles), 27);
 }
 
-// Every table: 30 texts, each non-empty valid UTF-8, placeholders spelt the
+// Every table: 31 texts, each non-empty valid UTF-8, placeholders spelt the
 // way the fill operations look for them, and the shared typography.
 TEST(StringTables, EveryTableIsComplete) {
   for (LanguageCode code : kAllCodes) {

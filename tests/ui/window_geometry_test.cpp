@@ -53,12 +53,45 @@ TEST(WindowGeometry, CentresInTheWorkAreaWithTruncatingDivision) {
   EXPECT_EQ(p.y, -10);
 }
 
-TEST(WindowGeometry, DpiChangeTakesTheSuggestedRectangle) {
-  WindowPlacement p = placement_from_rect(DeviceRect{1920 + 100, 50, 1920 + 100 + 960, 50 + 630});
-  EXPECT_EQ(p.x, 2020);
-  EXPECT_EQ(p.y, 50);
-  EXPECT_EQ(p.width, 960);
-  EXPECT_EQ(p.height, 630);
+// The suggested position, and the size of our own frame at the new DPI
+// even where the system's suggested size is a pixel off (110 %: 700 x 459).
+TEST(WindowGeometry, DpiChangeKeepsTheSuggestedPositionAndTakesOurSize) {
+  struct Case {
+    DeviceRect suggested;
+    uint32_t dpi;
+    WindowPlacement placement;
+  };
+  const Case cases[] = {
+      {{2020, 50, 2020 + 960, 50 + 630}, 144, {2020, 50, 960, 630}},
+      {{-700, 10, -700 + 701, 10 + 460}, 105, {-700, 10, 700, 459}},
+      {{300, 200, 300 + 1281, 200 + 841}, 192, {300, 200, 1280, 840}},
+      {{0, 0, 640, 420}, 96, {0, 0, 640, 420}},
+  };
+  for (const Case& c : cases) {
+    const WindowPlacement p = placement_for_dpi_change(c.suggested, dpi_scale(c.dpi));
+    EXPECT_EQ(std::tie(p.x, p.y, p.width, p.height),
+              std::tie(c.placement.x, c.placement.y, c.placement.width, c.placement.height))
+        << c.dpi;
+  }
+}
+
+TEST(WindowGeometry, PaintedAreaIsTheUpdateRegionInsideTheFrameInStrips) {
+  struct Case {
+    DeviceRect area, clipped;
+  };
+  const Case cases[] = {
+      {{-3, -1, 700, 500}, {0, 0, 640, 420}}, {{10, 20, 30, 40}, {10, 20, 30, 40}},
+      {{640, 0, 700, 10}, {0, 0, 0, 0}},      {{5, 5, 5, 9}, {0, 0, 0, 0}},
+  };
+  for (const Case& c : cases) {
+    const DeviceRect r = clip_to_frame(c.area, 640, 420);
+    EXPECT_EQ(std::tie(r.left, r.top, r.right, r.bottom),
+              std::tie(c.clipped.left, c.clipped.top, c.clipped.right, c.clipped.bottom));
+  }
+  EXPECT_EQ(strip_rows(640, 256 << 10), 102);  // 2560 bytes a row
+  EXPECT_EQ(strip_rows(1024, 4096), 1);
+  EXPECT_EQ(strip_rows(100000, 4096), 1);  // a row larger than a strip still goes
+  EXPECT_EQ(strip_rows(0, 4096), 1024);
 }
 
 TEST(WindowGeometry, DeviceBytesSwapRedAndBlueAndKeepPremultipliedAlpha) {
