@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # A setup whose packed app is damaged, in the window: the error screen with
-# the reader's own text, "Try again" running the install again with its bar
-# back at the start, and "Close" ending the setup.
+# the reader's own text, Ctrl+C copying its heading and the whole error,
+# "Try again" running the install again with its bar back at the start, and
+# "Close" ending the setup.
 source "$(dirname "$0")/lib.sh"
 new_prefix
 start_display
@@ -18,6 +19,19 @@ win=$(find_window 'vestrana Setup') || { check "the setup window appears" false;
 click_at "$win" 508 356
 check "Install ends on the error screen with the damaged-archive text" \
   wait_for_look "$win" "$shots/error.png" 8 title header subtitle footer
+
+# Ctrl+C copies the heading and the whole error, as Windows' message boxes
+# do; the clipboard is polled until it holds text.
+press_key "$win" ctrl+c
+copied=
+for _ in $(seq 1 50); do
+  copied=$(wine "$VESTRANA_READ_CLIPBOARD" 2>/dev/null) && break
+  sleep 0.1
+done
+# Wine hands text between two programs through the X selection, which turns
+# a CR LF into CR CR LF on the way back; Windows gives the bytes as put.
+copied=${copied//$'\r\r\n'/$'\r\n'}
+check_eq "Ctrl+C puts the heading and the whole error on the clipboard" $'That did not work.\r\n'"$message" "$copied"
 
 # Try again: the first capture of the progress screen shows the bar at its
 # start, not where the failed attempt left it (past 60 %).
