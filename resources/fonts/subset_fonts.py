@@ -1,6 +1,7 @@
 """Turns the Inter 4.0 web fonts into the three small TrueType faces the
 setup embeds: Medium, Bold and ExtraBold, each cut down to the characters
-that the string tables, digits and the percent sign need. Writes the
+that the string tables, digits and the percent sign need, and the Greek
+and Cyrillic letters of error texts and paths. Writes the
 TrueType file and, next to it with the extension .xz, the same bytes as one
 xz stream, which the program embeds and unpacks at start."""
 import lzma
@@ -8,12 +9,16 @@ import sys
 from fontTools import subset
 from fontTools.ttLib import TTFont
 
-# Latin-1, Latin Extended-A (minus the few never used), dashes, quotes,
-# bullet, ellipsis and the euro sign.
+# Latin-1, Latin Extended-A (minus the few never used), modern Greek, the
+# Cyrillic of today's languages, dashes, quotes, bullet, ellipsis, the euro
+# and the numero sign. Greek and Cyrillic are not in any string table: they
+# come in the system's error texts and in paths with user names.
 RANGES = [
     (0x0020, 0x007E), (0x00A0, 0x00AC), (0x00AE, 0x0148), (0x014A, 0x0151),
-    (0x0154, 0x017F), (0x2013, 0x2014), (0x2018, 0x201A), (0x201C, 0x201E),
-    (0x2022, 0x2022), (0x2026, 0x2026), (0x20AC, 0x20AC),
+    (0x0154, 0x017F), (0x0384, 0x038A), (0x038C, 0x038C), (0x038E, 0x03A1),
+    (0x03A3, 0x03CE), (0x0400, 0x045F), (0x0490, 0x0491), (0x2013, 0x2014),
+    (0x2018, 0x201A), (0x201C, 0x201E), (0x2022, 0x2022), (0x2026, 0x2026),
+    (0x20AC, 0x20AC), (0x2116, 0x2116),
 ]
 
 

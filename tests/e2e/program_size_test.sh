@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The download stays small: the program without the app it carries is at
-# most 480 KiB. The packed app is embedded byte for byte, so its file size
-# is what it adds.
+# most 500 KiB, of which the Greek and Cyrillic letters of the three faces
+# take about 18 KiB. The packed app is embedded byte for byte, so its file
+# size is what it adds.
 set -euo pipefail
-limit=$((480 * 1024))
+limit=$((500 * 1024))
 total=$(stat -c %s "$VESTRANA_SETUP")
 packed=$(stat -c %s "$VESTRANA_BUILD/packed_app.xz")
 own=$((total - packed))
