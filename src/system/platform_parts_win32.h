@@ -20,6 +20,9 @@ class ShellLinkApi;
 FileSystem& windows_file_system();
 RegistryApi& windows_registry();
 SystemMessages& windows_system_messages();
+// The language the system's messages are asked for first (see
+// message_languages); set once at start-up, before any worker runs.
+void prefer_message_language(uint16_t langid);
 KnownFolders& windows_known_folders();
 Downloader& windows_downloader();
 ProcessApi& windows_processes();

@@ -2,6 +2,7 @@
 
 #include "system/windows_headers.h"
 
+#include <atomic>
 #include <string_view>
 
 #include "system/system_messages.h"
@@ -31,9 +32,15 @@ class WindowsSystemMessages final : public SystemMessages {
     if ((hresult & 0xFFFF0000u) == 0x80070000u) code = hresult & 0xFFFFu;
 
     LocalBuffer buffer;
-    DWORD length = FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer.text), 0, nullptr);
+    DWORD length = 0;
+    // A language the system has no text in fails with
+    // ERROR_RESOURCE_LANG_NOT_FOUND; the next one is asked then.
+    for (uint16_t langid : message_languages(preferred.load(std::memory_order_relaxed))) {
+      length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                  FORMAT_MESSAGE_IGNORE_INSERTS,
+                              nullptr, code, langid, reinterpret_cast<wchar_t*>(&buffer.text), 0, nullptr);
+      if (length != 0 && buffer.text != nullptr) break;
+    }
     if (length == 0 || buffer.text == nullptr) return std::nullopt;
 
     std::wstring_view text(buffer.text, length);
@@ -45,14 +52,20 @@ class WindowsSystemMessages final : public SystemMessages {
     if (text.empty()) return std::nullopt;
     return to_utf8(text);
   }
+
+  std::atomic<uint16_t> preferred{0};
 };
 
-}  // namespace
-
-SystemMessages& windows_system_messages() {
+WindowsSystemMessages& messages_instance() {
   static WindowsSystemMessages messages;
   return messages;
 }
+
+}  // namespace
+
+SystemMessages& windows_system_messages() { return messages_instance(); }
+
+void prefer_message_language(uint16_t langid) { messages_instance().preferred.store(langid, std::memory_order_relaxed); }
 
 OsError windows_os_error(uint32_t code) {
   std::optional<std::string> text =

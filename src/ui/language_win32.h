@@ -5,7 +5,8 @@
 
 namespace vestrana {
 
-// The user's interface language.
+// The user's interface language; the system's error texts are asked for
+// in its table's language first from then on.
 LanguageCode pick_language();
 
 }  // namespace vestrana

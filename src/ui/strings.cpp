@@ -248,6 +248,16 @@ LanguageCode language_for_langid(uint16_t langid) {
   }
 }
 
+uint16_t langid_for(LanguageCode code, uint16_t user_langid) {
+  static constexpr uint16_t kHome[] = {0x0407, 0x040C, 0x0C0A, 0x0410, 0x041F};
+  uint16_t home = 0x0409;
+  for (uint16_t langid : kHome) {
+    if (language_for_langid(langid) == code) home = langid;
+  }
+  // Only the primary language (the low ten bits) has to match.
+  return (user_langid & 0x3FF) == (home & 0x3FF) ? user_langid : home;
+}
+
 const StringTable& table_for(LanguageCode code) {
   char first = ascii_lower(code.letters[0]);
   char second = ascii_lower(code.letters[1]);

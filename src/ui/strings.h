@@ -70,6 +70,11 @@ struct LanguageCode {
 // German, French, Spanish, Italian or Turkish gets English.
 LanguageCode language_for_langid(uint16_t langid);
 
+// The Windows language (LANGID) of a table's texts: the user's own
+// `user_langid` when it is that language in any country, else the language
+// of its home country (en-US, de-DE, fr-FR, es-ES, it-IT, tr-TR).
+uint16_t langid_for(LanguageCode code, uint16_t user_langid);
+
 // The table for a code, compared in ASCII lower case; English for any code
 // that is not one of the five others.
 const StringTable& table_for(LanguageCode code);

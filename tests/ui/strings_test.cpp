@@ -153,6 +153,27 @@ INSTANTIATE_TEST_SUITE_P(
                       LangCase{0x0000, "en"}, LangCase{0xFFFF, "en"}, LangCase{0xFC07, "de"},
                       LangCase{0x0417, "en"} /* 0x17 is not 0x07 with a stray bit */));
 
+// The system's error texts are asked for in the language of the table the
+// user's language picks: the user's own variant of it, or the home
+// country's where the table is not the user's language (a Russian Windows
+// gets the English table, and so US English messages first).
+TEST(Strings, MessageLanguageFollowsTheTable) {
+  struct Case {
+    uint16_t user;
+    LanguageCode table;
+    uint16_t langid;
+  };
+  const Case cases[] = {
+      {0x0807, {{'d', 'e'}}, 0x0807}, {0x0419, {{'e', 'n'}}, 0x0409}, {0x0411, {{'e', 'n'}}, 0x0409},
+      {0x0809, {{'e', 'n'}}, 0x0809}, {0x080A, {{'e', 's'}}, 0x080A}, {0x0407, {{'f', 'r'}}, 0x040C},
+      {0x0000, {{'t', 'r'}}, 0x041F}, {0x0409, {{'e', 's'}}, 0x0C0A}, {0x0410, {{'i', 't'}}, 0x0410},
+      {0x0417, {{'e', 'n'}}, 0x0409},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(langid_for(c.table, c.user), c.langid) << std::hex << c.user << " " << c.table.text();
+  }
+}
+
 TEST(TableFor, MatchesCodesInAnyCaseAndFallsBackToEnglish) {
   const StringTable& en = table_for({{'e', 'n'}});
   EXPECT_EQ(en[StringId::ButtonInstall], "Install");
