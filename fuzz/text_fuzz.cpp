@@ -13,7 +13,7 @@
 #include "fuzz_values.h"
 #include "paint/pixmap.h"
 #include "paint/text.h"
-#include "ui/paint_screen.h"
+#include "ui/screen_text.h"
 
 using namespace vestrana;
 using vestrana::fuzz::any_float;

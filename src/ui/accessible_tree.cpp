@@ -4,43 +4,34 @@
 #include <string_view>
 
 #include "base/product.h"
-#include "base/progress.h"
-#include "ui/paint_screen.h"
+#include "ui/screen_text.h"
 #include "ui/screens.h"
 #include "ui/strings.h"
 
 namespace vestrana {
 namespace {
 
-// A painted line of text as a rectangle: from the font's ascender above the
-// baseline to its descender below (Inter: 0.97 and 0.24 of the size).
-LayoutRect text_rect(float x, float baseline, float width, float size) {
-  return LayoutRect{x, baseline - 0.97f * size, width, 1.21f * size};
-}
-
-// The width of a run drawn with letter spacing after every character.
-float spaced_width(const FontSet& fonts, std::string_view text, float size, int font, float spacing) {
-  const auto chars = std::count_if(text.begin(), text.end(), [](char c) { return (c & 0xC0) != 0x80; });
-  return measure_text(fonts, text, size, font) + spacing * static_cast<float>(chars);
-}
-
 struct TreeBuilder {
   const UiState& state;
   const FontSet& fonts;
+  std::vector<ScreenText> texts;
   std::vector<AccessibleElement> tree;
 
   std::string_view text(StringId id) const { return label_text(state, id); }
 
-  void add_text(std::string name, LayoutRect rect) {
+  // A painted text, in the rectangle round its ink as laid out (fitted).
+  void add_text(TextPart part, uint32_t index = 0) {
+    const ScreenText* t = find_text(texts, part, index);
+    if (t == nullptr) return;
     AccessibleElement e;
     e.role = AccessibleRole::StaticText;
-    e.name = std::move(name);
-    e.rect = rect;
+    // The body's visible lines as one text.
+    for (const TextLine& line : t->lines) {
+      if (!e.name.empty()) e.name += ' ';
+      e.name += line.wrapped;
+    }
+    e.rect = t->bounds();
     tree.push_back(std::move(e));
-  }
-
-  void add_line(std::string_view line, float x, float baseline, float size, int font, float spacing = 0) {
-    add_text(std::string(line), text_rect(x, baseline, spaced_width(fonts, line, size, font, spacing), size));
   }
 
   void add_control(AccessibleRole role, std::string_view name, ElementRef element, LayoutRect rect) {
@@ -57,54 +48,34 @@ struct TreeBuilder {
     tree.push_back(std::move(e));
   }
 
-  // The header once its entrance has settled (it starts 10 units lower).
   void header() {
-    constexpr float y0 = 64;
-    add_line(kProductName, 46, y0 + 108, 40, kFontExtraBold, -1);
-    add_line(fill_version(text(StringId::Subtitle), state.version, {}), 48, y0 + 138, 13.5f, kFontMedium);
-    if (state.mode.kind == Mode::Update) {
-      const std::string badge = fill_version(text(StringId::UpdateFrom), state.version, state.mode.installed_version);
-      const float w = measure_text(fonts, badge, 12, kFontBold);
-      add_text(badge, LayoutRect{48, y0 + 154, w + 24, 26});
-    }
+    add_text(TextPart::ProductName);
+    add_text(TextPart::Subtitle);
+    add_text(TextPart::UpdateBadge);
   }
 
   void welcome() {
-    if (state.mode.kind == Mode::Remove) add_line(text(StringId::RemoveQuestion), 48, 336, 15, kFontBold);
+    add_text(TextPart::RemoveQuestion);
     for (uint32_t i = 0; i < state.options.size(); ++i) {
       const std::optional<LayoutRect> r = toggle_rect(state, fonts, i);
-      const std::optional<StringId> label = option_label_id(state.screen, state.mode, i);
-      if (r && label) add_control(AccessibleRole::CheckButton, text(*label), ElementRef{HitKind::Toggle, i}, *r);
+      const ScreenText* label = find_text(texts, TextPart::OptionLabel, i);
+      if (r && label) add_control(AccessibleRole::CheckButton, label->text, ElementRef{HitKind::Toggle, i}, *r);
     }
   }
 
   void progress() {
-    add_line(text(step_label(state.step)), 48, 340, 14, kFontMedium);
-    const std::string percent = progress_percent_text(state.progress_shown);
-    const float pw = measure_text(fonts, percent, 13, kFontBold);
-    add_line(percent, 592 - pw, 340, 13, kFontBold);
+    add_text(TextPart::StepText);
+    add_text(TextPart::Percent);
     AccessibleElement bar;
     bar.role = AccessibleRole::ProgressBar;
-    bar.value = percent;
+    bar.value = percent_text(state.progress_shown);
     bar.rect = LayoutRect{48, 356, 544, 8};
     tree.push_back(std::move(bar));
   }
 
   void outcome() {
-    const OutcomeText shown = outcome_text(state, fonts);
-    add_line(text(shown.title), 48, 342, 17, kFontBold, -0.2f);
-    // The body's visible lines as one text, in one rectangle round them all.
-    if (shown.body_lines.empty()) return;
-    std::string body;
-    float widest = 0;
-    for (const std::string& line : shown.body_lines) {
-      if (!body.empty()) body += ' ';
-      body += line;
-      widest = std::max(widest, measure_text(fonts, line, 13, kFontMedium));
-    }
-    LayoutRect r = text_rect(48, 366, widest, 13);
-    r.h += 18 * static_cast<float>(shown.body_lines.size() - 1);
-    add_text(std::move(body), r);
+    add_text(TextPart::Heading);
+    add_text(TextPart::Body);
   }
 
   void buttons() {
@@ -145,7 +116,7 @@ struct TreeBuilder {
 }  // namespace
 
 std::vector<AccessibleElement> accessible_tree(const UiState& state, const FontSet& fonts) {
-  TreeBuilder builder{state, fonts, {}};
+  TreeBuilder builder{state, fonts, screen_texts(state, fonts), {}};
   builder.build();
   return std::move(builder.tree);
 }
@@ -190,7 +161,7 @@ std::vector<AccessibleEvent> AccessibleEvents::update(const UiState& state, cons
   const bool switched = !first && !new_screen && state.options != options_;
   const bool new_step = !first && !new_screen && state.screen.kind == Screen::Progress && state.step != step_;
   const std::string value =
-      state.screen.kind == Screen::Progress ? progress_percent_text(state.progress_shown) : std::string();
+      state.screen.kind == Screen::Progress ? percent_text(state.progress_shown) : std::string();
   const bool new_value = !first && !new_screen && value != value_ &&
                          state.clock - value_clock_ >= kValueEventSeconds;
 

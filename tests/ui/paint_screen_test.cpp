@@ -10,6 +10,7 @@
 #include "paint/text.h"
 #include "ui/layout.h"
 #include "ui/palette.h"
+#include "ui/screen_text.h"
 #include "ui/strings.h"
 
 namespace vestrana {

@@ -7,7 +7,7 @@
 
 #include "setup_flow.h"
 #include "ui/layout.h"
-#include "ui/paint_screen.h"
+#include "ui/screen_text.h"
 #include "ui/screens.h"
 #include "ui/ui_state.h"
 
@@ -57,10 +57,13 @@ TEST(RefusalScreen, TheWholeReasonFitsOnTheScreenInEveryLanguage) {
                             LanguageCode{{'e', 's'}}, LanguageCode{{'i', 't'}}, LanguageCode{{'t', 'r'}}}) {
     SCOPED_TRACE(std::string(code.text()));
     UiState state = refused_state(Mode::install(), code);
-    OutcomeText shown = outcome_text(state, state.fonts);
-    EXPECT_EQ(shown.title, StringId::ErrorTitle);
+    const std::vector<ScreenText> texts = screen_texts(state, state.fonts);
+    ASSERT_NE(find_text(texts, TextPart::Heading), nullptr);
+    EXPECT_EQ(find_text(texts, TextPart::Heading)->text, (*state.strings)[StringId::ErrorTitle]);
+    const ScreenText* body = find_text(texts, TextPart::Body);
+    ASSERT_NE(body, nullptr);
     std::string joined;
-    for (const std::string& line : shown.body_lines) joined += (joined.empty() ? "" : " ") + line;
+    for (const TextLine& line : body->lines) joined += (joined.empty() ? "" : " ") + line.run.text;
     EXPECT_EQ(joined, state.screen.message);
   }
 }

@@ -20,7 +20,8 @@
 // (rows), each cell labelled; --lang, --mode and --screen narrow it down.
 // --fit prints, per language, how much room the texts that can collide
 // with a neighbour have left as they are painted (negative: they overlap,
-// and the exit status is 1).
+// and the exit status is 1); with --error, also for the error screen with
+// that text.
 
 #include <png.h>
 
@@ -37,9 +38,9 @@
 #include "paint/pixmap.h"
 #include "paint/text.h"
 #include "base/product.h"
-#include "base/progress.h"
 #include "ui/layout.h"
 #include "ui/paint_screen.h"
+#include "ui/screen_text.h"
 #include "ui/palette.h"
 #include "ui/strings.h"
 #include "ui/ui_state.h"
@@ -308,85 +309,94 @@ int sheet(const Options& o) {
   return write_png(o.out, out) ? 0 : 1;
 }
 
-// One line of the fit report: the text as painted leaves `room` units
-// before the element it must not reach; a text that had to be made smaller
-// or cut short says so.
-bool fit_line(std::string_view lang, const std::string& what, float x, float limit, std::string_view text,
-              const FittedText& painted, float size) {
-  const float room = limit - (x + painted.width);
-  std::string note;
-  if (painted.size != size) note = "  (size " + std::to_string(painted.size).substr(0, 5) + ")";
-  if (painted.text != text) note += "  (cut)";
-  std::printf("%s  %-52s %8.2f%s%s\n", std::string(lang).c_str(), what.c_str(), room, note.c_str(),
-              room < 0 ? "  OVERLAP" : "");
-  return room >= 0;
+// What a text that runs toward a neighbour runs toward.
+const char* neighbour(TextPart part, Screen::Kind screen) {
+  if (part == TextPart::Subtitle || part == TextPart::UpdateBadge) return "lowest card";
+  if (screen == Screen::Progress) return "\"100 %\"";
+  return screen == Screen::Welcome ? "primary" : "buttons";
+}
+
+const char* part_name(TextPart part) {
+  switch (part) {
+    case TextPart::Subtitle: return "subtitle";
+    case TextPart::UpdateBadge: return "update badge";
+    case TextPart::RemoveQuestion: return "question";
+    case TextPart::OptionLabel: return "option";
+    case TextPart::StepText: return "text";
+    case TextPart::Heading: return "heading";
+    case TextPart::Body: return "body line";
+    default: return "text";
+  }
+}
+
+// One line of the fit report per painted line of every text that has a
+// limit: the room it leaves before the element it must not reach, and
+// whether it had to be made smaller or cut short. False when it overlaps.
+bool report_fit(std::string_view lang, const std::string& scene, const ScreenText& text, Screen::Kind screen) {
+  bool fits = true;
+  for (size_t j = 0; j < text.lines.size(); ++j) {
+    const TextLine& line = text.lines[j];
+    std::string what = scene + " " + part_name(text.part);
+    if (text.part == TextPart::OptionLabel) what += " " + std::to_string(text.index) + " label";
+    if (text.part == TextPart::Body) what += " " + std::to_string(j);
+    what += std::string(" vs ") + neighbour(text.part, screen);
+    const float room = *text.limit - (line.x + line.run.width);
+    std::string note;
+    if (line.run.size != text.size) note = "  (size " + std::to_string(line.run.size).substr(0, 5) + ")";
+    if (line.run.text != line.wrapped) note += "  (cut)";
+    std::printf("%s  %-52s %8.2f%s%s\n", std::string(lang).c_str(), what.c_str(), room, note.c_str(),
+                room < 0 ? "  OVERLAP" : "");
+    fits &= room >= 0;
+  }
+  return fits;
+}
+
+// The screens whose texts run toward a neighbour, as the window paints
+// them: every welcome mode, every step, the done and removed screens, and
+// the error screen with two engine texts (and with --error's text).
+struct FitScene {
+  std::string name;
+  const char* screen;
+  const char* mode;
+  int step = 0;
+  std::optional<StringId> error;
+};
+
+std::vector<FitScene> fit_scenes() {
+  std::vector<FitScene> scenes = {{"install", "welcome", "install", 0, std::nullopt},
+                                  {"update", "welcome", "update", 0, std::nullopt},
+                                  {"remove", "welcome", "remove", 0, std::nullopt}};
+  for (int step = 0; step <= 5; ++step) {
+    scenes.push_back({"step " + std::to_string(step), "progress", "install", step, std::nullopt});
+  }
+  scenes.push_back({"done", "done", "install", 0, std::nullopt});
+  scenes.push_back({"removed", "done", "remove", 0, std::nullopt});
+  scenes.push_back({"error (WebView2 text)", "error", "install", 0, StringId::ErrorWebView2});
+  scenes.push_back({"error (no-payload text)", "error", "install", 0, StringId::ErrorNoPayload});
+  return scenes;
 }
 
 // Every text that runs toward a neighbour, in every language, measured as
-// it is painted. Exit status 1 when any of them overlaps.
-int fit_report() {
+// it is painted (the header's texts once, with the update badge). Exit
+// status 1 when any of them overlaps.
+int fit_report(const Options& given) {
   UiState state(load_fonts());
-  const FontSet& f = state.fonts;
-  Options o;
   bool fits = true;
   std::printf("room left in logical units (negative: the text runs into its neighbour)\n");
-  auto check = [&](std::string_view lang, const std::string& what, std::string_view text, float x, float limit,
-                   float size, int font, float spacing = 0) {
-    fits &= fit_line(lang, what, x, limit, text, fit_before(f, text, x, limit, size, font, spacing), size);
-  };
+  std::vector<FitScene> scenes = fit_scenes();
+  if (given.error) scenes.push_back({"error (given text)", "error", "install", 0, std::nullopt});
   for (auto lang : kLanguages) {
-    const StringTable& s = table(lang);
-
-    // Welcome: option labels and the removal question against the button.
-    for (auto mode : {"install", "update", "remove"}) {
-      set_up(state, o, "welcome", mode, lang, false);
-      const float limit = content_text_limit(state, f);
-      for (uint32_t i = 0; i < state.options.size(); ++i) {
-        const std::string_view label = label_text(state, *option_label_id(state.screen, state.mode, i));
-        check(lang, std::string(mode) + " option " + std::to_string(i) + " label vs primary", label,
-              kOptionLeft + kOptionLabelOffset, limit, kOptionLabelSize, kFontMedium);
-      }
-      if (std::string_view(mode) == "remove") {
-        check(lang, "remove question vs primary", s[StringId::RemoveQuestion], 48, limit, 15, kFontBold);
+    for (const FitScene& scene : scenes) {
+      Options o;
+      o.step = scene.step;
+      o.error = scene.error ? std::string(table(lang)[*scene.error]) : given.error;
+      set_up(state, o, scene.screen, scene.mode, lang, false);
+      for (const ScreenText& text : screen_texts(state, state.fonts)) {
+        const bool header = text.part == TextPart::Subtitle || text.part == TextPart::UpdateBadge;
+        if (!text.limit || (header && scene.name != "update")) continue;
+        fits &= report_fit(lang, header ? std::string("header") : scene.name, text, state.screen.kind);
       }
     }
-    // Progress: every step text against "100 %".
-    set_up(state, o, "progress", "install", lang, false);
-    for (int step = 0; step <= 5; ++step) {
-      check(lang, "step " + std::to_string(step) + " vs \"100 %\"", s[step_label(static_cast<Step>(step))], 48,
-            content_text_limit(state, f), 14, kFontMedium);
-    }
-    // Done and Error: heading and every body line against the buttons.
-    struct Outcome {
-      const char* screen;
-      const char* mode;
-      StringId title;
-      StringId body;
-      const char* name;
-    };
-    const Outcome outcomes[] = {
-        {"done", "install", StringId::DoneTitle, StringId::DoneHint, "done"},
-        {"done", "remove", StringId::RemovedTitle, StringId::RemovedHint, "removed"},
-        {"error", "install", StringId::ErrorTitle, StringId::ErrorWebView2, "error (WebView2 text)"},
-        {"error", "install", StringId::ErrorTitle, StringId::ErrorNoPayload, "error (no-payload text)"},
-    };
-    for (const Outcome& out : outcomes) {
-      Options eo;
-      eo.error = std::string(s[out.body]);
-      set_up(state, eo, out.screen, out.mode, lang, false);
-      const float limit = content_text_limit(state, f);
-      check(lang, std::string(out.name) + " heading vs buttons", s[out.title], 48, limit, 17, kFontBold, -0.2f);
-      const auto lines = wrap_body_lines(f, s[out.body], limit - 48 - 16);
-      for (size_t j = 0; j < lines.size() && j < 3; ++j) {
-        check(lang, std::string(out.name) + " body line " + std::to_string(j) + " vs buttons", lines[j], 48, limit,
-              13, kFontMedium);
-      }
-    }
-    // Header: the subtitle and the update badge's pill against the lowest card.
-    const std::string subtitle = fill_version(s[StringId::Subtitle], kSetupVersion, {});
-    check(lang, "subtitle vs lowest card", subtitle, 48, kHeaderTextLimit, 13.5f, kFontMedium);
-    const std::string badge = fill_version(s[StringId::UpdateFrom], kSetupVersion, "1.1.0");
-    check(lang, "update badge vs lowest card", badge, 60, kHeaderTextLimit - 12, 12, kFontBold);
   }
   return fits ? 0 : 1;
 }
@@ -395,7 +405,7 @@ int fit_report() {
 
 int main(int argc, char** argv) {
   const Options o = parse(argc, argv);
-  if (o.fit) return fit_report();
+  if (o.fit) return fit_report(o);
   if (o.sheet) return sheet(o);
   UiState state(load_fonts());
   set_up(state, o, o.screen, o.mode, o.lang, o.dark);
