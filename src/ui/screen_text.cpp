@@ -183,6 +183,19 @@ const ScreenText* find_text(const std::vector<ScreenText>& texts, TextPart part,
   return nullptr;
 }
 
+std::string shown_text(const ScreenText& text) {
+  std::string shown;
+  for (const TextLine& line : text.lines) {
+    if (!shown.empty()) shown += ' ';
+    shown += line.wrapped;
+  }
+  return shown;
+}
+
+bool is_control_label(TextPart part) {
+  return part == TextPart::OptionLabel || part == TextPart::SecondaryLabel || part == TextPart::PrimaryLabel;
+}
+
 std::vector<std::string> wrap_body_lines(const FontSet& fonts, std::string_view text, float max_width) {
   std::vector<std::string> lines;
   std::string line;

@@ -84,6 +84,14 @@ std::vector<ScreenText> screen_texts(const UiState& state, const FontSet& fonts,
 // The text of that part (and option index) in `texts`, or null.
 const ScreenText* find_text(const std::vector<ScreenText>& texts, TextPart part, uint32_t index = 0);
 
+// The text as the screen shows it: its lines as wrapped (before fitting),
+// joined by single spaces; for the body only the lines shown.
+std::string shown_text(const ScreenText& text);
+
+// Whether the text is the label of a control (an option or a button)
+// rather than a text of its own.
+bool is_control_label(TextPart part);
+
 // The body text of the done and error screens broken into lines: words are
 // split at every single space, and a word joins the current line (after one
 // space) while the joined line measures at most `max_width` at 13 in Medium;

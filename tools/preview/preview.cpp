@@ -4,7 +4,8 @@
 //
 //   vestrana-preview [state options] -o OUT.png
 //   vestrana-preview --sheet [--scale S] [--lang L] [--mode M] [--screen S] -o OUT.png
-//   vestrana-preview --fit
+//   vestrana-preview --fit [--error TEXT]
+//   vestrana-preview --layout [state options]
 //
 // State options:
 //   --screen welcome|progress|done|error   --mode install|update|remove
@@ -22,6 +23,11 @@
 // with a neighbour have left as they are painted (negative: they overlap,
 // and the exit status is 1); with --error, also for the error screen with
 // that text.
+// --layout prints what the window's accessible tree must report for the
+// state: every text as laid out, in reading order (the text as shown, a
+// tab, and the rectangle round its ink in device pixels at --scale, x,y,w,h
+// rounded as the window reports locations), then every control with its
+// name and rectangle (toggles, secondary, primary, minimize, close).
 
 #include <png.h>
 
@@ -44,6 +50,7 @@
 #include "ui/palette.h"
 #include "ui/strings.h"
 #include "ui/ui_state.h"
+#include "ui/window_geometry.h"
 
 namespace {
 
@@ -81,6 +88,7 @@ struct Options {
   std::string out;
   bool sheet = false;
   bool fit = false;
+  bool layout = false;
   bool lang_set = false, mode_set = false, screen_set = false;
 };
 
@@ -150,13 +158,14 @@ Options parse(int argc, char** argv) {
     else if (arg == "-o") o.out = value();
     else if (arg == "--sheet") o.sheet = true;
     else if (arg == "--fit") o.fit = true;
+    else if (arg == "--layout") o.layout = true;
     else usage("unknown option");
   }
   if (!one_of(o.screen, kScreens)) usage("--screen is welcome, progress, done or error");
   if (!one_of(o.mode, kModes)) usage("--mode is install, update or remove");
   if (!one_of(o.lang, kLanguages)) usage("--lang is en, de, fr, es, it or tr");
   if (!(o.scale > 0) || o.scale > 8) usage("--scale lies in (0, 8]");
-  if (!o.fit && o.out.empty()) usage("-o OUT.png is missing");
+  if (!o.fit && !o.layout && o.out.empty()) usage("-o OUT.png is missing");
   return o;
 }
 
@@ -321,10 +330,8 @@ const char* part_name(TextPart part) {
     case TextPart::Subtitle: return "subtitle";
     case TextPart::UpdateBadge: return "update badge";
     case TextPart::RemoveQuestion: return "question";
-    case TextPart::OptionLabel: return "option";
     case TextPart::StepText: return "text";
     case TextPart::Heading: return "heading";
-    case TextPart::Body: return "body line";
     default: return "text";
   }
 }
@@ -336,16 +343,20 @@ bool report_fit(std::string_view lang, const std::string& scene, const ScreenTex
   bool fits = true;
   for (size_t j = 0; j < text.lines.size(); ++j) {
     const TextLine& line = text.lines[j];
-    std::string what = scene + " " + part_name(text.part);
-    if (text.part == TextPart::OptionLabel) what += " " + std::to_string(text.index) + " label";
-    if (text.part == TextPart::Body) what += " " + std::to_string(j);
-    what += std::string(" vs ") + neighbour(text.part, screen);
+    char what[96];
+    if (text.part == TextPart::OptionLabel) {
+      std::snprintf(what, sizeof what, "%s option %u label vs %s", scene.c_str(), text.index,
+                    neighbour(text.part, screen));
+    } else if (text.part == TextPart::Body) {
+      std::snprintf(what, sizeof what, "%s body line %zu vs %s", scene.c_str(), j, neighbour(text.part, screen));
+    } else {
+      std::snprintf(what, sizeof what, "%s %s vs %s", scene.c_str(), part_name(text.part), neighbour(text.part, screen));
+    }
     const float room = *text.limit - (line.x + line.run.width);
-    std::string note;
-    if (line.run.size != text.size) note = "  (size " + std::to_string(line.run.size).substr(0, 5) + ")";
-    if (line.run.text != line.wrapped) note += "  (cut)";
-    std::printf("%s  %-52s %8.2f%s%s\n", std::string(lang).c_str(), what.c_str(), room, note.c_str(),
-                room < 0 ? "  OVERLAP" : "");
+    char size[32] = "";
+    if (line.run.size != text.size) std::snprintf(size, sizeof size, "  (size %.2f)", line.run.size);
+    std::printf("%s  %-52s %8.2f%s%s%s\n", std::string(lang).c_str(), what, room, size,
+                line.run.text != line.wrapped ? "  (cut)" : "", room < 0 ? "  OVERLAP" : "");
     fits &= room >= 0;
   }
   return fits;
@@ -401,6 +412,34 @@ int fit_report(const Options& given) {
   return fits ? 0 : 1;
 }
 
+void print_rect(std::string_view name, const LayoutRect& r, float scale) {
+  const int32_t x0 = device_length(r.x, scale);
+  const int32_t y0 = device_length(r.y, scale);
+  std::printf("%s\t%d,%d,%d,%d\n", std::string(name).c_str(), x0, y0, device_length(r.right(), scale) - x0,
+              device_length(r.bottom(), scale) - y0);
+}
+
+int print_layout(const UiState& state, float scale) {
+  if (state.strings == nullptr) return 1;
+  const std::vector<ScreenText> texts = screen_texts(state, state.fonts);
+  for (const ScreenText& text : texts) {
+    if (!is_control_label(text.part)) print_rect(shown_text(text), text.bounds(), scale);
+  }
+  for (uint32_t i = 0; i < state.options.size(); ++i) {
+    const ScreenText* label = find_text(texts, TextPart::OptionLabel, i);
+    if (label != nullptr) print_rect(label->text, *toggle_rect(state, state.fonts, i), scale);
+  }
+  if (const ScreenText* label = find_text(texts, TextPart::SecondaryLabel)) {
+    print_rect(label->text, *secondary_button_rect(state, state.fonts), scale);
+  }
+  if (const ScreenText* label = find_text(texts, TextPart::PrimaryLabel)) {
+    print_rect(label->text, *primary_button_rect(state, state.fonts), scale);
+  }
+  print_rect(title_button_name(*state.strings, false), kMinimizeRect, scale);
+  print_rect(title_button_name(*state.strings, true), kCloseRect, scale);
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -409,6 +448,7 @@ int main(int argc, char** argv) {
   if (o.sheet) return sheet(o);
   UiState state(load_fonts());
   set_up(state, o, o.screen, o.mode, o.lang, o.dark);
+  if (o.layout) return print_layout(state, o.scale);
   const Pixmap pixmap = render(state, o.scale);
   if (!write_png(o.out, pixmap)) {
     std::fprintf(stderr, "vestrana-preview: cannot write %s\n", o.out.c_str());
