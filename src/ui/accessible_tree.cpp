@@ -25,11 +25,7 @@ struct TreeBuilder {
     if (t == nullptr) return;
     AccessibleElement e;
     e.role = AccessibleRole::StaticText;
-    // The body's visible lines as one text.
-    for (const TextLine& line : t->lines) {
-      if (!e.name.empty()) e.name += ' ';
-      e.name += line.wrapped;
-    }
+    e.name = shown_text(*t);
     e.rect = t->bounds();
     tree.push_back(std::move(e));
   }
@@ -69,13 +65,30 @@ struct TreeBuilder {
     AccessibleElement bar;
     bar.role = AccessibleRole::ProgressBar;
     bar.value = percent_text(state.progress_shown);
-    bar.rect = LayoutRect{48, 356, 544, 8};
+    bar.rect = kProgressBarRect;
     tree.push_back(std::move(bar));
   }
 
   void outcome() {
     add_text(TextPart::Heading);
+    if (state.screen.kind == Screen::Error && !tree.empty()) {
+      tree.back().role = AccessibleRole::Alert;
+      tree.back().description = state.screen.message;
+    }
     add_text(TextPart::Body);
+  }
+
+  // What the screen says beyond its controls: the heading and the whole
+  // body on Done and Error, the question when asking to remove.
+  std::string message() const {
+    std::string said;
+    for (TextPart part : {TextPart::RemoveQuestion, TextPart::Heading, TextPart::Body}) {
+      const ScreenText* t = find_text(texts, part);
+      if (t == nullptr || t->text.empty()) continue;
+      if (!said.empty()) said += ' ';
+      said += t->text;
+    }
+    return said;
   }
 
   void buttons() {
@@ -110,6 +123,9 @@ struct TreeBuilder {
       buttons();
     }
     title_bar();
+    for (AccessibleElement& e : tree) {
+      if (e.focused) e.description = message();
+    }
   }
 };
 
@@ -175,7 +191,7 @@ std::vector<AccessibleEvent> AccessibleEvents::update(const UiState& state, cons
     };
     if (new_screen) {
       events.push_back({AccessibleEvent::NameChange, 0});
-      if (state.screen.kind == Screen::Error) events.push_back({AccessibleEvent::Alert, 0});
+      if (uint32_t alert = find_role(AccessibleRole::Alert)) events.push_back({AccessibleEvent::Alert, alert});
     }
     if (switched) {
       for (uint32_t i = 0; i < state.options.size(); ++i) {
@@ -208,6 +224,13 @@ std::vector<AccessibleEvent> AccessibleEvents::update(const UiState& state, cons
     value_clock_ = state.clock;
   }
   return events;
+}
+
+std::vector<AccessibleEvent> AccessibleEvents::focus_gained(const UiState& state, const FontSet& fonts) {
+  if (state.focus.is_nothing()) return {};
+  const uint32_t child = child_id_of(accessible_tree(state, fonts), state.focus);
+  if (child == 0) return {};
+  return {{AccessibleEvent::Focus, child}};
 }
 
 }  // namespace vestrana

@@ -19,6 +19,7 @@ namespace vestrana {
 
 enum class AccessibleRole : uint8_t {
   StaticText,
+  Alert,  // the error screen's heading: readers speak an alert only from this role
   CheckButton,
   ProgressBar,
   PushButton,
@@ -28,6 +29,10 @@ struct AccessibleElement {
   AccessibleRole role = AccessibleRole::StaticText;
   std::string name;
   std::string value;           // the progress bar's "42 %"; empty otherwise
+  // The alert's whole error text (the screen paints at most three lines of
+  // it); for the focused control, the screen's message, which a reader
+  // speaks with the focus event that follows a screen change.
+  std::string description;
   std::string default_action;  // "Toggle" or "Press"; empty for what cannot act
   // The interactive element behind it (its action is a click on this);
   // Nothing for texts and the progress bar.
@@ -41,8 +46,9 @@ struct AccessibleElement {
 
 // The current screen's elements in reading order: the header texts (product
 // name, subtitle, update badge), the removal question, the options, the step
-// text, percentage and progress bar, the done or error heading and body, the
-// secondary and primary buttons, then minimize and close.
+// text, percentage and progress bar, the done or error heading (an alert on
+// Error) and body, the secondary and primary buttons, then minimize and
+// close. Texts lie where their ink is, at the size they are painted.
 std::vector<AccessibleElement> accessible_tree(const UiState& state, const FontSet& fonts);
 
 // The 1-based child ID of the element behind `element` in `tree`, or 0.
@@ -64,7 +70,7 @@ struct AccessibleEvent {
     StateChange,  // a toggle (`child`) was switched
     ValueChange,  // the progress bar (`child`) shows another value
     NameChange,   // `child` 0: the window's announcement, else that text changed
-    Alert,        // `child` 0: an error screen came up
+    Alert,        // an error screen came up; `child` is its alert
   };
   Kind kind = Focus;
   uint32_t child = 0;
@@ -80,6 +86,11 @@ class AccessibleEvents {
   static constexpr float kValueEventSeconds = 0.25f;
 
   std::vector<AccessibleEvent> update(const UiState& state, const FontSet& fonts);
+
+  // The window got the keyboard focus (also when it first opens): the
+  // focused child, so that a reader says where the focus is before any key
+  // is pressed. Nothing when no element has it (the window is the focus).
+  static std::vector<AccessibleEvent> focus_gained(const UiState& state, const FontSet& fonts);
 
  private:
   bool seen_ = false;

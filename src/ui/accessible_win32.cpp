@@ -107,8 +107,11 @@ class AccessibleObjectHolder::Object final : public IAccessible {
     return text_of(child, value, [](const AccessibleElement* e) { return e == nullptr ? std::string() : e->value; });
   }
 
-  // Nothing here has a description, help text or shortcut key of its own.
-  HRESULT STDMETHODCALLTYPE get_accDescription(VARIANT child, BSTR* text) override { return no_text(child, text); }
+  // The alert's whole error text and the focused control's screen message;
+  // nothing here has help text or a shortcut key of its own.
+  HRESULT STDMETHODCALLTYPE get_accDescription(VARIANT child, BSTR* text) override {
+    return text_of(child, text, [](const AccessibleElement* e) { return e == nullptr ? std::string() : e->description; });
+  }
 
   HRESULT STDMETHODCALLTYPE get_accRole(VARIANT child, VARIANT* role) override {
     if (role == nullptr) return E_POINTER;
@@ -131,7 +134,10 @@ class AccessibleObjectHolder::Object final : public IAccessible {
       if (GetFocus() == window_ && owner_->accessible_state().focus.is_nothing()) bits |= STATE_SYSTEM_FOCUSED;
     } else {
       const AccessibleElement& e = *found.element;
-      if (e.role == AccessibleRole::StaticText || e.role == AccessibleRole::ProgressBar) bits |= STATE_SYSTEM_READONLY;
+      if (e.role == AccessibleRole::StaticText || e.role == AccessibleRole::Alert ||
+          e.role == AccessibleRole::ProgressBar) {
+        bits |= STATE_SYSTEM_READONLY;
+      }
       if (e.checked) bits |= STATE_SYSTEM_CHECKED;
       if (e.unavailable) bits |= STATE_SYSTEM_UNAVAILABLE;
       if (e.focusable) bits |= STATE_SYSTEM_FOCUSABLE;
@@ -304,6 +310,7 @@ class AccessibleObjectHolder::Object final : public IAccessible {
   static long role_of(AccessibleRole role) {
     switch (role) {
       case AccessibleRole::StaticText: return ROLE_SYSTEM_STATICTEXT;
+      case AccessibleRole::Alert: return ROLE_SYSTEM_ALERT;
       case AccessibleRole::CheckButton: return ROLE_SYSTEM_CHECKBUTTON;
       case AccessibleRole::ProgressBar: return ROLE_SYSTEM_PROGRESSBAR;
       case AccessibleRole::PushButton: return ROLE_SYSTEM_PUSHBUTTON;

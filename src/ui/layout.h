@@ -51,6 +51,9 @@ struct HitRegion {
 inline constexpr LayoutRect kMinimizeRect{548, 0, 46, 36};
 inline constexpr LayoutRect kCloseRect{594, 0, 46, 36};
 
+// The progress bar's track on the progress screen.
+inline constexpr LayoutRect kProgressBarRect{48, 356, 544, 8};
+
 // Buttons share one baseline row; the primary button's right edge is fixed
 // and a long label grows it to the left.
 inline constexpr float kButtonRight = 592;

@@ -12,10 +12,10 @@ constexpr Color kCloseHover = Color::rgb(0xC42B1C);
 constexpr Color kClosePressed = Color::rgb(0xB22A1B);
 constexpr Color kShimmer = Color{0xFF, 0xFF, 0xFF, 0x3C};
 
-constexpr float kBarLeft = 48;
-constexpr float kBarTop = 356;
-constexpr float kBarWidth = 544;
-constexpr float kBarHeight = 8;
+constexpr float kBarLeft = kProgressBarRect.x;
+constexpr float kBarTop = kProgressBarRect.y;
+constexpr float kBarWidth = kProgressBarRect.w;
+constexpr float kBarHeight = kProgressBarRect.h;
 
 // Clamps to 0..1; not-a-number counts as 0, so a broken value can never
 // push a shape out of its element.

@@ -89,6 +89,7 @@ struct WindowContext final : AccessibleWindow {
     }
     shutdown_reason = reason;
   }
+  void report_focus() { notify_accessible_events(window, AccessibleEvents::focus_gained(state, state.fonts)); }
 
   UiState& accessible_state() override { return state; }
   void accessible_action(ElementRef element) override {
@@ -333,6 +334,9 @@ LRESULT handle_with_context(HWND window, WindowContext& context, UINT message, W
       return DefWindowProcW(window, message, wparam, lparam);
     case WM_KEYDOWN:
     case WM_KEYUP: return on_key(window, context, wparam, message == WM_KEYDOWN);
+    case WM_SETFOCUS:
+      context.report_focus();
+      return 0;
     case WM_GETOBJECT: return context.accessible.answer(window, context, wparam, lparam);
     case WM_TIMER:
       frame_wake(window, context);

@@ -3,7 +3,8 @@
 //
 //   msaa-client tree          the window's name, then one line per child:
 //                             id TAB role TAB states TAB name TAB value TAB
-//                             default action TAB x,y,w,h (client pixels)
+//                             default action TAB x,y,w,h (client pixels) TAB
+//                             description
 //   msaa-client do ID         accDoDefaultAction on child ID; prints
 //                             "do ID HRESULT" when it fails
 //   msaa-client focus ID      accSelect(SELFLAG_TAKEFOCUS) on child ID
@@ -11,9 +12,15 @@
 //                             (NAVDIR_NEXT) and from the last backwards
 //                             (NAVDIR_PREVIOUS), tab-separated
 //   msaa-client hit X Y       accHitTest at the client pixel: the child ID
-//   msaa-client events        prints the setup process's focus, state, value,
-//                             name and alert events (with the child's name or
-//                             value) until the window is gone
+//   msaa-client events        started before the setup: hooks the WinEvents
+//                             of every process out of context, as a screen
+//                             reader does, and prints the focus, state,
+//                             value, name and alert events of windows of the
+//                             setup's class: kind TAB child TAB role TAB name
+//                             TAB the value (value events), the states
+//                             (state events) or the description, as read
+//                             right then; ends once a setup window came and
+//                             went
 //   msaa-client after-close ID  does the default action of child ID (which
 //                             closes the window) and keeps calling the object
 //                             through the close; prints how many calls
@@ -78,6 +85,7 @@ const char* role_name(long role) {
   switch (role) {
     case ROLE_SYSTEM_CLIENT: return "client";
     case ROLE_SYSTEM_STATICTEXT: return "text";
+    case ROLE_SYSTEM_ALERT: return "alert";
     case ROLE_SYSTEM_CHECKBUTTON: return "checkbox";
     case ROLE_SYSTEM_PROGRESSBAR: return "progressbar";
     case ROLE_SYSTEM_PUSHBUTTON: return "button";
@@ -126,12 +134,19 @@ int print_tree(HWND window, IAccessible* acc) {
     std::snprintf(where, sizeof where, "%ld,%ld,%ld,%ld", x - origin.x, y - origin.y, w, h);
     put(std::to_string(id) + "\t" + role_name(role.lVal) + "\t" + states(state.lVal) + "\t" +
         text(acc, id, &IAccessible::get_accName) + "\t" + text(acc, id, &IAccessible::get_accValue) + "\t" +
-        text(acc, id, &IAccessible::get_accDefaultAction) + "\t" + where);
+        text(acc, id, &IAccessible::get_accDefaultAction) + "\t" + where + "\t" +
+        text(acc, id, &IAccessible::get_accDescription));
   }
   return 0;
 }
 
+// The setup window the hook has seen events from; null before the first.
 HWND g_window = nullptr;
+
+bool is_setup_window(HWND window) {
+  wchar_t name[32] = {};
+  return window != nullptr && GetClassNameW(window, name, 32) > 0 && std::wstring(name) == L"VestranaSetup";
+}
 
 const char* event_name(DWORD event) {
   switch (event) {
@@ -144,40 +159,44 @@ const char* event_name(DWORD event) {
   }
 }
 
-// One line per event of the setup's client object: kind TAB child TAB the
-// child's name (or, for a value, its value) as read right then.
+// One line per event of a setup window's client object, read right then.
 void CALLBACK on_event(HWINEVENTHOOK, DWORD event, HWND window, LONG object, LONG id, DWORD, DWORD) {
   const char* name = event_name(event);
-  if (name == nullptr || window != g_window || object != OBJID_CLIENT) return;
+  if (name == nullptr || object != OBJID_CLIENT || !is_setup_window(window)) return;
+  g_window = window;
   std::string detail;
   IAccessible* acc = nullptr;
   VARIANT found;
   VariantInit(&found);
   if (SUCCEEDED(AccessibleObjectFromEvent(window, object, id, &acc, &found)) && acc != nullptr) {
     long at = found.vt == VT_I4 ? found.lVal : CHILDID_SELF;
-    detail = event == EVENT_OBJECT_VALUECHANGE ? text(acc, at, &IAccessible::get_accValue)
-                                               : text(acc, at, &IAccessible::get_accName);
-    if (event == EVENT_OBJECT_STATECHANGE) {
+    VARIANT role;
+    VariantInit(&role);
+    acc->get_accRole(child(at), &role);
+    detail = std::string(role_name(role.vt == VT_I4 ? role.lVal : 0)) + "\t" +
+             text(acc, at, &IAccessible::get_accName) + "\t";
+    if (event == EVENT_OBJECT_VALUECHANGE) {
+      detail += text(acc, at, &IAccessible::get_accValue);
+    } else if (event == EVENT_OBJECT_STATECHANGE) {
       VARIANT state;
       acc->get_accState(child(at), &state);
-      detail += "\t" + states(state.lVal);
+      detail += states(state.lVal);
+    } else {
+      detail += text(acc, at, &IAccessible::get_accDescription);
     }
     acc->Release();
   }
   put(std::string(name) + "\t" + std::to_string(id) + "\t" + detail);
 }
 
-int listen(HWND window) {
-  g_window = window;
-  DWORD process = 0;
-  GetWindowThreadProcessId(window, &process);
-  // Filtered to the setup's process; WINEVENT_SKIPOWNPROCESS is not combined
-  // with the filter (Wine then delivers nothing).
-  HWINEVENTHOOK hook = SetWinEventHook(EVENT_SYSTEM_ALERT, EVENT_OBJECT_VALUECHANGE, nullptr, on_event, process, 0,
-                                       WINEVENT_OUTOFCONTEXT);
+int listen() {
+  // Every process and thread, out of context: the events come as messages
+  // to this thread, which must pump them.
+  HWINEVENTHOOK hook =
+      SetWinEventHook(EVENT_SYSTEM_ALERT, EVENT_OBJECT_VALUECHANGE, nullptr, on_event, 0, 0, WINEVENT_OUTOFCONTEXT);
   if (hook == nullptr) return 1;
   put("listening");
-  while (IsWindow(window)) {
+  while (g_window == nullptr || IsWindow(g_window)) {
     MSG message;
     while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
     MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
@@ -250,9 +269,9 @@ int run(HWND window, IAccessible* acc, int argc, wchar_t** argv) {
 int wmain(int argc, wchar_t** argv) {
   if (argc < 2) return 2;
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  if (std::wstring(argv[1]) == L"events") return listen();
   HWND window = setup_window();
   if (window == nullptr) return 1;
-  if (std::wstring(argv[1]) == L"events") return listen(window);
   IAccessible* acc = client_object(window);
   if (acc == nullptr) return 1;
   int rc = 0;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "ui/layout.h"
+#include "ui/screen_text.h"
 #include "ui/screens.h"
 #include "ui/strings.h"
 
@@ -111,7 +112,7 @@ INSTANTIATE_TEST_SUITE_P(
                                              "thirteen fourteen fifteen sixteen seventeen eighteen nineteen "
                                              "twenty twentyone twentytwo twentythree twentyfour twentyfive"),
                  Mode::install(),
-                 {kHeadName, kHeadSubtitle, {Role::StaticText, "That did not work."},
+                 {kHeadName, kHeadSubtitle, {Role::Alert, "That did not work."},
                   {Role::StaticText, "one two three four five six seven eight nine ten eleven twelve thirteen "
                                      "fourteen fifteen sixteen seventeen eighteen nineteen"},
                   {Role::PushButton, "Close"}, {Role::PushButton, "Try again", true}, kMinimize, kClose}}),
@@ -187,9 +188,84 @@ TEST(Events, FollowFocusTogglesScreensAndAThrottledValue) {
 
   state.progress.reset();
   set_screen(state, Screen::error("Disk full."));
-  EXPECT_EQ(events.update(state, state.fonts), (List{{E::NameChange, 0}, {E::Alert, 0}, {E::Focus, 6}}));
+  // The alert comes from the alert-role heading, child 3.
+  EXPECT_EQ(events.update(state, state.fonts), (List{{E::NameChange, 0}, {E::Alert, 3}, {E::Focus, 6}}));
   set_screen(state, Screen::done());
   EXPECT_EQ(events.update(state, state.fonts), (List{{E::NameChange, 0}, {E::Focus, 6}}));
+}
+
+// Every text lies where the window paints it, at the size painted: the
+// subtitle that French and Turkish shrink to keep its room from the lowest
+// card is reported no wider than that, and each text's rectangle is the one
+// round its laid-out lines.
+TEST(Tree, TextsHaveTheRectanglesOfTheirFittedLines) {
+  for (const char* lang : {"en", "de", "fr", "es", "it", "tr"}) {
+    for (const Screen& screen : {Screen::welcome(), Screen::progress(), Screen::done(),
+                                 Screen::error("C:\\Users\\Someone\\AppData\\Local\\Programs\\vestrana\\"
+                                               "resources\\app.asar: the disk is full")}) {
+      UiState state = make_state(screen, Mode::update("1.1.0"), lang);
+      const std::vector<ScreenText> texts = screen_texts(state, state.fonts);
+      std::vector<const ScreenText*> own;
+      for (const ScreenText& t : texts) {
+        if (!is_control_label(t.part)) own.push_back(&t);
+      }
+      size_t next = 0;
+      for (const AccessibleElement& e : accessible_tree(state, state.fonts)) {
+        if (e.role != Role::StaticText && e.role != Role::Alert) continue;
+        SCOPED_TRACE(std::string(lang) + ": " + e.name);
+        ASSERT_LT(next, own.size());
+        const ScreenText& t = *own[next++];
+        EXPECT_EQ(e.name, shown_text(t));
+        EXPECT_EQ(e.rect, t.bounds());
+        if (t.limit) {
+          EXPECT_LE(e.rect.right(), *t.limit - kTextRoom + 0.01f);
+        }
+      }
+      EXPECT_EQ(next, own.size()) << lang;
+    }
+  }
+  UiState french = make_state(Screen::welcome(), Mode::install(), "fr");
+  const AccessibleElement& subtitle = accessible_tree(french, french.fonts)[1];
+  EXPECT_LT(subtitle.rect.w, measure_text(french.fonts, subtitle.name, 13.5f, kFontMedium) - 1);
+}
+
+// Screen readers speak an alert only from an alert-role object and learn
+// the focus only from focus events: the error comes as an alert child with
+// the whole error, and the focused button carries the screen's message.
+TEST(Tree, ErrorAlertAndFocusedButtonCarryTheWholeMessage) {
+  std::string error;
+  for (int i = 0; i < 12; ++i) error += "The disk is full again. ";
+  error += "The end.";
+  UiState failed = make_state(Screen::error(error), Mode::install());
+  const std::vector<AccessibleElement> tree = accessible_tree(failed, failed.fonts);
+  const auto alerts = std::count_if(tree.begin(), tree.end(), [](const auto& e) { return e.role == Role::Alert; });
+  EXPECT_EQ(alerts, 1);
+  EXPECT_EQ(tree[2].role, Role::Alert);
+  EXPECT_EQ(tree[2].name, "That did not work.");
+  EXPECT_EQ(tree[2].description, error);
+  EXPECT_NE(tree[3].name, error);  // the body element holds only the lines painted
+  EXPECT_EQ(tree[5].description, "That did not work. " + error);  // "Try again", focused
+
+  UiState done = make_state(Screen::done(), Mode::install());
+  for (const AccessibleElement& e : accessible_tree(done, done.fonts)) {
+    SCOPED_TRACE(e.name);
+    EXPECT_NE(e.role, Role::Alert);
+    EXPECT_EQ(e.description, e.focused ? "vestrana is ready. You will find it in the Start menu." : "");
+  }
+  move_focus(done, false);
+  const std::vector<AccessibleElement> moved = accessible_tree(done, done.fonts);
+  EXPECT_EQ(moved[4].description, "vestrana is ready. You will find it in the Start menu.");  // "Close"
+  EXPECT_EQ(moved[5].description, "");
+}
+
+TEST(Events, GainingTheKeyboardFocusNamesTheFocusedChild) {
+  using List = std::vector<AccessibleEvent>;
+  UiState welcome = make_state(Screen::welcome(), Mode::install());
+  EXPECT_EQ(AccessibleEvents::focus_gained(welcome, welcome.fonts), (List{{AccessibleEvent::Focus, 5}}));
+  move_focus(welcome, true);  // Shift+Tab from Install: the second option
+  EXPECT_EQ(AccessibleEvents::focus_gained(welcome, welcome.fonts), (List{{AccessibleEvent::Focus, 4}}));
+  UiState busy = make_state(Screen::progress(), Mode::install());
+  EXPECT_EQ(AccessibleEvents::focus_gained(busy, busy.fonts), List{});
 }
 
 }  // namespace
