@@ -20,6 +20,7 @@ packages=(
   wine wine64 xvfb xdotool x11-utils imagemagick openbox
   python3 python3-fonttools python3-brotli nodejs npm locales curl openssl
   softhsm2 libengine-pkcs11-openssl opensc
+  fonts-wqy-microhei
 )
 
 missing=()

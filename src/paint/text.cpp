@@ -4,6 +4,8 @@
 #include FT_FREETYPE_H
 #include FT_ADVANCES_H
 #include FT_OUTLINE_H
+#include FT_FONT_FORMATS_H
+#include FT_TRUETYPE_TABLES_H
 
 #include <algorithm>
 #include <cmath>
@@ -53,11 +55,62 @@ struct FaceDeleter {
 
 }  // namespace
 
+namespace {
+
+// The capital height as a fraction of the em: the OS/2 table's figure,
+// 0 when the face does not give one.
+double cap_height(FT_Face face) {
+  const auto* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2));
+  if (os2 == nullptr || os2->version < 2 || os2->sCapHeight <= 0) return 0;
+  return static_cast<double>(os2->sCapHeight) / face->units_per_EM;
+}
+
+}  // namespace
+
 // Declared in this order so that the faces are released before the library
-// that owns their memory.
+// that owns their memory, and each fallback face before its file's bytes.
 struct FontSet::Faces {
   std::unique_ptr<FT_LibraryRec_, LibraryDeleter> library;
   std::unique_ptr<FT_FaceRec_, FaceDeleter> face[kFontCount];
+
+  struct Fallback {
+    bool tried = false;
+    std::unique_ptr<FontFile> file;
+    std::unique_ptr<FT_FaceRec_, FaceDeleter> face;
+    double scale = 1;  // fallback em to Inter em, so that capitals match
+  };
+  std::unique_ptr<FontFolder> folder;
+  Fallback fallback[kFallbackFaceCount];
+
+  // Fallback face n, opened on the first call; null when its file is
+  // missing or is no TrueType font with a Unicode map. Only TrueType
+  // outlines: the program's FreeType has no other driver, and the preview,
+  // which draws with the system's FreeType, must find the same faces.
+  FT_Face fallback_face(int n) {
+    Fallback& f = fallback[n];
+    if (f.tried) return f.face.get();
+    f.tried = true;
+    f.file = folder->open(kFallbackFontFiles[n]);
+    if (!f.file) return nullptr;
+    std::span<const uint8_t> bytes = f.file->bytes();
+    FT_Face face = nullptr;
+    if (FT_New_Memory_Face(library.get(), bytes.data(), static_cast<FT_Long>(bytes.size()), 0, &face) != 0) {
+      f.file.reset();
+      return nullptr;
+    }
+    f.face.reset(face);
+    if (!FT_IS_SCALABLE(face) || face->units_per_EM == 0 || std::strcmp(FT_Get_Font_Format(face), "TrueType") != 0 ||
+        FT_Select_Charmap(face, FT_ENCODING_UNICODE) != 0) {
+      f.face.reset();
+      f.file.reset();
+      return nullptr;
+    }
+    // Within a quarter either way: a face with a wild figure is still drawn
+    // at about the size of the text around it.
+    const double ours = cap_height(this->face[kFontMedium].get()), theirs = cap_height(face);
+    if (ours > 0 && theirs > 0) f.scale = std::clamp(ours / theirs, 0.75, 1.25);
+    return face;
+  }
 };
 
 FT_Face FontSet::face(int font) const {
@@ -70,8 +123,9 @@ FontSet::FontSet(FontSet&&) noexcept = default;
 FontSet& FontSet::operator=(FontSet&&) noexcept = default;
 FontSet::~FontSet() = default;
 
-FontSet load_fonts() {
+FontSet load_fonts(std::unique_ptr<FontFolder> fallback) {
   auto faces = std::make_unique<FontSet::Faces>();
+  faces->folder = std::move(fallback);
   FT_Library library = nullptr;
   if (FT_Init_FreeType(&library) != 0) fatal("the embedded font is valid");
   faces->library.reset(library);
@@ -109,6 +163,30 @@ int32_t FontSet::advance_units(int font, uint32_t glyph) const {
 }
 
 int32_t FontSet::units_per_em(int font) const { return face(font)->units_per_EM; }
+
+FontSet::Source FontSet::source(int font, char32_t character) const {
+  FT_Face embedded = face(font);
+  const uint32_t glyph = FT_Get_Char_Index(embedded, character);
+  if (glyph != 0 || !faces_->folder) return {embedded, glyph, kEmbeddedFace, 1};
+  for (int n = 0; n < kFallbackFaceCount; ++n) {
+    FT_Face fallback = faces_->fallback_face(n);
+    const uint32_t found = fallback != nullptr ? FT_Get_Char_Index(fallback, character) : 0;
+    if (found != 0) return {fallback, found, static_cast<uint8_t>(n + 1), faces_->fallback[n].scale};
+  }
+  return {embedded, 0, kEmbeddedFace, 1};
+}
+
+std::optional<uint8_t> FontSet::face_for(int font, char32_t character) const {
+  const Source s = source(font, character);
+  if (s.glyph == 0) return std::nullopt;
+  return s.number;
+}
+
+int FontSet::fallback_files_tried() const {
+  int n = 0;
+  for (const Faces::Fallback& f : faces_->fallback) n += f.tried ? 1 : 0;
+  return n;
+}
 
 const GlyphImage* FontSet::find_cached(const GlyphKey& key) const {
   auto it = cache_.find(key);
@@ -175,17 +253,19 @@ GlyphImage rasterize(FT_Library library, FT_Face face, uint32_t glyph, float pix
 }  // namespace
 
 const GlyphImage& FontSet::glyph(char32_t character, int font, float pixel_size) {
-  FT_Face font_face = face(font);
+  (void)face(font);  // an index outside 0..2 stops the program before anything else
   // Not cached: tiny positive sizes share size key 0, and they must not lend
   // their advance to a size that has none.
   static const GlyphImage kEmpty;
   if (!(pixel_size > 0)) return kEmpty;
-  GlyphKey key{character, static_cast<uint8_t>(font), glyph_size_key(pixel_size)};
+  const Source from = source(font, character);
+  GlyphKey key{character, static_cast<uint8_t>(font), glyph_size_key(pixel_size), from.number};
   auto it = cache_.find(key);
   if (it != cache_.end()) return it->second;
   ++rasterizations_;
-  GlyphImage image =
-      rasterize(faces_->library.get(), font_face, FT_Get_Char_Index(font_face, character), pixel_size);
+  // A fallback face is drawn at the size that gives it Inter's capitals.
+  const float size = from.number == kEmbeddedFace ? pixel_size : static_cast<float>(pixel_size * from.scale);
+  GlyphImage image = rasterize(faces_->library.get(), from.face, from.glyph, size);
   return cache_.emplace(key, std::move(image)).first->second;
 }
 
@@ -193,16 +273,27 @@ float measure_text(const FontSet& fonts, std::string_view text, float size, int 
   int32_t units_per_em = fonts.units_per_em(font);
   if (!(size > 0)) return 0;
   // Whole font units add up exactly; scaling once at the end keeps the sum
-  // free of per-glyph rounding.
+  // free of per-glyph rounding. Fallback glyphs add their advance in ems of
+  // Inter, as they are drawn.
   int64_t units = 0;
+  double fallback_em = 0;
   size_t i = 0;
   while (i < text.size()) {
     char32_t ch = utf16_detail::next_utf8(text, i);
-    units += fonts.advance_units(font, fonts.glyph_index(font, ch));
+    const FontSet::Source from = fonts.source(font, ch);
+    FT_Fixed advance = 0;
+    if (FT_Get_Advance(from.face, from.glyph, FT_LOAD_NO_SCALE, &advance) != 0) advance = 0;
+    if (from.number == kEmbeddedFace) {
+      units += advance;
+    } else {
+      fallback_em += static_cast<double>(advance) * from.scale / from.face->units_per_EM;
+    }
   }
   // Nothing has no width at any size (0 x infinity would be not-a-number).
-  if (units == 0) return 0;
-  return static_cast<float>(static_cast<double>(units) * size / units_per_em);
+  if (units == 0 && fallback_em == 0) return 0;
+  double width = static_cast<double>(units) * size / units_per_em;
+  if (fallback_em != 0) width += fallback_em * size;
+  return static_cast<float>(width);
 }
 
 namespace {

@@ -2,6 +2,15 @@
 // Text for the setup window: the three embedded Inter faces, measuring runs
 // for layout, and drawing runs into the premultiplied RGBA pixmap.
 //
+// A character that Inter does not map (a Chinese user name in a path, an
+// error text from a Japanese Windows) is taken from the first fallback face
+// of the system's fonts folder that maps it (see font_folder.h), scaled so
+// that its capitals stand as high as Inter's; a character that no face maps
+// is Inter's missing-glyph box. The fallback faces are opened when such a
+// character is first measured or drawn, each once, and kept. Text in a
+// script that needs shaping (Arabic, Hebrew, the Indic scripts) comes out
+// as its characters' isolated forms, left to right, one after the other.
+//
 // There is no shaping, kerning or line breaking: a run is laid out character
 // by character along one baseline, each character advancing the pen by its
 // unhinted advance width. Glyph images are rasterised once per (character,
@@ -14,11 +23,13 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
 
+#include "paint/font_folder.h"
 #include "paint/pixmap.h"
 
 struct FT_FaceRec_;
@@ -40,17 +51,23 @@ inline constexpr float kMaxGlyphPixelSize = 1024;
 // Sizes that share a key share their glyph images.
 uint32_t glyph_size_key(float pixel_size);
 
+// The face that draws a character: the embedded face of the font index, or
+// fallback face n (1 + its index in kFallbackFontFiles).
+inline constexpr uint8_t kEmbeddedFace = 0;
+
 struct GlyphKey {
   char32_t character = 0;
   uint8_t font = 0;
   uint32_t size_key = 0;
+  uint8_t face = kEmbeddedFace;
 
   friend bool operator==(const GlyphKey&, const GlyphKey&) = default;
 };
 
 struct GlyphKeyHash {
   size_t operator()(const GlyphKey& key) const {
-    uint64_t h = (uint64_t{key.character} << 40) ^ (uint64_t{key.font} << 32) ^ key.size_key;
+    uint64_t h = (uint64_t{key.character} << 40) ^ (uint64_t{key.face} << 36) ^ (uint64_t{key.font} << 32) ^
+                 key.size_key;
     h ^= h >> 29;
     h *= 0xBF58476D1CE4E5B9u;
     h ^= h >> 32;
@@ -78,15 +95,20 @@ class FontSet {
   FontSet& operator=(FontSet&&) noexcept;
   ~FontSet();
 
-  // The font's glyph for the character; 0 (the missing-glyph shape) when the
-  // font does not map it. A font index outside 0..2 stops the program.
+  // The embedded font's glyph for the character; 0 (the missing-glyph
+  // shape) when the font does not map it. A font index outside 0..2 stops
+  // the program.
   uint32_t glyph_index(int font, char32_t character) const;
+  // The face that draws the character in that font (kEmbeddedFace or a
+  // fallback face), or nothing when no face maps it and the box is drawn.
+  // Opens the fallback faces it needs, as measuring and drawing do.
+  std::optional<uint8_t> face_for(int font, char32_t character) const;
   // The glyph's advance in font units, straight from the metrics table.
   int32_t advance_units(int font, uint32_t glyph) const;
   int32_t units_per_em(int font) const;
 
-  // The cached image of the character at the pixel size, rasterised on the
-  // first request. Pixel sizes <= 0 (and not-a-number) give an empty image
+  // The cached image of the character at the pixel size, from the face that
+  // face_for names, rasterised on the first request. Pixel sizes <= 0 (and not-a-number) give an empty image
   // with zero advance. The reference stays valid for the FontSet's life.
   const GlyphImage& glyph(char32_t character, int font, float pixel_size);
 
@@ -95,13 +117,27 @@ class FontSet {
   const GlyphImage* find_cached(const GlyphKey& key) const;
   // How many glyph images have been rasterised so far (cache misses).
   uint64_t rasterizations() const { return rasterizations_; }
+  // How many fallback font files have been opened (present or not).
+  int fallback_files_tried() const;
 
  private:
   struct Faces;
+  // Where a character's glyph comes from: the face, its glyph, the key's
+  // face number and the factor that scales the face's em to Inter's.
+  struct Source {
+    FT_FaceRec_* face;
+    uint32_t glyph;
+    uint8_t number;
+    double scale;
+  };
   explicit FontSet(std::unique_ptr<Faces> faces);
   // The face for a font index; an index outside 0..2 stops the program.
   FT_FaceRec_* face(int font) const;
-  friend FontSet load_fonts();
+  // The embedded face when it maps the character, else the first fallback
+  // face that does (opening faces on the way), else the embedded box.
+  Source source(int font, char32_t character) const;
+  friend FontSet load_fonts(std::unique_ptr<FontFolder>);
+  friend float measure_text(const FontSet&, std::string_view, float, int);
 
   std::unique_ptr<Faces> faces_;
   std::unordered_map<GlyphKey, GlyphImage, GlyphKeyHash> cache_;
@@ -110,8 +146,10 @@ class FontSet {
 
 // Parses the three embedded faces. They are part of the program, so a parse
 // failure is a programming error: the program stops with
-// "the embedded font is valid".
-FontSet load_fonts();
+// "the embedded font is valid". The fallback faces come from `fallback`
+// (none without it); a file there that is not a TrueType font with a
+// Unicode character map counts as missing.
+FontSet load_fonts(std::unique_ptr<FontFolder> fallback = nullptr);
 
 // The advance width of the run at `size` in the same units as the size: the
 // sum of every character's unhinted advance, unrounded, without letter

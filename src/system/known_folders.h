@@ -6,7 +6,8 @@
 
 namespace vestrana {
 
-enum class KnownFolder { LocalAppData, RoamingAppData, Programs, Desktop };
+// Fonts is the system's fonts folder, where the fallback faces are read.
+enum class KnownFolder { LocalAppData, RoamingAppData, Programs, Desktop, Fonts };
 
 class KnownFolders {
  public:

@@ -14,11 +14,12 @@ namespace vestrana {
 namespace {
 
 // Our own copies of the folder IDs, so that the program does not need the
-// GUID library only for these four.
+// GUID library only for these five.
 constexpr GUID kLocalAppData = {0xf1b32785, 0x6fba, 0x4fcf, {0x9d, 0x55, 0x7b, 0x8e, 0x7f, 0x15, 0x70, 0x91}};
 constexpr GUID kRoamingAppData = {0x3eb685db, 0x65f9, 0x4cf6, {0xa0, 0x3a, 0xe3, 0xef, 0x65, 0x72, 0x9f, 0x3d}};
 constexpr GUID kPrograms = {0xa77f5d77, 0x2e2b, 0x44c3, {0xa6, 0xa2, 0xab, 0xa6, 0x01, 0x05, 0x4a, 0x51}};
 constexpr GUID kDesktop = {0xb4bfcc3a, 0xdb2c, 0x424c, {0xb0, 0x29, 0x7f, 0xe9, 0x9a, 0x87, 0xc6, 0x41}};
+constexpr GUID kFonts = {0xfd228cb7, 0xae11, 0x4ae3, {0x86, 0x4c, 0x16, 0xf3, 0x91, 0x0a, 0xb8, 0xfe}};
 
 const GUID& folder_id(KnownFolder folder) {
   switch (folder) {
@@ -26,6 +27,7 @@ const GUID& folder_id(KnownFolder folder) {
     case KnownFolder::RoamingAppData: return kRoamingAppData;
     case KnownFolder::Programs: return kPrograms;
     case KnownFolder::Desktop: return kDesktop;
+    case KnownFolder::Fonts: return kFonts;
   }
   return kLocalAppData;
 }

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "paint/font_folder_win32.h"
 #include "paint/pixmap.h"
 #include "paint/text.h"
 #include "base/product.h"
@@ -433,7 +434,7 @@ int run_setup_window(const InteractiveStart& start, Platform& platform, std::spa
 
   FrameTimer timer;
   auto owned = std::make_unique<WindowContext>(
-      make_initial_state(start, load_fonts(), std::chrono::steady_clock::now()), platform, packed_app, timer);
+      make_initial_state(start, load_fonts(windows_font_folder()), std::chrono::steady_clock::now()), platform, packed_app, timer);
   owned->state.high_contrast = query_high_contrast();
   WindowHandoff<WindowContext> context(std::move(owned));
   std::wstring title = to_wide(start.title);

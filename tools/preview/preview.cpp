@@ -15,6 +15,8 @@
 //   --progress F   --step N   --hover ELEMENT   --pressed ELEMENT
 //   --focus ELEMENT (the keyboard focus, with its ring shown)
 //   --options 1,0   --anim 1,0   --error TEXT
+//   --fonts-dir DIR (the fallback faces, as the program finds them in the
+//   system's fonts folder; without it there are none)
 // ELEMENT is minimize, close, primary, secondary, toggleN or none.
 //
 // --sheet paints every screen x mode (columns) for every language x theme
@@ -22,7 +24,11 @@
 // --fit prints, per language, how much room the texts that can collide
 // with a neighbour have left as they are painted (negative: they overlap,
 // and the exit status is 1); with --error, also for the error screen with
-// that text.
+// that text. It then lists every character that would be drawn as a box
+// because no face has it: in every text of every string table and every
+// line those screens paint (with --error's text), one line per text with
+// the characters' code points; any such character also makes the exit
+// status 1.
 // --layout prints what the window's accessible tree must report for the
 // state: every text as laid out, in reading order (the text as shown, a
 // tab, and the rectangle round its ink in device pixels at --scale, x,y,w,h
@@ -41,6 +47,7 @@
 #include <string_view>
 #include <vector>
 
+#include "glyph_report.h"
 #include "paint/pixmap.h"
 #include "paint/text.h"
 #include "base/product.h"
@@ -85,6 +92,7 @@ struct Options {
   std::optional<std::vector<float>> options;
   std::optional<std::vector<float>> anim;
   std::optional<std::string> error;
+  std::optional<std::string> fonts_dir;
   std::string out;
   bool sheet = false;
   bool fit = false;
@@ -155,6 +163,7 @@ Options parse(int argc, char** argv) {
     else if (arg == "--options") o.options = parse_list(value());
     else if (arg == "--anim") o.anim = parse_list(value());
     else if (arg == "--error") o.error = value();
+    else if (arg == "--fonts-dir") o.fonts_dir = value();
     else if (arg == "-o") o.out = value();
     else if (arg == "--sheet") o.sheet = true;
     else if (arg == "--fit") o.fit = true;
@@ -167,6 +176,10 @@ Options parse(int argc, char** argv) {
   if (!(o.scale > 0) || o.scale > 8) usage("--scale lies in (0, 8]");
   if (!o.fit && !o.layout && o.out.empty()) usage("-o OUT.png is missing");
   return o;
+}
+
+FontSet fonts_for(const Options& o) {
+  return load_fonts(o.fonts_dir ? directory_font_folder(*o.fonts_dir) : nullptr);
 }
 
 const StringTable& table(std::string_view lang) {
@@ -291,7 +304,7 @@ int sheet(const Options& o) {
   Pixmap out(cols * (cell_w + kGap) + kGap, rows * (cell_h + kLabel + kGap) + kGap);
   out.fill(Color::rgb(0x808590));
 
-  UiState state(load_fonts());
+  UiState state(fonts_for(o));
   FontSet labels = load_fonts();
   const TextTarget target{out.data(), static_cast<uint32_t>(out.width()), static_cast<uint32_t>(out.height()), 1};
   int row = 0;
@@ -391,8 +404,15 @@ std::vector<FitScene> fit_scenes() {
 // it is painted (the header's texts once, with the update badge). Exit
 // status 1 when any of them overlaps.
 int fit_report(const Options& given) {
-  UiState state(load_fonts());
+  UiState state(fonts_for(given));
   bool fits = true;
+  // Every text that is drawn, for the list of characters without a glyph.
+  struct Drawn {
+    std::string_view lang;
+    std::string where, text;
+    int font;
+  };
+  std::vector<Drawn> drawn;
   std::printf("room left in logical units (negative: the text runs into its neighbour)\n");
   std::vector<FitScene> scenes = fit_scenes();
   if (given.error) scenes.push_back({"error (given text)", "error", "install", 0, std::nullopt});
@@ -403,13 +423,26 @@ int fit_report(const Options& given) {
       o.error = scene.error ? std::string(table(lang)[*scene.error]) : given.error;
       set_up(state, o, scene.screen, scene.mode, lang, false);
       for (const ScreenText& text : screen_texts(state, state.fonts)) {
+        for (size_t j = 0; j < text.lines.size(); ++j) {
+          drawn.push_back({lang, scene.name + " " + part_name(text.part) + " line " + std::to_string(j),
+                           text.lines[j].run.text, text.font});
+        }
         const bool header = text.part == TextPart::Subtitle || text.part == TextPart::UpdateBadge;
         if (!text.limit || (header && scene.name != "update")) continue;
         fits &= report_fit(lang, header ? std::string("header") : scene.name, text, state.screen.kind);
       }
     }
   }
-  return fits ? 0 : 1;
+  for (auto lang : kLanguages) {
+    for (size_t i = 0; i < kStringCount; ++i) {
+      drawn.push_back({lang, "string " + std::to_string(i), std::string(table(lang).texts[i]), kFontMedium});
+    }
+  }
+  std::printf("characters that no face has (drawn as a box)\n");
+  bool boxes = false;
+  for (const Drawn& d : drawn) boxes |= !report_missing_glyphs(d.lang, d.where, state.fonts, d.text, d.font);
+  if (!boxes) std::printf("none\n");
+  return fits && !boxes ? 0 : 1;
 }
 
 void print_rect(std::string_view name, const LayoutRect& r, float scale) {
@@ -446,7 +479,7 @@ int main(int argc, char** argv) {
   const Options o = parse(argc, argv);
   if (o.fit) return fit_report(o);
   if (o.sheet) return sheet(o);
-  UiState state(load_fonts());
+  UiState state(fonts_for(o));
   set_up(state, o, o.screen, o.mode, o.lang, o.dark);
   if (o.layout) return print_layout(state, o.scale);
   const Pixmap pixmap = render(state, o.scale);
