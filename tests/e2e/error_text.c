@@ -1,6 +1,6 @@
-/* Test helper: prints the system's own text for a Win32 error code (the
-   number given), as the setup puts it into its error messages: UTF-8,
-   without the line break at its end. */
+/* Test helper: prints the system's own text for a Win32 error code or an
+   HRESULT (the number given, decimal or 0x hexadecimal), as the setup puts
+   it into its error messages: UTF-8, without the line break at its end. */
 #include <windows.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -10,7 +10,7 @@ int wmain(int argc, wchar_t** argv) {
   wchar_t* text = NULL;
   DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
                                     FORMAT_MESSAGE_IGNORE_INSERTS,
-                                NULL, (DWORD)_wtoi(argv[1]), 0, (wchar_t*)&text, 0, NULL);
+                                NULL, (DWORD)wcstoul(argv[1], NULL, 0), 0, (wchar_t*)&text, 0, NULL);
   if (length == 0) return 1;
   while (length > 0 && (text[length - 1] == L'\r' || text[length - 1] == L'\n' || text[length - 1] == L' ' ||
                         text[length - 1] == L'\t')) {
