@@ -8,7 +8,7 @@
 #include "base/clock.h"
 #include "base/product.h"
 #include "base/progress.h"
-#include "payload/file_writer.h"
+#include "payload/file_set.h"
 #include "payload/packed_app.h"
 #include "system/app_processes.h"
 #include "system/file_system.h"
@@ -25,8 +25,6 @@ namespace vestrana {
 namespace {
 
 using std::chrono::milliseconds;
-
-constexpr std::string_view kInstalledFiles[] = {kAppProgram, kLoaderLibrary, kUninstallerName};
 
 std::string write_failure(const InstallTexts& texts, const OsError& error) {
   return fill_detail(texts.write_files, error);
@@ -45,8 +43,26 @@ Result paced_step(Platform& platform, ProgressRecord& progress, Step step, float
   return result;
 }
 
-// Writes the application files and the uninstaller; adds what it wrote to
-// `installed_bytes`.
+// The setup program's own bytes for the uninstaller, or nothing when the
+// running program is the installed uninstaller itself (it is not replaced by
+// itself; the installed byte count then holds only the packed files).
+Result read_uninstaller(Platform& platform, const InstallTexts& texts, const std::string& folder,
+                        std::optional<std::vector<uint8_t>>& bytes) {
+  OsError self_error;
+  std::optional<std::string> self = platform.processes.own_program_path(&self_error);
+  if (!self) return Result::failure(write_failure(texts, self_error));
+  std::optional<std::string> self_final = platform.files.final_path(*self);
+  std::optional<std::string> target_final = platform.files.final_path(join_path(folder, kUninstallerName));
+  if (self_final && target_final && same_path(*self_final, *target_final, true)) return Result::success();
+  bytes.emplace();
+  if (std::optional<OsError> error = platform.files.read_file(*self, *bytes)) {
+    return Result::failure(write_failure(texts, *error));
+  }
+  return Result::success();
+}
+
+// Replaces the application files and the uninstaller as one set; adds what
+// it wrote to `installed_bytes`.
 Result copy_files(Platform& platform, ProgressRecord& progress, const InstallTexts& texts,
                   std::span<const uint8_t> packed_app, const std::optional<std::string>& folder,
                   const std::optional<std::string>& earlier, uint64_t& installed_bytes) {
@@ -59,46 +75,25 @@ Result copy_files(Platform& platform, ProgressRecord& progress, const InstallTex
     // install to; a folder relative to the current directory is not one.
     return Result::failure(write_failure(texts, OsError{"the local application data folder is unknown", {}}));
   }
-  if (std::optional<OsError> error = create_folder_all(platform.files, *folder)) {
+  // What a killed run left half replaced is made whole before anything of
+  // this run is written: its backups are the earlier installation.
+  RecoveryResult recovered = recover_file_set(platform.files, platform.clock, *folder, kInstalledFiles);
+  if (recovered.error) return Result::failure(write_failure(texts, *recovered.error));
+
+  std::optional<std::vector<uint8_t>> uninstaller;
+  if (Result read = read_uninstaller(platform, texts, *folder, uninstaller); !read) return read;
+  std::vector<SetFile> set;
+  for (const PackedEntry& entry : *entries) set.push_back(SetFile{entry.name, entry.data});
+  // The uninstaller last: when it is in place, so is everything else, and a
+  // run started from it never has to put its backup back onto it.
+  if (uninstaller) set.push_back(SetFile{std::string(kUninstallerName), *uninstaller});
+  if (std::optional<OsError> error = replace_file_set(platform.files, platform.clock, *folder, set)) {
     return Result::failure(write_failure(texts, *error));
   }
-  for (const PackedEntry& entry : *entries) {
-    if (std::optional<OsError> error =
-            write_file_replacing(platform.files, platform.clock, join_path(*folder, entry.name), entry.data)) {
-      return Result::failure(write_failure(texts, *error));
-    }
-    installed_bytes += entry.data.size();
-  }
+  for (const SetFile& file : set) installed_bytes += file.bytes.size();
+  set.clear();
   entries->clear();
   entries->shrink_to_fit();
-
-  OsError self_error;
-  std::optional<std::string> self = platform.processes.own_program_path(&self_error);
-  if (!self) return Result::failure(write_failure(texts, self_error));
-  std::string target = join_path(*folder, kUninstallerName);
-  std::optional<std::string> self_final = platform.files.final_path(*self);
-  std::optional<std::string> target_final = platform.files.final_path(target);
-  bool same_file = self_final && target_final && same_path(*self_final, *target_final, true);
-  if (!same_file) {
-    std::vector<uint8_t> bytes;
-    if (std::optional<OsError> error = platform.files.read_file(*self, bytes)) {
-      return Result::failure(write_failure(texts, *error));
-    }
-    if (std::optional<OsError> error = write_file_replacing(platform.files, platform.clock, target, bytes)) {
-      return Result::failure(write_failure(texts, *error));
-    }
-    uint64_t size = 0;
-    if (std::optional<OsError> error = platform.files.file_size(target, size)) {
-      return Result::failure(write_failure(texts, *error));
-    }
-    installed_bytes += size;
-  }
-  // Leftovers of an interrupted earlier run: a temporary file this run did
-  // not write (the uninstaller's, when it was not copied) would stay forever.
-  HoldRetry retry(platform.clock);
-  for (std::string_view name : kInstalledFiles) {
-    delete_file_surely(platform.files, retry, join_path(*folder, with_extension_new(name)));
-  }
 
   // Asked again now that the install folder surely exists: a recorded
   // location that is a link or short name of it only resolves to it once it
@@ -141,8 +136,11 @@ void remove_install_files(Platform& platform, const std::string& folder) {
   std::optional<std::string> self = platform.processes.own_program_path();
   std::optional<std::string> self_final = self ? platform.files.final_path(*self) : std::nullopt;
   std::vector<std::string> names(std::begin(kInstalledFiles), std::end(kInstalledFiles));
-  // What an interrupted write of each of them leaves ("vestrana.new").
-  for (std::string_view name : kInstalledFiles) names.push_back(with_extension_new(name));
+  // What an interrupted replacement of them leaves ("vestrana.new", "vestrana.old").
+  for (std::string_view name : kInstalledFiles) {
+    names.push_back(temporary_name(name));
+    names.push_back(backup_name(name));
+  }
   // Through one handle on the folder: a folder that is, or becomes, a link
   // (to another program's folder, say) has nothing deleted through it.
   HoldRetry retry(platform.clock);

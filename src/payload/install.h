@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/product.h"
 #include "base/result.h"
 #include "system/platform.h"
 
@@ -21,6 +22,9 @@ struct InstallTexts {
   std::string_view webview2;     // the WebView2 runtime could not be set up
 };
 
+// The installed files.
+inline constexpr std::string_view kInstalledFiles[] = {kAppProgram, kLoaderLibrary, kUninstallerName};
+
 struct InstallChoices {
   bool desktop_shortcut = true;
   bool autostart = false;
@@ -30,12 +34,13 @@ struct InstallChoices {
 
 // Runs the five paced steps (closing the app, files, WebView2, shortcuts and
 // autostart, the uninstall entry), reporting into `progress`. Stops at the
-// first failure and returns its text; there is no rollback.
+// first failure and returns its text. The installed files are replaced all or
+// nothing; later steps are not rolled back.
 Result install_app(Platform& platform, ProgressRecord& progress, InstallChoices choices,
                    const InstallTexts& texts, std::span<const uint8_t> packed_app);
 
-// Deletes the three installed files in `folder` and the temporary files an
-// interrupted write of them leaves (never the running program), read-only or
+// Deletes the three installed files in `folder` and the temporary and
+// backup files an interrupted replacement of them leaves (never the running program), read-only or
 // not, then the folder itself when it has become empty. Failures are ignored.
 void remove_install_files(Platform& platform, const std::string& folder);
 

@@ -3,6 +3,7 @@
 #include <chrono>
 
 #include "base/clock.h"
+#include "payload/file_set.h"
 #include "payload/install.h"
 #include "base/product.h"
 #include "base/progress.h"
@@ -76,7 +77,12 @@ void uninstall(Platform& platform, ProgressRecord& progress, const std::string& 
   (void)set_autostart(platform.registry, platform.messages, install_folder, false);
   delete_uninstall_entry(platform.registry);
   delete_app_keys(platform.registry);
-  if (!install_folder.empty()) remove_install_files(platform, install_folder);
+  if (!install_folder.empty()) {
+    // A set left half replaced by a killed update is made whole first, so
+    // that whatever the removal cannot delete is one version, not two.
+    (void)recover_file_set(platform.files, clock, install_folder, kInstalledFiles);
+    remove_install_files(platform, install_folder);
+  }
   if (delete_user_data) remove_user_data(platform);
   wait_at_least(clock, t1, milliseconds(1100));
   report_progress(progress, Step::Removing, 0.9f);

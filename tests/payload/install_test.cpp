@@ -131,13 +131,44 @@ TEST_F(InstallTest, WriteFailureNamesTheSystemErrorInTheChosenLanguage) {
   ASSERT_FALSE(english);
   EXPECT_EQ(english.failure_text(), "The files could not be written (Access is denied. (os error 5)).");
   EXPECT_EQ(file("vestrana.exe"), "APP V1");
-  EXPECT_EQ(file("WebView2Loader.dll"), "LOADER");  // written before the failing one
+  EXPECT_EQ(file("WebView2Loader.dll"), "<none>");  // the set is replaced whole or not at all
   EXPECT_EQ(reports.back(), Report(Step::CopyingFiles, 0.62f));
 
   Result german = run({}, table_for(language_for_langid(0x0407)));
   ASSERT_FALSE(german);
   EXPECT_EQ(german.failure_text(),
             "Die Dateien ließen sich nicht schreiben (Access is denied. (os error 5)).");
+}
+
+TEST_F(InstallTest, AnUpdateKilledHalfWayIsPutBackBeforeTheRerunReplacesTheSet) {
+  // The killed run had moved the new loader in and the old program aside.
+  m.files.add_file(install_dir + "\\WebView2Loader.dll", "LOADER");
+  m.files.add_file(install_dir + "\\WebView2Loader.old", "LOADER V1");
+  m.files.add_file(install_dir + "\\vestrana.old", "APP V1");
+  m.files.add_file(install_dir + "\\vestrana.new", "APP V2");
+  m.files.add_file(install_dir + "\\uninstall.exe", "UNINSTALLER V1");
+  m.files.add_file(install_dir + "\\uninstall.new", "SETUP PROGRAM");
+  // This run fails at its first write: what is left is the earlier set, whole.
+  m.files.fail_write(install_dir + "\\WebView2Loader.new", OsError{"There is not enough space on the disk.", 112});
+  ASSERT_FALSE(run());
+  auto folder_names = [&] {
+    std::vector<std::string> names;
+    for (const std::string& path : m.files.all_paths()) {
+      if (path.starts_with(install_dir + "\\")) names.push_back(path.substr(install_dir.size() + 1));
+    }
+    return names;
+  };
+  EXPECT_THAT(folder_names(), ElementsAre("uninstall.exe", "vestrana.exe", "WebView2Loader.dll"));
+  EXPECT_EQ(file("WebView2Loader.dll"), "LOADER V1");
+  EXPECT_EQ(file("vestrana.exe"), "APP V1");
+  EXPECT_EQ(file("uninstall.exe"), "UNINSTALLER V1");
+
+  m.files.clear_failures();
+  ASSERT_TRUE(run());
+  EXPECT_THAT(folder_names(), ElementsAre("uninstall.exe", "vestrana.exe", "WebView2Loader.dll"));
+  EXPECT_EQ(file("WebView2Loader.dll"), "LOADER");
+  EXPECT_EQ(file("vestrana.exe"), "APP V2");
+  EXPECT_EQ(file("uninstall.exe"), "SETUP PROGRAM");
 }
 
 TEST_F(InstallTest, UnknownProgramPathFailsTheCopyStep) {
