@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
-# An update over an earlier installation that does not run to its end. Killed
-# hard at ten points spread over its run (three at moments of its file
-# work, seven by the clock), it leaves each of the three files either old or new,
-# byte for byte, and nothing but its own temporary "*.new" files besides; a
-# rerun then finishes with exit code 0 and a clean folder. On a drive with
-# too little free space it fails with exit code 1, in the window with the
-# system's "disk full" text in its message, and leaves the earlier
+# An update over an earlier installation that does not run to its end.
+# Killed hard at ten points spread over its run (six at moments of its file
+# work: a temporary "*.new" or a backup "*.old" appearing, two of them while
+# a later file is held so that the kill lands half-way through the set; four
+# by the clock), it leaves each of the three files either old or new, byte
+# for byte, and never a new one beside the temporary files without the
+# earlier one kept as its backup, so that the set can be made whole again; a
+# rerun then finishes with exit code 0 and exactly the new set. On a drive
+# with too little free space it fails with exit code 1, in the window with
+# the system's "disk full" text in its message, and leaves the earlier
 # installation byte for byte as it was.
 source "$(dirname "$0")/lib.sh"
 new_prefix
@@ -22,6 +25,7 @@ cp "$new/vestrana.exe" "$new/WebView2Loader.dll" "$earlier/"
 printf 'earlier version' | tee -a "$earlier/vestrana.exe" >>"$earlier/WebView2Loader.dll"
 cp "$VESTRANA_SETUP_LOCALWEB" "$earlier/uninstall.exe"
 names=(vestrana.exe WebView2Loader.dll uninstall.exe)
+earlier_sums=$(cd "$earlier" && sha256sum -- * | sort)
 
 put_earlier() { # folder (Unix), folder (Windows)
   rm -rf "$1" && mkdir -p "$1" && cp "$earlier"/* "$1/"
@@ -30,17 +34,31 @@ put_earlier() { # folder (Unix), folder (Windows)
   reg_add "$uninstall_key" /v InstallLocation /t REG_SZ /d "$2"
   reg_add "$uninstall_key" /v UninstallString /t REG_SZ /d "\"$2\\uninstall.exe\" --uninstall"
 }
-# Each of the three files is its earlier or its new version; anything else
-# in the folder is one of the setup's temporary files.
+# Each of the three files is its earlier or its new version, or is missing
+# with its backup in place; while temporary files are left (the set is not
+# all in), every new file has its earlier one beside it as its backup; each
+# backup is the earlier version; anything else in the folder is a temporary
+# file or a backup of the setup.
 consistent() {
-  local name entry ok=0
+  local name backup entry ok=0 pending=0
+  compgen -G "$dir/*.new" >/dev/null && pending=1
   for name in "${names[@]}"; do
-    cmp -s "$dir/$name" "$earlier/$name" || cmp -s "$dir/$name" "$new/$name" || {
-      echo "     $name is neither the earlier nor the new version"; ok=1; }
+    backup=$dir/${name%.*}.old
+    if [ -e "$backup" ] && ! cmp -s "$backup" "$earlier/$name"; then
+      echo "     ${backup##*/} is not the earlier $name"; ok=1
+    fi
+    if [ ! -e "$dir/$name" ]; then
+      [ -e "$backup" ] || { echo "     $name is missing without its backup"; ok=1; }
+    elif cmp -s "$dir/$name" "$new/$name"; then
+      [ "$pending" = 0 ] || [ -e "$backup" ] || { echo "     $name is new without its backup"; ok=1; }
+    elif ! cmp -s "$dir/$name" "$earlier/$name"; then
+      echo "     $name is neither the earlier nor the new version"; ok=1
+    fi
   done
   for entry in "$dir"/*; do
     case ${entry##*/} in
-      vestrana.exe | WebView2Loader.dll | uninstall.exe | vestrana.new | WebView2Loader.new | uninstall.new) ;;
+      vestrana.exe | WebView2Loader.dll | uninstall.exe) ;;
+      vestrana.new | WebView2Loader.new | uninstall.new | vestrana.old | WebView2Loader.old | uninstall.old) ;;
       *) echo "     unexpected ${entry##*/}"; ok=1 ;;
     esac
   done
@@ -55,14 +73,28 @@ clean_and_new() {
   done
   return "$ok"
 }
+# Another process holds the installed file $1 (reading, sharing read only)
+# until the prefix's processes are ended; $holder is its process.
+start_holder() {
+  rm -f "$WINEPREFIX/drive_c/held"
+  wine "$VESTRANA_HOLD_FILE" "$(install_dir_win)\\$1" 'C:\held' >/dev/null 2>&1 &
+  holder=$!
+  for _ in $(seq 1 100); do [ -e "$WINEPREFIX/drive_c/held" ] && return 0; sleep 0.1; done
+  return 1
+}
 # Kills the setup hard: at the first moment the named file exists in the
-# install folder, or after the given number of seconds.
+# install folder, or after the given number of seconds. "NAME@HELD" kills at
+# NAME while another process holds the installed file HELD, so that the
+# setup is stuck moving HELD aside, with the files before it already new,
+# when the kill comes.
 kill_at() {
-  local point=$1 pid
+  local point=${1%@*} pid
+  holder=
+  [ "$1" = "$point" ] || start_holder "${1#*@}"
   launch "$VESTRANA_SETUP" --silent
   pid=$launch_pid
   case $point in
-    *.new | *.exe | *.dll)
+    *.new | *.old | *.exe | *.dll)
       # Builtins only: a temporary file of the stand-in lives a few milliseconds.
       while [ ! -e "$dir/$point" ] && kill -0 "$pid" 2>/dev/null; do :; done ;;
     *) sleep "$point" ;;
@@ -70,23 +102,36 @@ kill_at() {
   kill -KILL "$pid" 2>/dev/null || true
   wait "$pid" 2>/dev/null || true
   wineserver -k 2>/dev/null || true
+  [ -z "$holder" ] || wait "$holder" 2>/dev/null || true
 }
 
 killed_while=()
-for point in WebView2Loader.new vestrana.new uninstall.new 0.2 0.5 0.8 1.1 1.6 2.4 3.2; do
+for point in WebView2Loader.new vestrana.new uninstall.new WebView2Loader.old@vestrana.exe \
+  vestrana.old@uninstall.exe uninstall.old 0.2 0.8 1.6 3.2; do
   put_earlier "$dir" "$(install_dir_win)"
   rm -f "$dir/uninstall.exe" # so that uninstall.new has a moment of its own
   cp "$earlier/uninstall.exe" "$dir/uninstall.exe"
   kill_at "$point"
   state=$(cd "$dir" && for n in "${names[@]}"; do
-    if cmp -s "$n" "$new/$n"; then printf n; else printf o; fi; done; ls -- *.new 2>/dev/null | tr '\n' ' ' || true)
+    if [ ! -e "$n" ]; then printf -; elif cmp -s "$n" "$new/$n"; then printf n; else printf o; fi
+  done; ls -- *.new *.old 2>/dev/null | tr '\n' ' ' || true)
   killed_while+=("$point:$state")
   check "killed at $point: every file is old or new ($state)" consistent
+  if [ "${point#*@}" != "$point" ]; then
+    # A rerun that fails on the same hold must leave the earlier set whole,
+    # with the backups the killed run made put back, and nothing else.
+    start_holder "${point#*@}"
+    rc=0; run_wine "$VESTRANA_SETUP" --silent || rc=$?
+    check_eq "killed at $point: a rerun against the same hold exits 1" 1 "$rc"
+    check_eq "killed at $point: it leaves exactly the earlier set" "$earlier_sums" "$(cd "$dir" && sha256sum -- * | sort)"
+    kill "$holder" 2>/dev/null || true
+    wait "$holder" 2>/dev/null || true
+  fi
   rc=0; run_wine "$VESTRANA_SETUP" --silent || rc=$?
   check_eq "killed at $point: the rerun exits 0" 0 "$rc"
   check "killed at $point: the rerun leaves exactly the new files" clean_and_new
 done
-echo "     kill points and what they left (o = old, n = new): ${killed_while[*]}"
+echo "     kill points and what they left (o = old, n = new, - = moved aside): ${killed_while[*]}"
 
 # Disk full: the user's local application data on a small drive E:.
 mount_point=$WINEPREFIX/small-drive
