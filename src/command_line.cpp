@@ -3,6 +3,30 @@
 #include "base/text.h"
 
 namespace vestrana {
+namespace {
+
+constexpr std::string_view kLogPrefix = "/LOG=";
+
+std::optional<std::string> log_file(const std::vector<std::string>& words) {
+  for (size_t k = 1; k < words.size(); ++k) {
+    std::optional<std::string> file;
+    if (equal_ignoring_ascii_case(words[k], "--log")) {
+      if (k + 1 >= words.size()) return std::nullopt;
+      file = words[k + 1];
+    } else if (words[k].size() >= kLogPrefix.size() &&
+               equal_ignoring_ascii_case(std::string_view(words[k]).substr(0, kLogPrefix.size()), kLogPrefix)) {
+      file = words[k].substr(kLogPrefix.size());
+    } else {
+      continue;
+    }
+    if (file->empty()) return std::nullopt;
+    return file;
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
 LaunchOptions parse_command_line(std::string_view command_line_utf8) {
   std::vector<std::string> words = split_command_line(command_line_utf8);
   LaunchOptions options;
@@ -24,6 +48,7 @@ LaunchOptions parse_command_line(std::string_view command_line_utf8) {
       break;
     }
   }
+  options.log = log_file(words);
   return options;
 }
 

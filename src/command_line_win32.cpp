@@ -13,7 +13,7 @@
 namespace vestrana {
 namespace {
 
-// The folder in the full form the system itself would make of it, resolved
+// The folder (or file) in the full form the system itself would make of it, resolved
 // against this process's current folder. Done once at start-up, so that the
 // temporary copy, the removal and the delayed command (which may run with
 // another current folder) all act on one and the same folder, and later
@@ -38,11 +38,18 @@ std::string full_folder_path(const std::string& folder) {
 
 }  // namespace
 
-LaunchOptions read_launch_options() {
+std::string own_command_line() {
   // The process's own text, valid for the process's life; never null.
   const wchar_t* line = GetCommandLineW();
-  LaunchOptions options = parse_command_line(to_utf8(line ? std::wstring_view(line) : std::wstring_view()));
+  return to_utf8(line ? std::wstring_view(line) : std::wstring_view());
+}
+
+LaunchOptions read_launch_options() {
+  LaunchOptions options = parse_command_line(own_command_line());
   if (options.dir) options.dir = full_folder_path(*options.dir);
+  // The temporary copy of a removal runs in another current folder and
+  // must write into the same file.
+  if (options.log) options.log = full_folder_path(*options.log);
   return options;
 }
 

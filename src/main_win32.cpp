@@ -3,6 +3,7 @@
 #include "system/windows_headers.h"
 
 #include <cstdlib>
+#include <memory>
 
 #include "command_line_win32.h"
 #include "payload/embedded_packed_app.h"
@@ -10,6 +11,8 @@
 #include "setup_flow.h"
 #include "system/local_system_win32.h"
 #include "system/platform_win32.h"
+#include "system/log_file_win32.h"
+#include "system/platform_parts_win32.h"
 #include "system/text_win32.h"
 #include "ui/language_win32.h"
 #include "ui/window_host.h"
@@ -19,6 +22,8 @@ namespace {
 
 class WindowsStartupHost final : public StartupHost {
  public:
+  explicit WindowsStartupHost(Platform& platform) : platform_(platform) {}
+
   LanguageCode user_language() override { return pick_language(); }
 
   bool runs_as_local_system() override { return vestrana::runs_as_local_system(); }
@@ -40,9 +45,17 @@ class WindowsStartupHost final : public StartupHost {
   std::span<const uint8_t> packed_app() override { return embedded_packed_app(); }
 
   int run_window(const InteractiveStart& start) override {
-    return run_setup_window(start, windows_platform(), embedded_packed_app());
+    return run_setup_window(start, platform_, embedded_packed_app());
   }
+
+ private:
+  Platform& platform_;
 };
+
+// The Win32 platform, reporting into `log`.
+Platform with_log(const Platform& p, Log& log) {
+  return Platform{p.files, p.registry, p.processes, p.links, p.folders, p.downloader, p.messages, p.clock, log};
+}
 
 }  // namespace
 }  // namespace vestrana
@@ -61,6 +74,16 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   // from the system folder only: never from the program's own folder, which
   // is usually Downloads, nor from the current folder or the PATH.
   SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
-  vestrana::WindowsStartupHost host;
-  return vestrana::run_setup(vestrana::read_launch_options(), vestrana::windows_platform(), host);
+  using namespace vestrana;
+  LaunchOptions options = read_launch_options();
+  // Without --log, or with a file that cannot be opened, nothing is logged
+  // and the run is the same.
+  std::unique_ptr<LogOutput> output = options.log ? open_log_file(windows_file_system(), *options.log) : nullptr;
+  std::unique_ptr<FileLog> file_log = output ? std::make_unique<FileLog>(std::move(output), windows_wall_clock())
+                                             : nullptr;
+  Platform platform = with_log(windows_platform(), file_log ? static_cast<Log&>(*file_log) : null_log());
+  WindowsStartupHost host(platform);
+  int exit_code = run_logged_setup(own_command_line(), options, platform, host);
+  if (file_log) file_log->close();
+  return exit_code;
 }

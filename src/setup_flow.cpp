@@ -35,6 +35,19 @@ int refuse_local_system(const LaunchOptions& options, StartupHost& host, const S
   return 1;
 }
 
+// "update from 1.2.0 (silent), language de, folder C:\...": what this run is.
+std::string describe_run(const LaunchOptions& options, const std::optional<InstalledEntry>& entry,
+                         LanguageCode language, const std::string& target) {
+  Mode mode = choose_mode(options.uninstall_flag, entry ? std::optional<std::string>(entry->version) : std::nullopt);
+  std::string text = mode.kind == Mode::Remove ? "removal"
+                     : mode.kind == Mode::Update ? "update from " + mode.installed_version
+                                                 : std::string("install");
+  text += options.silent ? " (silent)" : " (window)";
+  text += ", language " + std::string(language.text());
+  text += ", folder " + (target.empty() ? std::string("(none)") : target);
+  return text;
+}
+
 int run_silent(const LaunchOptions& options, Platform& platform, StartupHost& host,
                const StringTable& table, bool installed, const std::string& target) {
   ProgressRef record = create_progress_record();
@@ -70,17 +83,25 @@ int run_interactive(const LaunchOptions& options, Platform& platform, StartupHos
 }  // namespace
 
 int run_setup(const LaunchOptions& options, Platform& platform, StartupHost& host) {
-  const StringTable& table = table_for(host.user_language());
-  if (host.runs_as_local_system()) return refuse_local_system(options, host, table);
+  LanguageCode language = host.user_language();
+  const StringTable& table = table_for(language);
+  Log& log = platform.log;
+  if (host.runs_as_local_system()) {
+    log.write("runs as the LocalSystem account: a per-user setup stops here");
+    return refuse_local_system(options, host, table);
+  }
 
   if (options.uninstall_flag && !options.from_temp) {
+    log.write("first stage of a removal, language " + std::string(language.text()) +
+              ": the removal goes on in a temporary copy of this program");
     std::optional<InstalledEntry> entry = read_installed_entry(platform.registry, platform.folders);
     return relaunch_from_temp(platform.processes, platform.files, platform.folders, options.dir,
                               entry ? std::optional<std::string>(entry->location) : std::nullopt,
-                              options.silent);
+                              options.silent, options.log);
   }
 
   if (host.take_instance_lock() == StartupHost::Lock::AlreadyRunning) {
+    log.write("another setup is running: it is brought to the front and this one stops");
     host.bring_running_setup_forward();
     return 1;
   }
@@ -94,6 +115,7 @@ int run_setup(const LaunchOptions& options, Platform& platform, StartupHost& hos
           : choose_target_folder(options.dir, our_recorded_folder(entry), default_install_folder(platform.folders))
                 .value_or(std::string());
 
+  log.write(describe_run(options, entry, language, target_folder));
   int exit_code = options.silent
                       ? run_silent(options, platform, host, table, entry.has_value(), target_folder)
                       : run_interactive(options, platform, host, table, entry, target_folder);
@@ -104,8 +126,18 @@ int run_setup(const LaunchOptions& options, Platform& platform, StartupHost& hos
     // folder's "uninstall.exe" alone.
     bool completed = options.uninstall_flag && entry.has_value() &&
                      !read_installed_entry(platform.registry, platform.folders).has_value();
+    log.write(completed ? "the last stage deletes this copy, the installed uninstall.exe and the folder"
+                        : "the last stage deletes this copy");
     schedule_self_removal(platform.processes, target_folder, completed);
   }
+  return exit_code;
+}
+
+int run_logged_setup(std::string_view command_line, const LaunchOptions& options, Platform& platform,
+                     StartupHost& host) {
+  platform.log.write("vestrana setup " + std::string(kSetupVersion) + ", command line: " + std::string(command_line));
+  int exit_code = run_setup(options, platform, host);
+  platform.log.write("exit code " + std::to_string(exit_code));
   return exit_code;
 }
 

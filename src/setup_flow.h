@@ -7,6 +7,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "command_line.h"
@@ -35,6 +36,11 @@ class StartupHost {
 };
 
 int run_setup(const LaunchOptions& options, Platform& platform, StartupHost& host);
+
+// run_setup between the admin log's first line (the version and
+// `command_line`) and its last ("exit code 0").
+int run_logged_setup(std::string_view command_line, const LaunchOptions& options, Platform& platform,
+                     StartupHost& host);
 
 // What creating the single-instance mutex says, from whether a handle came
 // back and the last error afterwards. ERROR_ALREADY_EXISTS (183) with a

@@ -10,6 +10,18 @@ constexpr const char* kWorkerAborted = "the background work stopped unexpectedly
 
 }  // namespace
 
+std::string_view step_log_name(Step step) {
+  switch (step) {
+    case Step::ClosingApp: return "closing vestrana";
+    case Step::CopyingFiles: return "copying files";
+    case Step::WebView2Setup: return "setting up Microsoft WebView2";
+    case Step::Shortcuts: return "creating shortcuts";
+    case Step::Finishing: return "finishing";
+    case Step::Removing: return "removing vestrana";
+  }
+  return "unknown step";
+}
+
 ProgressRef create_progress_record() { return std::make_shared<ProgressRecord>(); }
 
 void report_progress(ProgressRecord& record, Step step, float fraction) {

@@ -13,6 +13,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 
 #include "base/clock.h"
 #include "base/result.h"
@@ -27,6 +28,10 @@ enum class Step : uint8_t {
   Finishing = 4,
   Removing = 5,
 };
+
+// The step's name in the admin log, in English whatever the run's language:
+// "copying files".
+std::string_view step_log_name(Step step);
 
 struct Outcome {
   enum Kind : uint8_t { Pending, Succeeded, Failed };

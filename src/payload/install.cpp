@@ -10,6 +10,7 @@
 #include "base/progress.h"
 #include "payload/file_set.h"
 #include "payload/packed_app.h"
+#include "payload/procedure_log.h"
 #include "system/app_processes.h"
 #include "system/file_system.h"
 #include "system/known_folders.h"
@@ -31,13 +32,20 @@ std::string write_failure(const InstallTexts& texts, const OsError& error) {
 }
 
 // Paces one step: reports its start, runs `work`, waits out the minimum and
-// reports its end fraction, whatever the work's result.
+// reports its end fraction, whatever the work's result. The log gets the
+// step's start and its result, a failure with its whole text.
 template <class Work>
 Result paced_step(Platform& platform, ProgressRecord& progress, Step step, float start_fraction,
                   float end_fraction, milliseconds minimum, Work&& work) {
   Clock::TimePoint started = platform.clock.now();
   report_progress(progress, step, start_fraction);
+  platform.log.write("step started: " + std::string(step_log_name(step)));
   Result result = work();
+  if (result) {
+    platform.log.write("step done: " + std::string(step_log_name(step)));
+  } else {
+    platform.log.write("step failed: " + std::string(step_log_name(step)) + ": " + result.failure_text());
+  }
   wait_at_least(platform.clock, started, minimum);
   report_progress(progress, step, end_fraction);
   return result;
@@ -69,6 +77,7 @@ Result copy_files(Platform& platform, ProgressRecord& progress, const InstallTex
   Expected<std::vector<PackedEntry>> entries = unpack_packed_app(packed_app);
   if (!entries) return Result::failure(entries.take_failure_text());
   report_progress(progress, Step::CopyingFiles, 0.40f);
+  platform.log.write("unpacked the app: " + std::to_string(entries->size()) + " files");
 
   if (!folder) {
     // Without a local application data folder there is no sane place to
@@ -88,9 +97,16 @@ Result copy_files(Platform& platform, ProgressRecord& progress, const InstallTex
   // run started from it never has to put its backup back onto it.
   if (uninstaller) set.push_back(SetFile{std::string(kUninstallerName), *uninstaller});
   if (std::optional<OsError> error = replace_file_set(platform.files, platform.clock, *folder, set)) {
+    platform.log.write("could not replace the files in " + *folder + ", the earlier ones are kept: " +
+                       error->describe());
     return Result::failure(write_failure(texts, *error));
   }
-  for (const SetFile& file : set) installed_bytes += file.bytes.size();
+  for (const SetFile& file : set) {
+    platform.log.write("wrote " + join_path(*folder, file.name) + " (" + std::to_string(file.bytes.size()) +
+                       " bytes)");
+    installed_bytes += file.bytes.size();
+  }
+  if (!uninstaller) platform.log.write("kept " + join_path(*folder, kUninstallerName) + ": it is the running program");
   set.clear();
   entries->clear();
   entries->shrink_to_fit();
@@ -98,7 +114,10 @@ Result copy_files(Platform& platform, ProgressRecord& progress, const InstallTex
   // Asked again now that the install folder surely exists: a recorded
   // location that is a link or short name of it only resolves to it once it
   // is there, and clearing it would delete the files just written.
-  if (earlier && !same_folder(platform.files, *earlier, *folder)) remove_install_files(platform, *earlier);
+  if (earlier && !same_folder(platform.files, *earlier, *folder)) {
+    remove_install_files(platform, *earlier);
+    platform.log.write("removed the files of the earlier installation in " + *earlier);
+  }
   return Result::success();
 }
 
@@ -107,6 +126,7 @@ Result make_shortcuts(Platform& platform, const std::string& folder, InstallChoi
   if (std::optional<std::string> link = start_menu_shortcut_path(platform.folders)) {
     Result made = create_shortcut(platform.links, platform.files, platform.messages, *link, app);
     if (!made) return made;
+    platform.log.write("created the shortcut " + *link);
   }
   if (std::optional<std::string> link = desktop_shortcut_path(platform.folders)) {
     if (choices.desktop_shortcut) {
@@ -115,12 +135,16 @@ Result make_shortcuts(Platform& platform, const std::string& folder, InstallChoi
       // denied to every program not on its list. The app is still installed
       // and reachable from the Start menu, so the install goes on to its
       // entry instead of failing, and Try again would only fail the same way.
-      (void)create_shortcut(platform.links, platform.files, platform.messages, *link, app);
+      Result made = create_shortcut(platform.links, platform.files, platform.messages, *link, app);
+      platform.log.write(made ? "created the shortcut " + *link : "could not create the desktop shortcut, "
+                                                                  "going on without it: " + made.failure_text());
     } else {
-      remove_shortcut(platform.files, *link);
+      log_shortcut_removal(platform.log, *link, remove_shortcut(platform.files, *link));
     }
   }
-  return set_autostart(platform.registry, platform.messages, folder, choices.autostart);
+  Result autostart = set_autostart(platform.registry, platform.messages, folder, choices.autostart);
+  if (autostart) log_autostart(platform.log, choices.autostart);
+  return autostart;
 }
 
 }  // namespace
@@ -159,12 +183,15 @@ Result install_app(Platform& platform, ProgressRecord& progress, InstallChoices 
   std::optional<std::string> earlier =
       our_recorded_folder(read_installed_entry(platform.registry, platform.folders));
   if (earlier && folder && same_folder(platform.files, *earlier, *folder)) earlier.reset();
+  platform.log.write(std::string("install into ") + (folder ? *folder : "(no local application data folder)") +
+                     ": desktop shortcut " + (choices.desktop_shortcut ? "on" : "off") + ", start with Windows " +
+                     (choices.autostart ? "on" : "off") + (earlier ? ", earlier installation in " + *earlier : ""));
 
   (void)paced_step(platform, progress, Step::ClosingApp, 0.00f, 0.08f, milliseconds(450), [&] {
     std::vector<std::string> folders;
     if (folder) folders.push_back(*folder);
     if (earlier) folders.push_back(*earlier);
-    if (!folders.empty()) close_app_processes(platform.processes, folders);
+    if (!folders.empty()) log_ended(platform.log, close_app_processes(platform.processes, folders));
     return Result::success();
   });
 
@@ -185,7 +212,11 @@ Result install_app(Platform& platform, ProgressRecord& progress, InstallChoices 
 
   return paced_step(platform, progress, Step::Finishing, 0.94f, 1.00f, milliseconds(400), [&] {
     Result entry = write_uninstall_entry(platform.registry, platform.messages, *folder, installed_bytes);
-    if (entry) delete_app_keys(platform.registry);
+    if (!entry) return entry;
+    platform.log.write("wrote the uninstall entry HKCU\\" + std::string(kUninstallKeyPath) + " (version " +
+                       std::string(kSetupVersion) + ", " + std::to_string(installed_bytes) + " bytes)");
+    delete_app_keys(platform.registry);
+    log_app_keys_deleted(platform.log);
     return entry;
   });
 }

@@ -65,15 +65,18 @@ bool safe_inside_quotes(std::string_view path) {
 
 }  // namespace
 
-std::vector<std::string> relaunch_arguments(const std::string& install_folder, bool silent) {
+std::vector<std::string> relaunch_arguments(const std::string& install_folder, bool silent,
+                                            const std::optional<std::string>& log_file) {
   std::vector<std::string> args = {"--uninstall", "--from-temp", "--dir", install_folder};
   if (silent) args.push_back("--silent");
+  if (log_file) args.insert(args.end(), {"--log", *log_file});
   return args;
 }
 
 int relaunch_from_temp(ProcessApi& processes, FileSystem& files, KnownFolders& folders,
                        const std::optional<std::string>& dir,
-                       const std::optional<std::string>& recorded_location, bool silent) {
+                       const std::optional<std::string>& recorded_location, bool silent,
+                       const std::optional<std::string>& log_file) {
   std::optional<std::string> self = processes.own_program_path();
   if (!self) return kExitFailure;
   std::optional<std::string> install_folder = install_folder_for(files, folders, dir, recorded_location, *self);
@@ -92,7 +95,7 @@ int relaunch_from_temp(ProcessApi& processes, FileSystem& files, KnownFolders& f
 
   ProcessStart start;
   start.program = copy;
-  start.command_line = build_command_line(copy, relaunch_arguments(*install_folder, silent));
+  start.command_line = build_command_line(copy, relaunch_arguments(*install_folder, silent, log_file));
   start.wait = silent;
   // Started from inside the install folder (a double-click on its
   // uninstall.exe), the copy would otherwise hold that folder as its current

@@ -17,7 +17,8 @@ class KnownFolders;
 class ProcessApi;
 
 // Stage 1. Copies the running program to <temp>\vestrana-uninstall-<pid>.exe
-// and starts the copy with --uninstall --from-temp --dir <folder> [--silent].
+// and starts the copy with --uninstall --from-temp --dir <folder> [--silent]
+// [--log <file>], so that the copy writes into the same admin log.
 // The copy is always a new file: whatever has that name (a stale copy, a
 // planted link) is removed first and never written through, and a copy that
 // fails half-way is deleted.
@@ -32,10 +33,12 @@ class ProcessApi;
 // program's path, the temporary folder, the copy or the start fails.
 int relaunch_from_temp(ProcessApi& processes, FileSystem& files, KnownFolders& folders,
                        const std::optional<std::string>& dir,
-                       const std::optional<std::string>& recorded_location, bool silent);
+                       const std::optional<std::string>& recorded_location, bool silent,
+                       const std::optional<std::string>& log_file = std::nullopt);
 
 // The arguments that stage 1 hands to the copy, one word each.
-std::vector<std::string> relaunch_arguments(const std::string& install_folder, bool silent);
+std::vector<std::string> relaunch_arguments(const std::string& install_folder, bool silent,
+                                            const std::optional<std::string>& log_file = std::nullopt);
 
 // The text after "cmd.exe " for stage 3:
 //   /d /v:off /c ping 127.0.0.1 -n 3 > nul [& del /f /q "<program>"]

@@ -5,6 +5,7 @@
 #include "base/clock.h"
 #include "payload/file_set.h"
 #include "payload/install.h"
+#include "payload/procedure_log.h"
 #include "base/product.h"
 #include "base/progress.h"
 #include "system/app_processes.h"
@@ -23,7 +24,9 @@ void remove_user_data(Platform& platform) {
   for (KnownFolder id : {KnownFolder::LocalAppData, KnownFolder::RoamingAppData}) {
     std::optional<std::string> base = platform.folders.known_folder_path(id);
     if (!base) continue;
-    remove_tree(platform.files, platform.clock, join_path(*base, kAppIdentity));
+    std::string folder = join_path(*base, kAppIdentity);
+    remove_tree(platform.files, platform.clock, folder);
+    platform.log.write("removed the user data folder " + folder);
   }
 }
 
@@ -36,6 +39,15 @@ bool holds_our_installation(Platform& platform, const std::string& folder,
   if (recorded && same_folder(platform.files, folder, *recorded)) return true;
   std::string app = join_path(folder, kAppProgram);
   return platform.files.exists(app) && !platform.files.is_folder(app);
+}
+
+// What the removal of the installed files left, for the log.
+void log_remaining_files(Platform& platform, const std::string& folder) {
+  platform.log.write("removed the installed files in " + folder);
+  for (std::string_view name : {kAppProgram, kLoaderLibrary, kUninstallerName}) {
+    std::string path = join_path(folder, name);
+    if (platform.files.exists(path)) platform.log.write("could not remove " + path);
+  }
 }
 
 }  // namespace
@@ -58,37 +70,51 @@ void uninstall(Platform& platform, ProgressRecord& progress, const std::string& 
   Clock& clock = platform.clock;
   const std::string install_folder = can_be_our_folder(requested_folder) ? requested_folder : std::string();
 
+  Log& log = platform.log;
+  log.write("remove the installation in " + (install_folder.empty() ? std::string("(no folder of ours)") : install_folder) +
+            (delete_user_data ? ", with the sign-in and settings" : ", keeping the sign-in and settings"));
+  // Every step of a removal succeeds: what cannot be removed stays.
+  auto started = [&](Step step) { log.write("step started: " + std::string(step_log_name(step))); };
+  auto done = [&](Step step) { log.write("step done: " + std::string(step_log_name(step))); };
+
   Clock::TimePoint t0 = clock.now();
   report_progress(progress, Step::ClosingApp, 0.0f);
+  started(Step::ClosingApp);
   // Without a folder there are no files to remove; an empty path would make
   // every name relative to wherever the process runs.
-  if (!install_folder.empty()) close_app_processes(platform.processes, {install_folder});
+  if (!install_folder.empty()) log_ended(log, close_app_processes(platform.processes, {install_folder}));
+  done(Step::ClosingApp);
   wait_at_least(clock, t0, milliseconds(450));
   report_progress(progress, Step::ClosingApp, 0.15f);
 
   Clock::TimePoint t1 = clock.now();
   report_progress(progress, Step::Removing, 0.15f);
-  if (std::optional<std::string> link = start_menu_shortcut_path(platform.folders)) {
-    remove_shortcut(platform.files, *link);
-  }
-  if (std::optional<std::string> link = desktop_shortcut_path(platform.folders)) {
-    remove_shortcut(platform.files, *link);
+  started(Step::Removing);
+  for (const auto& link : {start_menu_shortcut_path(platform.folders), desktop_shortcut_path(platform.folders)}) {
+    if (link) log_shortcut_removal(log, *link, remove_shortcut(platform.files, *link));
   }
   (void)set_autostart(platform.registry, platform.messages, install_folder, false);
+  log_autostart(log, false);
   delete_uninstall_entry(platform.registry);
+  log.write("deleted the uninstall entry HKCU\\" + std::string(kUninstallKeyPath));
   delete_app_keys(platform.registry);
+  log_app_keys_deleted(log);
   if (!install_folder.empty()) {
     // A set left half replaced by a killed update is made whole first, so
     // that whatever the removal cannot delete is one version, not two.
     (void)recover_file_set(platform.files, clock, install_folder, kInstalledFiles);
     remove_install_files(platform, install_folder);
+    log_remaining_files(platform, install_folder);
   }
   if (delete_user_data) remove_user_data(platform);
+  done(Step::Removing);
   wait_at_least(clock, t1, milliseconds(1100));
   report_progress(progress, Step::Removing, 0.9f);
 
   Clock::TimePoint t2 = clock.now();
   report_progress(progress, Step::Finishing, 0.9f);
+  started(Step::Finishing);
+  done(Step::Finishing);
   wait_at_least(clock, t2, milliseconds(300));
   report_progress(progress, Step::Finishing, 1.0f);
 }

@@ -32,9 +32,10 @@ bool lies_in_one_of(const std::string& image_path, const std::vector<std::string
 
 }  // namespace
 
-void close_app_processes(ProcessApi& processes, const std::vector<std::string>& folders) {
+std::vector<uint32_t> close_app_processes(ProcessApi& processes, const std::vector<std::string>& folders) {
+  std::vector<uint32_t> ended;
   std::optional<std::vector<ProcessEntry>> list = processes.list_processes();
-  if (!list) return;
+  if (!list) return ended;
 
   // Collect first and end afterwards, in the order of the snapshot. Each
   // candidate stays open until it is ended through the handle its path was
@@ -47,12 +48,16 @@ void close_app_processes(ProcessApi& processes, const std::vector<std::string>& 
     std::unique_ptr<ProcessHandle> process = processes.open_process(entry.pid);
     if (!process) continue;
     std::optional<std::string> image = process->image_path();
-    if (image && lies_in_one_of(*image, folders)) candidates.push_back(std::move(process));
+    if (image && lies_in_one_of(*image, folders)) {
+      candidates.push_back(std::move(process));
+      ended.push_back(entry.pid);
+    }
   }
 
   for (const std::unique_ptr<ProcessHandle>& process : candidates) {
     process->terminate_and_wait(kEndedAppExitCode, kEndWaitMs);
   }
+  return ended;
 }
 
 void launch_app(ProcessApi& processes, const std::string& install_folder) {

@@ -19,7 +19,8 @@ inline constexpr uint32_t kEndWaitMs = 5000;
 // 5 s to go away. Folders are compared as written (ASCII case aside): a
 // trailing backslash or another spelling of the same folder does not match.
 // Processes that cannot be opened or ended are left alone; nothing is reported.
-void close_app_processes(ProcessApi& processes, const std::vector<std::string>& folders);
+// Returns the IDs of the processes it ended, for the log.
+std::vector<uint32_t> close_app_processes(ProcessApi& processes, const std::vector<std::string>& folders);
 
 // Starts `install_folder`\vestrana.exe without arguments and without waiting.
 // A failure to start is ignored.

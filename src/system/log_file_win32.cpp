@@ -1,4 +1,4 @@
-#include "system/log_file.h"
+#include "system/log_file_win32.h"
 
 #include "system/windows_headers.h"
 

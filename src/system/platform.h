@@ -3,6 +3,8 @@
 // receive it as a whole; the Windows build passes the Win32 implementations,
 // tests pass in-memory fakes.
 
+#include "base/log.h"
+
 namespace vestrana {
 
 class Clock;
@@ -23,6 +25,9 @@ struct Platform {
   Downloader& downloader;
   SystemMessages& messages;
   Clock& clock;
+  // What the procedures report for the admin log (--log); without one,
+  // nothing is written.
+  Log& log = null_log();
 };
 
 }  // namespace vestrana

@@ -94,7 +94,7 @@ Result create_shortcut(ShellLinkApi& links, FileSystem& files, SystemMessages& m
   return result;
 }
 
-void remove_shortcut(FileSystem& files, const std::string& link) { (void)files.delete_file(link); }
+bool remove_shortcut(FileSystem& files, const std::string& link) { return files.delete_file(link); }
 
 bool desktop_shortcut_present(KnownFolders& folders, FileSystem& files) {
   std::optional<std::string> path = desktop_shortcut_path(folders);

@@ -32,7 +32,8 @@ Result create_shortcut(ShellLinkApi& links, FileSystem& files, SystemMessages& m
                        const std::string& link, const std::string& target);
 
 // Deletes the shortcut file; a missing or protected file is left as it is.
-void remove_shortcut(FileSystem& files, const std::string& link);
+// True when a file was deleted.
+bool remove_shortcut(FileSystem& files, const std::string& link);
 
 // True when something (of any kind) exists at the desktop shortcut path.
 bool desktop_shortcut_present(KnownFolders& folders, FileSystem& files);

@@ -3,6 +3,7 @@
 // by its update client registration, else fetched as the vendor's Evergreen
 // bootstrapper, run silently, and looked for again.
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -46,6 +47,9 @@ std::string webview2_download_url();
 // its own unit so that a test build can shorten them.
 DownloadLimits webview2_download_limits();
 
+// The registered runtime's version ("pv"), from the first key that has a
+// real one; nothing when none does.
+std::optional<std::string> installed_webview2_version(RegistryApi& registry);
 bool is_webview2_installed(RegistryApi& registry);
 
 // Success when the runtime is present, if need be after downloading and

@@ -75,8 +75,9 @@ class ParseCommandLine : public ::testing::TestWithParam<ParseCase> {};
 
 TEST_P(ParseCommandLine, ReadsTheFlags) { EXPECT_EQ(parse_command_line(GetParam().line), GetParam().expected); }
 
-LaunchOptions opts(bool uninstall, bool from_temp, bool silent, std::optional<std::string> dir = std::nullopt) {
-  return LaunchOptions{uninstall, from_temp, silent, std::move(dir)};
+LaunchOptions opts(bool uninstall, bool from_temp, bool silent, std::optional<std::string> dir = std::nullopt,
+                   std::optional<std::string> log = std::nullopt) {
+  return LaunchOptions{uninstall, from_temp, silent, std::move(dir), std::move(log)};
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -100,7 +101,19 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"dir_value_dir", "s --dir --dir b", opts(false, false, false, "--dir")},
         ParseCase{"dir_quoted_with_blanks", R"(s --uninstall --dir "C:\Users\A B\AppData\Local\vestrana")",
                   opts(true, false, false, "C:\\Users\\A B\\AppData\\Local\\vestrana")},
-        ParseCase{"dir_empty_word", R"(s --dir "")", opts(false, false, false, "")}),
+        ParseCase{"dir_empty_word", R"(s --dir "")", opts(false, false, false, "")},
+        ParseCase{"log_next_word", R"(s --silent --log "C:\logs\setup 1.log")",
+                  opts(false, false, true, std::nullopt, "C:\\logs\\setup 1.log")},
+        ParseCase{"log_other_case", "s --LOG a.log", opts(false, false, false, std::nullopt, "a.log")},
+        ParseCase{"log_slash_spelling", "s /LOG=C:\\l.txt /S", opts(false, false, true, std::nullopt, "C:\\l.txt")},
+        ParseCase{"log_slash_lower_quoted_value", R"(s /log="C:\my logs\l.txt")",
+                  opts(false, false, false, std::nullopt, "C:\\my logs\\l.txt")},
+        ParseCase{"log_first_occurrence_wins", "s /LOG=a --log b", opts(false, false, false, std::nullopt, "a")},
+        ParseCase{"log_takes_a_flag_and_flag_still_counts", "s --log --silent",
+                  opts(false, false, true, std::nullopt, "--silent")},
+        ParseCase{"log_last_word_gives_none", "s --silent --log", opts(false, false, true)},
+        ParseCase{"log_empty_gives_none", R"(s /LOG= --log "")", opts(false, false, false)},
+        ParseCase{"log_near_misses_ignored", "s /LOG /LOGFILE=x -log x --logx y", opts(false, false, false)}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(QuoteArgument, LeavesPlainWordsAloneAndQuotesTheRest) {

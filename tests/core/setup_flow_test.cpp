@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "fakes/fake_platform.h"
+#include "fakes/fake_startup_host.h"
 #include "fakes/test_archive.h"
 #include "system/registry_entries.h"
 #include "system/win_path.h"
@@ -19,30 +20,7 @@ using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::Not;
 
-class FakeStartupHost : public StartupHost {
- public:
-  LanguageCode language = language_for_langid(0x0409);
-  bool local_system = false;
-  Lock lock = Lock::Acquired;
-  int lock_requests = 0;
-  int brought_forward = 0;
-  std::vector<uint8_t> archive = testing::packed_app({{"vestrana.exe", "APP"}});
-  std::optional<InteractiveStart> window;
-  int window_exit = 0;
-
-  LanguageCode user_language() override { return language; }
-  bool runs_as_local_system() override { return local_system; }
-  Lock take_instance_lock() override {
-    ++lock_requests;
-    return lock;
-  }
-  void bring_running_setup_forward() override { ++brought_forward; }
-  std::span<const uint8_t> packed_app() override { return archive; }
-  int run_window(const InteractiveStart& start) override {
-    window = start;
-    return window_exit;
-  }
-};
+using testing::FakeStartupHost;
 
 class SetupFlowTest : public ::testing::Test {
  protected:

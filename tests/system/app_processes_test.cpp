@@ -32,8 +32,9 @@ TEST_P(CloseAppMatching, EndsOnlyTheAppStartedFromAGivenFolder) {
   FakeProcessApi processes;
   processes.add(7, c.exe_name, c.image_path);
 
-  close_app_processes(processes, c.folders);
+  std::vector<uint32_t> reported = close_app_processes(processes, c.folders);
 
+  EXPECT_EQ(reported, c.ended ? std::vector<uint32_t>{7} : std::vector<uint32_t>{});
   if (c.ended) {
     EXPECT_THAT(processes.terminated, ElementsAre(7u));
   } else {

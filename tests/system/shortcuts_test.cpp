@@ -187,8 +187,8 @@ TEST_F(ShortcutTest, RemoveDeletesOnlyTheShortcut) {
   files.add_file(desktop_link, "link");
   files.add_file(std::string(kDesktop) + "\\notes.txt", "mine");
 
-  remove_shortcut(files, desktop_link);
-  remove_shortcut(files, desktop_link);  // already gone: nothing happens
+  EXPECT_TRUE(remove_shortcut(files, desktop_link));
+  EXPECT_FALSE(remove_shortcut(files, desktop_link));  // already gone: nothing happens
 
   EXPECT_FALSE(files.exists(desktop_link));
   EXPECT_TRUE(files.exists(std::string(kDesktop) + "\\notes.txt"));
