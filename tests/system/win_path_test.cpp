@@ -2,8 +2,131 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
 namespace vestrana {
 namespace {
+
+// A path is taken apart the way the file calls read it: either separator,
+// doubled and trailing ones ignored, "." dropped, ".." kept for the caller.
+TEST(SplitPath, FindsPrefixRootAndComponents) {
+  struct Case {
+    const char* path;
+    const char* prefix;
+    bool rooted;
+    std::vector<std::string_view> components;
+  };
+  const Case cases[] = {
+      {"C:\\a\\b", "C:", true, {"a", "b"}},
+      {"c:/a//./b/", "c:", true, {"a", "b"}},
+      {"C:a\\b", "C:", false, {"a", "b"}},
+      {"C:", "C:", false, {}},
+      {"\\a", "", true, {"a"}},
+      {"a\\..\\b", "", false, {"a", "..", "b"}},
+      {"", "", false, {}},
+      {"\\\\server\\share\\x", "\\\\server\\share", true, {"x"}},
+      {"//server/share", "//server/share", true, {}},
+      {"\\\\?\\C:\\a", "\\\\?\\C:", true, {"a"}},
+      {"\\\\?\\unc\\srv\\sh\\a", "\\\\?\\unc\\srv\\sh", true, {"a"}},
+      {"\\\\.\\pipe\\x", "\\\\.\\pipe", true, {"x"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    const PathParts parts = split_path(c.path);
+    EXPECT_EQ(parts.prefix, c.prefix);
+    EXPECT_EQ(parts.rooted, c.rooted);
+    EXPECT_EQ(parts.components, c.components);
+  }
+}
+
+// The caller's own spelling survives: the parent and the name are cut out of
+// the path as written, and the temporary name keeps the folder untouched.
+TEST(PathPieces, ParentNameAndTemporaryName) {
+  struct Case {
+    const char* path;
+    std::optional<std::string> parent;
+    const char* name;
+    const char* temporary;
+  };
+  const Case cases[] = {
+      {"C:\\a\\vestrana.exe", "C:\\a", "vestrana.exe", "C:\\a\\vestrana.new"},
+      {"C:/a//b.dir/", "C:/a", "b.dir", "C:/a//b.new"},
+      {"C:\\a", "C:\\", "a", "C:\\a.new"},
+      {"C:a", "C:", "a", "C:a.new"},
+      {"\\a", "\\", "a", "\\a.new"},
+      {"a\\b", "a", "b", "a\\b.new"},
+      {"x.y\\app", "x.y", "app", "x.y\\app.new"},
+      {"a\\.hidden", "a", ".hidden", "a\\.hidden.new"},
+      {"a\\x.tar.gz", "a", "x.tar.gz", "a\\x.tar.new"},
+      // Already the temporary name: the writer has to notice the clash itself.
+      {"a\\vestrana.new", "a", "vestrana.new", "a\\vestrana.new"},
+      {"\\\\srv\\share\\f", "\\\\srv\\share\\", "f", "\\\\srv\\share\\f.new"},
+      {"\\\\?\\C:\\v\\f.dll", "\\\\?\\C:\\v", "f.dll", "\\\\?\\C:\\v\\f.new"},
+      {"a\\..", "a", "", "a\\...new"},
+      {"C:\\", std::nullopt, "", "C:\\.new"},
+      {"\\", std::nullopt, "", "\\.new"},
+      {"name", std::nullopt, "name", "name.new"},
+      {"", std::nullopt, "", ".new"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    EXPECT_EQ(parent_folder(c.path), c.parent);
+    EXPECT_EQ(file_name(c.path), c.name);
+    EXPECT_EQ(with_extension_new(c.path), c.temporary);
+  }
+}
+
+TEST(JoinPath, AddsOneSeparatorWhereNeeded) {
+  EXPECT_EQ(join_path("C:\\a", "b"), "C:\\a\\b");
+  EXPECT_EQ(join_path("C:\\a\\", "b"), "C:\\a\\b");
+  EXPECT_EQ(join_path("C:/a/", "b"), "C:/a/b");
+  EXPECT_EQ(join_path("C:", "b"), "C:b");
+  EXPECT_EQ(join_path("", "b"), "b");
+}
+
+// Windows compares file names letter by letter after upper-casing each one
+// with the volume's case table: no two letters merge into one ("ß" is not
+// "SS"), and a path that is only the start of another is a different path.
+TEST(SamePath, ComparesComponentsWithTheFileNameCaseRule) {
+  struct Case {
+    const char* a;
+    const char* b;
+    bool ignoring_case;
+    bool exactly;
+  };
+  const Case cases[] = {
+      {"C:\\a\\b", "C:/a//b/", true, true},
+      {"C:\\a\\.\\b", "C:\\a\\b", true, true},
+      {"C:\\Vestrana\\App", "c:\\vestrana\\app", true, false},
+      {"\\\\SRV\\Share\\A", "\\\\srv\\share\\a", true, false},
+      {"C:\\Users\\\xC3\x84rger\\\xC3\xBF", "C:\\users\\\xC3\xA4rger\\\xC5\xB8", true, false},  // Ä ä, ÿ Ÿ
+      {"C:\\\xC4\x80\xC4\xB9\xC5\xBD", "C:\\\xC4\x81\xC4\xBA\xC5\xBE", true, false},      // Ā ā, Ĺ ĺ, Ž ž
+      {"C:\\\xCE\x91\xCE\xA9", "C:\\\xCE\xB1\xCF\x89", true, false},                      // Α α, Ω ω
+      {"C:\\\xD0\x96\xD0\x81\xD0\xAF", "C:\\\xD0\xB6\xD1\x91\xD1\x8F", true, false},      // Ж ж, Ё ё, Я я
+      {"C:\\a\\b", "C:\\a", false, false},
+      {"C:\\a", "C:\\a\\b", false, false},
+      {"C:\\a\\bc", "C:\\a\\b", false, false},
+      {"C:\\a\\b", "C:\\ab", false, false},
+      {"C:\\a", "D:\\a", false, false},
+      {"C:\\a", "C:a", false, false},
+      {"\\\\srv\\share\\a", "\\\\srv\\other\\a", false, false},
+      {"C:\\\xC3\x9F", "C:\\ss", false, false},          // ß
+      {"C:\\\xC3\xA4", "C:\\a", false, false},           // ä
+      {"C:\\\xC3\x97", "C:\\\xC3\xB7", false, false},    // × is no letter: not ÷
+      {"C:\\\xE4", "C:\\\xC3\x84", false, false},        // a stray byte is not the letter it would fold to
+      {"C:\\\xE4", "C:\\\xC4", false, false},
+      {"C:\\\xE4", "C:\\\xE4", true, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.a) + " | " + c.b);
+    EXPECT_EQ(same_path(c.a, c.b, true), c.ignoring_case);
+    EXPECT_EQ(same_path(c.b, c.a, true), c.ignoring_case);
+    EXPECT_EQ(same_path(c.a, c.b, false), c.exactly);
+  }
+}
 
 TEST(LongPathForm, AbsolutePathsBecomeVerbatimAsTheSystemWouldHaveReadThem) {
   struct Case {
