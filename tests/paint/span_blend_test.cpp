@@ -19,7 +19,7 @@ std::uint32_t div255(std::uint32_t v) { return (v + 128 + ((v + 128) >> 8)) >> 8
 TEST(SpanBlend, WideOpaqueCoverageMatchesPerPixelSourceOver) {
   std::mt19937 rng(11);
   std::uniform_int_distribution<int> byte(0, 255);
-  for (int width : {1, 3, 4, 5, 8, 37}) {
+  for (int width : {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 37}) {
     for (int round = 0; round < 40; ++round) {
       Pixmap pm(width, 2);
       // Any valid premultiplied destination: channels never above alpha.

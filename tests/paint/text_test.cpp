@@ -129,16 +129,19 @@ TEST(BlendTextRow, MatchesThePixelBlendForEveryCoverage) {
   using P = std::array<uint8_t, 4>;
   const P under[] = {{0, 0, 0, 0}, {10, 200, 30, 200}, {255, 255, 255, 255},
                      {255, 0, 0, 0}, {3, 9, 1, 17},      {6, 2, 9, 5}};
-  std::vector<uint8_t> coverage(259);  // 64 groups of four and a tail of three
+  std::vector<uint8_t> coverage(259);
   for (size_t i = 0; i < coverage.size(); ++i) coverage[i] = static_cast<uint8_t>(i * 37 + i / 256);
   for (Color color : {kWhite, kBlack, Color{255, 0, 0, 255}, Color{10, 200, 30, 128}, Color{90, 0, 250, 1}}) {
-    for (size_t shift = 0; shift < 6; ++shift) {
-      std::vector<uint8_t> row(coverage.size() * 4), expected;
-      for (size_t i = 0; i < coverage.size(); ++i) std::memcpy(&row[4 * i], under[(i + shift) % 6].data(), 4);
-      expected = row;
-      for (size_t i = 0; i < coverage.size(); ++i) blend_text_pixel(&expected[4 * i], coverage[i], color);
-      blend_text_row(row.data(), coverage.data(), static_cast<int64_t>(coverage.size()), color);
-      ASSERT_EQ(row, expected) << "colour alpha " << int{color.a} << ", shift " << shift;
+    // Every length of tail after the groups of four, also with no group at all.
+    for (size_t count : {1, 2, 3, 4, 5, 6, 7, 256, 257, 258, 259}) {
+      for (size_t shift = 0; shift < 6; ++shift) {
+        std::vector<uint8_t> row(count * 4), expected;
+        for (size_t i = 0; i < count; ++i) std::memcpy(&row[4 * i], under[(i + shift) % 6].data(), 4);
+        expected = row;
+        for (size_t i = 0; i < count; ++i) blend_text_pixel(&expected[4 * i], coverage[i], color);
+        blend_text_row(row.data(), coverage.data(), static_cast<int64_t>(count), color);
+        ASSERT_EQ(row, expected) << "colour alpha " << int{color.a} << ", " << count << " pixels, shift " << shift;
+      }
     }
   }
 }
@@ -249,6 +252,8 @@ TEST(FitText, KeepsShrinksOrCutsTheRun) {
   const FontSet fonts = load_fonts();
   const std::string label = "Start with Windows, in the notification area";
   const float full = measure_text(fonts, label, 13.5f, kFontMedium);  // about 277
+  const float at_floor = measure_text(fonts, label, 11, kFontMedium);
+  const float ellipsis = measure_text(fonts, "\u2026", 11, kFontMedium);
   struct Case {
     const char* name;
     std::string text;
@@ -263,7 +268,10 @@ TEST(FitText, KeepsShrinksOrCutsTheRun) {
       {"just_above_the_floor", label, full * 11.2f / 13.5f, 0, Case::Smaller},
       {"below_the_floor", label, full * 10 / 13.5f, 0, Case::Cut},
       {"spacing_counts", label, full, 0.5f, Case::Smaller},
-      {"only_the_ellipsis", "Windows", measure_text(fonts, "\u2026", 11, kFontMedium) + 1, 0, Case::Cut},
+      {"exactly_the_floor", label, at_floor, 0, Case::Smaller},
+      {"a_hair_below_the_floor", label, at_floor - 0.01f, 0, Case::Cut},
+      {"exactly_the_ellipsis", "Windows", ellipsis, 0, Case::Cut},
+      {"a_hair_below_the_ellipsis", "Windows", ellipsis - 0.01f, 0, Case::Empty},
       {"no_room_at_all", label, 2, 0, Case::Empty},
       {"negative_room", label, -10, 0, Case::Empty},
   };
@@ -285,6 +293,7 @@ TEST(FitText, KeepsShrinksOrCutsTheRun) {
         EXPECT_EQ(got.text, c.text);
         EXPECT_LT(got.size, 13.5f);
         EXPECT_GE(got.size, 11.0f);
+        EXPECT_EQ(got.size * 64, std::floor(got.size * 64));
         // The largest such size: one step up no longer fits.
         const float up = got.size + 1.0f / 64;
         const float spaced = c.spacing * static_cast<float>(chars);
