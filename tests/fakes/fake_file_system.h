@@ -40,6 +40,7 @@
 #include <vector>
 
 #include "base/clock.h"
+#include "fakes/call_log.h"
 #include "system/file_system.h"
 
 namespace vestrana {
@@ -114,6 +115,8 @@ class FakeFileSystem : public FileSystem {
   // "read ...", "delete ...", "remove_folder ...", "list ...", "final_path ...".
   std::vector<std::string> log() const;
   void clear_log();
+  // Also writes every operation into `calls`, shared with the other fakes.
+  void share_log(CallLog* calls) { shared_log_ = calls; }
   // The entries of a folder (through links), as a test looks at them;
   // nothing when it is no folder or ListFolder fails for it.
   std::optional<std::vector<FolderEntry>> list_folder(const std::string& path);
@@ -183,7 +186,10 @@ class FakeFileSystem : public FileSystem {
   using ReplaceRule = std::function<std::optional<OsError>(const Node& moving, const Node& existing,
                                                            const std::string& target_key)>;
   std::optional<OsError> rename(const std::string& from, const std::string& to, const ReplaceRule& may_replace);
-  void record(std::string line) { log_.push_back(std::move(line)); }
+  void record(std::string line) {
+    if (shared_log_) shared_log_->add("files", line);
+    log_.push_back(std::move(line));
+  }
   // What the handles of FakeOpenEntry do; the key of the entry is found by
   // its id, so it follows renames.
   std::unique_ptr<OpenEntry> open_node(const Parsed& real, OsError* error);
@@ -199,6 +205,7 @@ class FakeFileSystem : public FileSystem {
   std::map<std::pair<Op, std::string>, OsError> failures_;
   std::optional<std::string> temp_folder_ = std::string("C:\\Users\\user\\AppData\\Local\\Temp\\");
   std::vector<std::string> log_;
+  CallLog* shared_log_ = nullptr;
   uint64_t next_id_ = 1;
   std::function<void(const std::string&)> listed_hook_;
 };

@@ -3,6 +3,7 @@
 // Platform, with the user's folders of a typical Windows account.
 
 #include "base/clock.h"
+#include "fakes/call_log.h"
 #include "fakes/fake_clock.h"
 #include "fakes/fake_downloader.h"
 #include "fakes/fake_file_system.h"
@@ -23,6 +24,10 @@ struct FakeMachine {
   static constexpr const char* kInstallDir = "C:\\Users\\u\\AppData\\Local\\vestrana";
   static constexpr const char* kTemp = "C:\\Users\\u\\AppData\\Local\\Temp\\";
 
+  FakeClock clock;
+  // What the file system, registry and process table were asked, in order;
+  // set_cost makes each of those calls take time.
+  CallLog calls{clock};
   FakeFileSystem files;
   FakeRegistry registry;
   FakeProcessApi processes;
@@ -30,10 +35,12 @@ struct FakeMachine {
   FakeKnownFolders folders;
   FakeDownloader downloader{files};
   FakeSystemMessages messages;
-  FakeClock clock;
   Platform platform{files, registry, processes, links, folders, downloader, messages, clock};
 
   FakeMachine() {
+    files.share_log(&calls);
+    registry.shared_log = &calls;
+    processes.shared_log = &calls;
     folders.folders[KnownFolder::LocalAppData] = kLocal;
     folders.folders[KnownFolder::RoamingAppData] = kRoaming;
     folders.folders[KnownFolder::Programs] = kPrograms;

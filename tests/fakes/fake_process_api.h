@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "fakes/call_log.h"
 #include "system/process_api.h"
 
 namespace vestrana {
@@ -45,6 +46,8 @@ class FakeProcessApi : public ProcessApi {
   // Every terminate_and_wait call, and the pids that actually ended, in order.
   std::vector<EndAttempt> end_attempts;
   std::vector<uint32_t> terminated;
+  // Also gets every process that actually ended, when set.
+  CallLog* shared_log = nullptr;
   // Every pid whose image path was asked for, in order.
   std::vector<uint32_t> queried;
   // Runs during each wait after an ending (the time in which other processes
@@ -140,6 +143,7 @@ class FakeProcessApi : public ProcessApi {
       api_.end_attempts.push_back(EndAttempt{pid_, exit_code, timeout_ms});
       if (opened()) {
         api_.terminated.push_back(pid_);
+        if (api_.shared_log) api_.shared_log->add("processes", "terminate " + std::to_string(pid_));
         std::erase_if(api_.processes, [&](const FakeProcess& q) { return q.identity == identity_; });
       }
       if (api_.during_wait) api_.during_wait();

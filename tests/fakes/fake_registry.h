@@ -15,6 +15,7 @@
 #include <variant>
 #include <vector>
 
+#include "fakes/call_log.h"
 #include "system/registry_api.h"
 
 namespace vestrana {
@@ -101,12 +102,19 @@ class FakeRegistry : public RegistryApi {
   // "get_string HKLM\<path>\<name>", "get_dword HKCU\<path>\<name>",
   // "delete_tree <path>", "delete_key <path>", "delete_value <path>\<name>".
   std::vector<std::string> calls;
+  // Also gets every call, when set.
+  CallLog* shared_log = nullptr;
   // Every RegSetValueExW attempt with its data and returned status.
   std::vector<Write> writes;
 
+  void note(std::string call) {
+    if (shared_log) shared_log->add("registry", call);
+    calls.push_back(std::move(call));
+  }
+
   // --- RegistryApi ---------------------------------------------------------
   int32_t create_key(const std::string& path, KeyHandle& key) override {
-    calls.push_back("create_key " + path);
+    note("create_key " + path);
     std::string norm = normalize(RegistryRoot::CurrentUser, path);
     if (auto failure = create_failures_.find(norm); failure != create_failures_.end()) {
       return failure->second;
@@ -123,21 +131,21 @@ class FakeRegistry : public RegistryApi {
     return set(key, name, data);
   }
   void close_key(KeyHandle key) override {
-    calls.push_back("close_key");
+    note("close_key");
     open_.erase(key);
   }
   std::optional<std::string> get_string(RegistryRoot root, const std::string& path,
                                         const std::string& name) override {
-    calls.push_back("get_string " + root_name(root) + "\\" + path + "\\" + name);
+    note("get_string " + root_name(root) + "\\" + path + "\\" + name);
     return string_value(root, path, name);
   }
   std::optional<uint32_t> get_dword(RegistryRoot root, const std::string& path,
                                     const std::string& name) override {
-    calls.push_back("get_dword " + root_name(root) + "\\" + path + "\\" + name);
+    note("get_dword " + root_name(root) + "\\" + path + "\\" + name);
     return dword_value(root, path, name);
   }
   int32_t delete_tree(const std::string& path) override {
-    calls.push_back("delete_tree " + path);
+    note("delete_tree " + path);
     std::string norm = normalize(RegistryRoot::CurrentUser, path);
     if (path.empty()) {
       // Like RegDeleteTreeW with no sub-key: everything below the root goes.
@@ -151,7 +159,7 @@ class FakeRegistry : public RegistryApi {
     return 0;
   }
   int32_t delete_key(const std::string& path) override {
-    calls.push_back("delete_key " + path);
+    note("delete_key " + path);
     std::string norm = normalize(RegistryRoot::CurrentUser, path);
     if (path.empty()) return kAccessDenied;
     if (keys_.count(norm) == 0) return kFileNotFound;
@@ -162,7 +170,7 @@ class FakeRegistry : public RegistryApi {
     return 0;
   }
   int32_t delete_value(const std::string& path, const std::string& name) override {
-    calls.push_back("delete_value " + path + "\\" + name);
+    note("delete_value " + path + "\\" + name);
     auto key = keys_.find(normalize(RegistryRoot::CurrentUser, path));
     if (key == keys_.end()) return kFileNotFound;
     auto& values = key->second;
@@ -206,7 +214,7 @@ class FakeRegistry : public RegistryApi {
   }
 
   int32_t set(KeyHandle key, const std::string& name, Data data) {
-    calls.push_back("set " + name);
+    note("set " + name);
     auto open = open_.find(key);
     int32_t status = 0;
     if (open == open_.end()) {
