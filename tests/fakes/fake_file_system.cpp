@@ -11,10 +11,55 @@ namespace {
 
 constexpr int kMaxHops = 40;
 
-std::string lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+// NTFS compares names after mapping every UTF-16 unit through the volume's
+// upcase table ($UpCase, one letter to one letter: "ß" stays, never "SS").
+// This is that mapping for the scripts the tests name files in: ASCII,
+// Latin-1, Latin Extended-A, Greek and Cyrillic.
+char32_t upcase(char32_t c) {
+  if (c >= U'a' && c <= U'z') return c - 0x20;
+  if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return c - 0x20;  // à..þ, not ÷
+  if (c == 0xFF) return 0x178;                               // ÿ
+  if (c >= 0x100 && c <= 0x17F && c != 0x130 && c != 0x131 && c != 0x138 && c != 0x149 && c != 0x17F) {
+    // Pairs of capital and small letter, the small one odd, except in
+    // Ĺ..ň and Ź..ž, where it is even.
+    const bool small_even = (c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E);
+    return (c % 2 == 0) == small_even ? c - 1 : c;
+  }
+  if (c >= 0x3B1 && c <= 0x3C9 && c != 0x3C2) return c - 0x20;  // α..ω, final ς has no capital here
+  if (c >= 0x430 && c <= 0x44F) return c - 0x20;                // а..я
+  if (c >= 0x450 && c <= 0x45F) return c - 0x50;                // ѐ..џ
+  return c;
+}
+
+// The key under which a name is found: each character upper-cased, bytes
+// that are no UTF-8 (and lone surrogates, which are) kept as they are.
+std::string folded(std::string_view s) {
+  std::string out;
+  for (size_t i = 0; i < s.size();) {
+    const auto byte = [&](size_t k) { return static_cast<unsigned char>(s[k]); };
+    const size_t length = byte(i) < 0xC0 ? 1 : byte(i) < 0xE0 ? 2 : byte(i) < 0xF0 ? 3 : 4;
+    char32_t c = byte(i);
+    bool valid = length > 1 && i + length <= s.size();
+    if (valid) {
+      c = byte(i) & (0x7F >> length);
+      for (size_t k = 1; k < length; ++k) {
+        valid = valid && (byte(i + k) & 0xC0) == 0x80;
+        c = (c << 6) | (byte(i + k) & 0x3F);
+      }
+    }
+    if (!valid || length == 1) {
+      out += static_cast<char>(byte(i) < 0x80 ? static_cast<unsigned char>(upcase(byte(i))) : byte(i));
+      ++i;
+      continue;
+    }
+    const char32_t upper = upcase(c);
+    if (upper == c) {
+      out += s.substr(i, length);
+    } else {  // every capital of the table is a two-byte character
+      out += static_cast<char>(0xC0 | (upper >> 6));
+      out += static_cast<char>(0x80 | (upper & 0x3F));
+    }
+    i += length;
   }
   return out;
 }
@@ -71,10 +116,10 @@ FakeFileSystem::Parsed FakeFileSystem::parse(std::string_view path) {
 }
 
 std::string FakeFileSystem::key_of(const Parsed& p) {
-  std::string key = lower(p.root);
+  std::string key = folded(p.root);
   for (size_t i = 0; i < p.components.size(); ++i) {
     if (i > 0) key += '\\';
-    key += lower(p.components[i]);
+    key += folded(p.components[i]);
   }
   return key;
 }

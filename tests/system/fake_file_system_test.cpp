@@ -34,6 +34,21 @@ TEST(FakeFileSystem, FinalPathGivesOneSpellingForEveryWayOfNamingAFile) {
   EXPECT_EQ(fs.final_path(R"(C:\Users\Me\AppData\Local\vestrana\missing.exe)"), std::nullopt);
 }
 
+// Names are found the way NTFS finds them: every letter upper-cased on its
+// own, in any script, and nothing else merged.
+TEST(FakeFileSystem, NamesMatchInAnyLetterCaseButNoOtherWay) {
+  FakeFileSystem fs;
+  fs.add_file("C:\\Users\\\xC3\x84rger\\\xD0\x96\xCE\xA9\xC5\xB8\xC4\xB9.txt", "x");  // Ärger\ЖΩŸĹ.txt
+  for (const char* same : {"c:\\USERS\\\xC3\xA4RGER\\\xD0\xB6\xCF\x89\xC3\xBF\xC4\xBA.TXT",  // ärger\жωÿĺ
+                           "C:/Users/\xC3\x84rger/\xD0\x96\xCE\xA9\xC5\xB8\xC4\xB9.txt"}) {
+    EXPECT_EQ(fs.text(same), "x") << same;
+  }
+  fs.add_file("C:\\\xC3\x9F", "sharp s");  // ß
+  for (const char* other : {"C:\\SS", "C:\\ss", "C:\\\xC3\x9F\\x", "C:\\\xE4rger"}) {
+    EXPECT_FALSE(fs.exists(other)) << other;
+  }
+}
+
 TEST(FakeFileSystem, RenamesLikeWindows) {
   FakeFileSystem fs;
   fs.add_file(R"(C:\a\new.tmp)", "new");
