@@ -92,6 +92,7 @@ std::optional<OsError> swap_in(FileSystem& files, Clock& clock, const std::strin
       if (std::optional<OsError> error =
               move(files, clock, target, join_path(folder, backup_name(file.name)))) {
         placed.pop_back();
+        note(events, Kind::Failed, file.name);
         return error;
       }
       now.had_old = true;
@@ -99,6 +100,7 @@ std::optional<OsError> swap_in(FileSystem& files, Clock& clock, const std::strin
     }
     if (std::optional<OsError> error =
             move(files, clock, join_path(folder, temporary_name(file.name)), target)) {
+      note(events, Kind::Failed, file.name);
       return error;
     }
     now.moved_in = true;
@@ -148,6 +150,7 @@ std::optional<OsError> replace_file_set(FileSystem& files, Clock& clock, const s
   if (std::optional<OsError> error = create_folder_all(files, folder)) return error;
   for (size_t i = 0; i < set.size(); ++i) {
     if (std::optional<OsError> error = write_temporary(files, clock, folder, set[i])) {
+      note(events, Kind::Failed, set[i].name);
       for (size_t j = 0; j < i; ++j) {
         if (remove_if_there(files, clock, join_path(folder, temporary_name(set[j].name)))) {
           note(events, Kind::RemovedNew, set[j].name);

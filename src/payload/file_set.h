@@ -40,7 +40,8 @@ struct FileSetEvent {
     MovedIn,       // the new file is under its own name
     PutBack,       // the backup is under its own name again
     RemovedNew,    // a temporary file, or a new file that had no old one, is gone
-    RemovedBackup  // a backup is gone
+    RemovedBackup, // a backup is gone
+    Failed         // the operation on this file that failed the set
   };
   Kind kind;
   std::string name;  // the set file's own name ("vestrana.exe")

@@ -86,7 +86,11 @@ Result copy_files(Platform& platform, ProgressRecord& progress, const InstallTex
   }
   // What a killed run left half replaced is made whole before anything of
   // this run is written: its backups are the earlier installation.
-  RecoveryResult recovered = recover_file_set(platform.files, platform.clock, *folder, kInstalledFiles);
+  std::vector<FileSetEvent> events;
+  RecoveryResult recovered = recover_file_set(platform.files, platform.clock, *folder, kInstalledFiles, &events);
+  log_file_set_events(platform.log, *folder, events);
+  log_recovery(platform.log, *folder, recovered);
+  events.clear();
   if (recovered.error) return Result::failure(write_failure(texts, *recovered.error));
 
   std::optional<std::vector<uint8_t>> uninstaller;
@@ -96,9 +100,15 @@ Result copy_files(Platform& platform, ProgressRecord& progress, const InstallTex
   // The uninstaller last: when it is in place, so is everything else, and a
   // run started from it never has to put its backup back onto it.
   if (uninstaller) set.push_back(SetFile{std::string(kUninstallerName), *uninstaller});
-  if (std::optional<OsError> error = replace_file_set(platform.files, platform.clock, *folder, set)) {
-    platform.log.write("could not replace the files in " + *folder + ", the earlier ones are kept: " +
-                       error->describe());
+  std::optional<OsError> error = replace_file_set(platform.files, platform.clock, *folder, set, &events);
+  log_file_set_events(platform.log, *folder, events);
+  if (error) {
+    // The line names the file whose write or move failed.
+    std::string failed = *folder;
+    for (const FileSetEvent& event : events) {
+      if (event.kind == FileSetEvent::Kind::Failed) failed = join_path(*folder, event.name);
+    }
+    platform.log.write("could not write " + failed + ": " + error->describe());
     return Result::failure(write_failure(texts, *error));
   }
   for (const SetFile& file : set) {

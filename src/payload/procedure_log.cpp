@@ -3,6 +3,7 @@
 #include "base/log.h"
 #include "base/product.h"
 #include "system/registry_entries.h"
+#include "system/win_path.h"
 
 namespace vestrana {
 
@@ -22,5 +23,44 @@ void log_autostart(Log& log, bool enabled) {
 }
 
 void log_app_keys_deleted(Log& log) { log.write("deleted HKCU\\" + std::string(kAppKeyPath)); }
+
+void log_file_set_events(Log& log, const std::string& folder, const std::vector<FileSetEvent>& events) {
+  using Kind = FileSetEvent::Kind;
+  for (const FileSetEvent& event : events) {
+    std::string path = join_path(folder, event.name);
+    switch (event.kind) {
+      case Kind::Written:
+        log.write("wrote and flushed " + join_path(folder, temporary_name(event.name)) + " (" +
+                  std::to_string(event.size) + " bytes)");
+        break;
+      case Kind::MovedAside:
+        log.write("backup: moved " + path + " aside as " + backup_name(event.name));
+        break;
+      case Kind::MovedIn:
+        log.write("moved the new " + event.name + " in as " + path);
+        break;
+      case Kind::PutBack:
+        log.write("rollback: put the earlier " + path + " back from " + backup_name(event.name));
+        break;
+      case Kind::RemovedNew:
+        log.write("deleted the new " + event.name + " in " + folder);
+        break;
+      case Kind::RemovedBackup:
+        log.write("deleted the backup " + join_path(folder, backup_name(event.name)));
+        break;
+      case Kind::Failed:
+        break;  // the caller says why, with the system's reason
+    }
+  }
+}
+
+void log_recovery(Log& log, const std::string& folder, const RecoveryResult& result) {
+  if (result.recovery == Recovery::Finished) {
+    log.write("an interrupted update of " + folder + " had put every new file in place: finished it");
+  } else if (result.recovery == Recovery::RolledBack) {
+    log.write("an interrupted update of " + folder + " was rolled back to the earlier files");
+  }
+  if (result.error) log.write("could not make the interrupted update of " + folder + " whole: " + result.error->describe());
+}
 
 }  // namespace vestrana

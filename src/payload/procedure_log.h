@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "payload/file_set.h"
+
 namespace vestrana {
 
 class Log;
@@ -16,5 +18,10 @@ void log_shortcut_removal(Log& log, const std::string& link, bool removed);
 // The Run value written (enabled) or deleted.
 void log_autostart(Log& log, bool enabled);
 void log_app_keys_deleted(Log& log);
+// One line per file operation on the installed set, so that an admin can see
+// which files were backed up, moved in or put back by a rollback.
+void log_file_set_events(Log& log, const std::string& folder, const std::vector<FileSetEvent>& events);
+// What making a killed run's set whole did, when there was anything to do.
+void log_recovery(Log& log, const std::string& folder, const RecoveryResult& result);
 
 }  // namespace vestrana

@@ -102,7 +102,10 @@ void uninstall(Platform& platform, ProgressRecord& progress, const std::string& 
   if (!install_folder.empty()) {
     // A set left half replaced by a killed update is made whole first, so
     // that whatever the removal cannot delete is one version, not two.
-    (void)recover_file_set(platform.files, clock, install_folder, kInstalledFiles);
+    std::vector<FileSetEvent> events;
+    RecoveryResult recovered = recover_file_set(platform.files, clock, install_folder, kInstalledFiles, &events);
+    log_file_set_events(log, install_folder, events);
+    log_recovery(log, install_folder, recovered);
     remove_install_files(platform, install_folder);
     log_remaining_files(platform, install_folder);
   }

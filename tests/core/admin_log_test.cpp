@@ -132,6 +132,18 @@ INSTANTIATE_TEST_SUITE_P(
                      "\\vestrana.exe: The process cannot access the file because it is being used by another "
                      "process. (os error 32)",
                  "step failed: copying files: The files could not be written (* (os error 32))."}},
+        LogCase{"update_rolled_back_when_a_later_file_is_held",
+                [](FakeMachine& m) {
+                  installed(m, "1.2.0");
+                  m.files.hold(kDir + "\\uninstall.exe", m.clock, m.clock.now() + std::chrono::hours(1));
+                },
+                "setup.exe /S /LOG=C:\\setup.log",
+                1,
+                {"wrote and flushed " + kDir + "\\vestrana.new (3 bytes)",
+                 "backup: moved " + kDir + "\\vestrana.exe aside as vestrana.old",
+                 "moved the new vestrana.exe in as " + kDir + "\\vestrana.exe",
+                 "rollback: put the earlier " + kDir + "\\vestrana.exe back from vestrana.old",
+                 "could not write " + kDir + "\\uninstall.exe: * (os error 32)", "exit code 1"}},
         LogCase{"webview2_download_fails",
                 [](FakeMachine& m) { m.downloader.result = FakeDownloader::kInetDownloadFailure; },
                 "setup.exe --silent --log l.txt",
