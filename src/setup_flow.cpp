@@ -2,6 +2,7 @@
 
 #include "payload/install.h"
 #include "ui/procedure_texts.h"
+#include "base/log.h"
 #include "base/product.h"
 #include "base/progress.h"
 #include "startup.h"
@@ -92,8 +93,7 @@ int run_setup(const LaunchOptions& options, Platform& platform, StartupHost& hos
   }
 
   if (options.uninstall_flag && !options.from_temp) {
-    log.write("first stage of a removal, language " + std::string(language.text()) +
-              ": the removal goes on in a temporary copy of this program");
+    log_line(log, {"first stage of a removal, language ", language.text(), ": the removal goes on in a temporary copy of this program"});
     std::optional<InstalledEntry> entry = read_installed_entry(platform.registry, platform.folders);
     return relaunch_from_temp(platform.processes, platform.files, platform.folders, options.dir,
                               entry ? std::optional<std::string>(entry->location) : std::nullopt,
@@ -135,9 +135,9 @@ int run_setup(const LaunchOptions& options, Platform& platform, StartupHost& hos
 
 int run_logged_setup(std::string_view command_line, const LaunchOptions& options, Platform& platform,
                      StartupHost& host) {
-  platform.log.write("vestrana setup " + std::string(kSetupVersion) + ", command line: " + std::string(command_line));
+  log_line(platform.log, {"vestrana setup ", kSetupVersion, ", command line: ", command_line});
   int exit_code = run_setup(options, platform, host);
-  platform.log.write("exit code " + std::to_string(exit_code));
+  log_line(platform.log, {"exit code ", std::to_string(exit_code)});
   return exit_code;
 }
 

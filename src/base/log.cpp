@@ -58,6 +58,12 @@ std::string format_log_line(const LocalTime& time, std::string_view event) {
   return line;
 }
 
+void log_line(Log& log, std::initializer_list<std::string_view> parts) {
+  std::string event;
+  for (std::string_view part : parts) event += part;
+  log.write(event);
+}
+
 Log& null_log() {
   static NullLog log;
   return log;

@@ -5,6 +5,7 @@
 #include <optional>
 #include <vector>
 
+#include "base/log.h"
 #include "base/clock.h"
 #include "base/product.h"
 #include "base/progress.h"
@@ -39,12 +40,12 @@ Result paced_step(Platform& platform, ProgressRecord& progress, Step step, float
                   float end_fraction, milliseconds minimum, Work&& work) {
   Clock::TimePoint started = platform.clock.now();
   report_progress(progress, step, start_fraction);
-  platform.log.write("step started: " + std::string(step_log_name(step)));
+  log_line(platform.log, {"step started: ", step_log_name(step)});
   Result result = work();
   if (result) {
-    platform.log.write("step done: " + std::string(step_log_name(step)));
+    log_line(platform.log, {"step done: ", step_log_name(step)});
   } else {
-    platform.log.write("step failed: " + std::string(step_log_name(step)) + ": " + result.failure_text());
+    log_line(platform.log, {"step failed: ", step_log_name(step), ": ", result.failure_text()});
   }
   wait_at_least(platform.clock, started, minimum);
   report_progress(progress, step, end_fraction);
@@ -77,7 +78,7 @@ Result copy_files(Platform& platform, ProgressRecord& progress, const InstallTex
   Expected<std::vector<PackedEntry>> entries = unpack_packed_app(packed_app);
   if (!entries) return Result::failure(entries.take_failure_text());
   report_progress(progress, Step::CopyingFiles, 0.40f);
-  platform.log.write("unpacked the app: " + std::to_string(entries->size()) + " files");
+  log_line(platform.log, {"unpacked the app: ", std::to_string(entries->size()), " files"});
 
   if (!folder) {
     // Without a local application data folder there is no sane place to
@@ -108,15 +109,14 @@ Result copy_files(Platform& platform, ProgressRecord& progress, const InstallTex
     for (const FileSetEvent& event : events) {
       if (event.kind == FileSetEvent::Kind::Failed) failed = join_path(*folder, event.name);
     }
-    platform.log.write("could not write " + failed + ": " + error->describe());
+    log_line(platform.log, {"could not write ", failed, ": ", error->describe()});
     return Result::failure(write_failure(texts, *error));
   }
   for (const SetFile& file : set) {
-    platform.log.write("wrote " + join_path(*folder, file.name) + " (" + std::to_string(file.bytes.size()) +
-                       " bytes)");
+    log_line(platform.log, {"wrote ", join_path(*folder, file.name), " (", std::to_string(file.bytes.size()), " bytes)"});
     installed_bytes += file.bytes.size();
   }
-  if (!uninstaller) platform.log.write("kept " + join_path(*folder, kUninstallerName) + ": it is the running program");
+  if (!uninstaller) log_line(platform.log, {"kept ", join_path(*folder, kUninstallerName), ": it is the running program"});
   set.clear();
   entries->clear();
   entries->shrink_to_fit();
@@ -126,7 +126,7 @@ Result copy_files(Platform& platform, ProgressRecord& progress, const InstallTex
   // is there, and clearing it would delete the files just written.
   if (earlier && !same_folder(platform.files, *earlier, *folder)) {
     remove_install_files(platform, *earlier);
-    platform.log.write("removed the files of the earlier installation in " + *earlier);
+    log_line(platform.log, {"removed the files of the earlier installation in ", *earlier});
   }
   return Result::success();
 }
@@ -136,7 +136,7 @@ Result make_shortcuts(Platform& platform, const std::string& folder, InstallChoi
   if (std::optional<std::string> link = start_menu_shortcut_path(platform.folders)) {
     Result made = create_shortcut(platform.links, platform.files, platform.messages, *link, app);
     if (!made) return made;
-    platform.log.write("created the shortcut " + *link);
+    log_line(platform.log, {"created the shortcut ", *link});
   }
   if (std::optional<std::string> link = desktop_shortcut_path(platform.folders)) {
     if (choices.desktop_shortcut) {
@@ -193,9 +193,7 @@ Result install_app(Platform& platform, ProgressRecord& progress, InstallChoices 
   std::optional<std::string> earlier =
       our_recorded_folder(read_installed_entry(platform.registry, platform.folders));
   if (earlier && folder && same_folder(platform.files, *earlier, *folder)) earlier.reset();
-  platform.log.write(std::string("install into ") + (folder ? *folder : "(no local application data folder)") +
-                     ": desktop shortcut " + (choices.desktop_shortcut ? "on" : "off") + ", start with Windows " +
-                     (choices.autostart ? "on" : "off") + (earlier ? ", earlier installation in " + *earlier : ""));
+  log_line(platform.log, {"install into ", (folder ? *folder : "(no local application data folder)"), ": desktop shortcut ", (choices.desktop_shortcut ? "on" : "off"), ", start with Windows ", (choices.autostart ? "on" : "off"), (earlier ? ", earlier installation in " + *earlier : "")});
 
   (void)paced_step(platform, progress, Step::ClosingApp, 0.00f, 0.08f, milliseconds(450), [&] {
     std::vector<std::string> folders;
@@ -223,8 +221,7 @@ Result install_app(Platform& platform, ProgressRecord& progress, InstallChoices 
   return paced_step(platform, progress, Step::Finishing, 0.94f, 1.00f, milliseconds(400), [&] {
     Result entry = write_uninstall_entry(platform.registry, platform.messages, *folder, installed_bytes);
     if (!entry) return entry;
-    platform.log.write("wrote the uninstall entry HKCU\\" + std::string(kUninstallKeyPath) + " (version " +
-                       std::string(kSetupVersion) + ", " + std::to_string(installed_bytes) + " bytes)");
+    log_line(platform.log, {"wrote the uninstall entry HKCU\\", kUninstallKeyPath, " (version ", kSetupVersion, ", ", std::to_string(installed_bytes), " bytes)"});
     delete_app_keys(platform.registry);
     log_app_keys_deleted(platform.log);
     return entry;

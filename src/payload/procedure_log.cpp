@@ -9,12 +9,12 @@ namespace vestrana {
 
 void log_ended(Log& log, const std::vector<uint32_t>& process_ids) {
   for (uint32_t id : process_ids) {
-    log.write("ended " + std::string(kAppProgram) + " (process ID " + std::to_string(id) + ")");
+    log_line(log, {"ended ", kAppProgram, " (process ID ", std::to_string(id), ")"});
   }
 }
 
 void log_shortcut_removal(Log& log, const std::string& link, bool removed) {
-  if (removed) log.write("deleted the shortcut " + link);
+  if (removed) log_line(log, {"deleted the shortcut ", link});
 }
 
 void log_autostart(Log& log, bool enabled) {
@@ -22,7 +22,7 @@ void log_autostart(Log& log, bool enabled) {
   log.write(enabled ? "wrote the autostart value " + value : "deleted the autostart value " + value);
 }
 
-void log_app_keys_deleted(Log& log) { log.write("deleted HKCU\\" + std::string(kAppKeyPath)); }
+void log_app_keys_deleted(Log& log) { log_line(log, {"deleted HKCU\\", kAppKeyPath}); }
 
 void log_file_set_events(Log& log, const std::string& folder, const std::vector<FileSetEvent>& events) {
   using Kind = FileSetEvent::Kind;
@@ -30,23 +30,22 @@ void log_file_set_events(Log& log, const std::string& folder, const std::vector<
     std::string path = join_path(folder, event.name);
     switch (event.kind) {
       case Kind::Written:
-        log.write("wrote and flushed " + join_path(folder, temporary_name(event.name)) + " (" +
-                  std::to_string(event.size) + " bytes)");
+        log_line(log, {"wrote and flushed ", join_path(folder, temporary_name(event.name)), " (", std::to_string(event.size), " bytes)"});
         break;
       case Kind::MovedAside:
-        log.write("backup: moved " + path + " aside as " + backup_name(event.name));
+        log_line(log, {"backup: moved ", path, " aside as ", backup_name(event.name)});
         break;
       case Kind::MovedIn:
-        log.write("moved the new " + event.name + " in as " + path);
+        log_line(log, {"moved the new ", event.name, " in as ", path});
         break;
       case Kind::PutBack:
-        log.write("rollback: put the earlier " + path + " back from " + backup_name(event.name));
+        log_line(log, {"rollback: put the earlier ", path, " back from ", backup_name(event.name)});
         break;
       case Kind::RemovedNew:
-        log.write("deleted the new " + event.name + " in " + folder);
+        log_line(log, {"deleted the new ", event.name, " in ", folder});
         break;
       case Kind::RemovedBackup:
-        log.write("deleted the backup " + join_path(folder, backup_name(event.name)));
+        log_line(log, {"deleted the backup ", join_path(folder, backup_name(event.name))});
         break;
       case Kind::Failed:
         break;  // the caller says why, with the system's reason
@@ -56,11 +55,11 @@ void log_file_set_events(Log& log, const std::string& folder, const std::vector<
 
 void log_recovery(Log& log, const std::string& folder, const RecoveryResult& result) {
   if (result.recovery == Recovery::Finished) {
-    log.write("an interrupted update of " + folder + " had put every new file in place: finished it");
+    log_line(log, {"an interrupted update of ", folder, " had put every new file in place: finished it"});
   } else if (result.recovery == Recovery::RolledBack) {
-    log.write("an interrupted update of " + folder + " was rolled back to the earlier files");
+    log_line(log, {"an interrupted update of ", folder, " was rolled back to the earlier files"});
   }
-  if (result.error) log.write("could not make the interrupted update of " + folder + " whole: " + result.error->describe());
+  if (result.error) log_line(log, {"could not make the interrupted update of ", folder, " whole: ", result.error->describe()});
 }
 
 }  // namespace vestrana

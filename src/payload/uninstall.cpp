@@ -2,6 +2,7 @@
 
 #include <chrono>
 
+#include "base/log.h"
 #include "base/clock.h"
 #include "payload/file_set.h"
 #include "payload/install.h"
@@ -26,7 +27,7 @@ void remove_user_data(Platform& platform) {
     if (!base) continue;
     std::string folder = join_path(*base, kAppIdentity);
     remove_tree(platform.files, platform.clock, folder);
-    platform.log.write("removed the user data folder " + folder);
+    log_line(platform.log, {"removed the user data folder ", folder});
   }
 }
 
@@ -43,10 +44,10 @@ bool holds_our_installation(Platform& platform, const std::string& folder,
 
 // What the removal of the installed files left, for the log.
 void log_remaining_files(Platform& platform, const std::string& folder) {
-  platform.log.write("removed the installed files in " + folder);
+  log_line(platform.log, {"removed the installed files in ", folder});
   for (std::string_view name : {kAppProgram, kLoaderLibrary, kUninstallerName}) {
     std::string path = join_path(folder, name);
-    if (platform.files.exists(path)) platform.log.write("could not remove " + path);
+    if (platform.files.exists(path)) log_line(platform.log, {"could not remove ", path});
   }
 }
 
@@ -71,11 +72,10 @@ void uninstall(Platform& platform, ProgressRecord& progress, const std::string& 
   const std::string install_folder = can_be_our_folder(requested_folder) ? requested_folder : std::string();
 
   Log& log = platform.log;
-  log.write("remove the installation in " + (install_folder.empty() ? std::string("(no folder of ours)") : install_folder) +
-            (delete_user_data ? ", with the sign-in and settings" : ", keeping the sign-in and settings"));
+  log_line(log, {"remove the installation in ", (install_folder.empty() ? std::string("(no folder of ours)") : install_folder), (delete_user_data ? ", with the sign-in and settings" : ", keeping the sign-in and settings")});
   // Every step of a removal succeeds: what cannot be removed stays.
-  auto started = [&](Step step) { log.write("step started: " + std::string(step_log_name(step))); };
-  auto done = [&](Step step) { log.write("step done: " + std::string(step_log_name(step))); };
+  auto started = [&](Step step) { log_line(log, {"step started: ", step_log_name(step)}); };
+  auto done = [&](Step step) { log_line(log, {"step done: ", step_log_name(step)}); };
 
   Clock::TimePoint t0 = clock.now();
   report_progress(progress, Step::ClosingApp, 0.0f);
@@ -96,7 +96,7 @@ void uninstall(Platform& platform, ProgressRecord& progress, const std::string& 
   (void)set_autostart(platform.registry, platform.messages, install_folder, false);
   log_autostart(log, false);
   delete_uninstall_entry(platform.registry);
-  log.write("deleted the uninstall entry HKCU\\" + std::string(kUninstallKeyPath));
+  log_line(log, {"deleted the uninstall entry HKCU\\", kUninstallKeyPath});
   delete_app_keys(platform.registry);
   log_app_keys_deleted(log);
   if (!install_folder.empty()) {

@@ -22,10 +22,10 @@ std::string hex(uint32_t value) {
 bool run_vendor_bootstrapper(Downloader& downloader, Log& log, const std::string& folder,
                              const std::string& setup_path) {
   std::string url = webview2_download_url();
-  log.write("downloading the WebView2 bootstrapper from " + url);
+  log_line(log, {"downloading the WebView2 bootstrapper from ", url});
   int32_t downloaded = downloader.download_to_file(url, setup_path, webview2_download_limits());
   if (downloaded < 0) {
-    log.write("the download failed: HRESULT " + hex(static_cast<uint32_t>(downloaded)));
+    log_line(log, {"the download failed: HRESULT ", hex(static_cast<uint32_t>(downloaded))});
     return false;
   }
   // From here on the file cannot change: what is checked is what runs.
@@ -36,9 +36,7 @@ bool run_vendor_bootstrapper(Downloader& downloader, Log& log, const std::string
   }
   SignatureCheck signature = file->check_signature();
   if (!is_trusted_bootstrapper(signature)) {
-    log.write("the downloaded bootstrapper is not the vendor's (signature status " +
-              hex(static_cast<uint32_t>(signature.trust_status)) + ", signer \"" + signature.signer_organization +
-              "\"" + (signature.accepted_root ? "" : ", root not accepted") + "); it is not run");
+    log_line(log, {"the downloaded bootstrapper is not the vendor's (signature status ", hex(static_cast<uint32_t>(signature.trust_status)), ", signer \"", signature.signer_organization, "\"", (signature.accepted_root ? "" : ", root not accepted"), "); it is not run"});
     return false;
   }
   std::string command_line = "\"" + setup_path + "\" ";
@@ -49,7 +47,7 @@ bool run_vendor_bootstrapper(Downloader& downloader, Log& log, const std::string
   if (!outcome.started) {
     log.write("the bootstrapper could not be started");
   } else if (outcome.exit_code) {
-    log.write("the bootstrapper ended with exit code " + std::to_string(*outcome.exit_code));
+    log_line(log, {"the bootstrapper ended with exit code ", std::to_string(*outcome.exit_code)});
   } else {
     log.write("the bootstrapper ended without an exit code");
   }
@@ -60,9 +58,9 @@ bool run_vendor_bootstrapper(Downloader& downloader, Log& log, const std::string
 
 void log_runtime(Log& log, const std::optional<std::string>& version, std::string_view when) {
   if (version) {
-    log.write("WebView2 runtime " + *version + " found" + std::string(when));
+    log_line(log, {"WebView2 runtime ", *version, " found", when});
   } else {
-    log.write("WebView2 runtime not found" + std::string(when));
+    log_line(log, {"WebView2 runtime not found", when});
   }
 }
 
@@ -95,7 +93,7 @@ Result ensure_webview2(Platform& platform, std::string_view error_text) {
   // the download) can be in it.
   std::optional<std::string> folder = platform.downloader.create_private_folder(*temp);
   if (!folder) {
-    platform.log.write("could not create a folder for the bootstrapper in " + *temp);
+    log_line(platform.log, {"could not create a folder for the bootstrapper in ", *temp});
     return Result::failure(std::string(error_text));
   }
   std::string setup_path = join_path(*folder, kWebView2SetupFileName);
