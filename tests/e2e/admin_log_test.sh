@@ -23,7 +23,8 @@ events_from() { tail -n +"$1" "$log" | sed -E "s/^$stamp //; s/\r\$//"; }
 in_order() {
   local from=$1; shift
   events_from "$from" | awk -v n=$# 'BEGIN { for (i = 1; i <= n; i++) want[i] = ARGV[i]; ARGC = 1; k = 1 }
-    k <= n && index($0, want[k]) { k++ } END { if (k <= n) { print "missing: " want[k] > "/dev/stderr"; exit 1 } }' "$@"
+    k <= n && index($0, want[k]) { k++ } END { if (k <= n) { print "missing: " want[k] > "/dev/stderr"; exit 1 } }' "$@" ||
+    { events_from "$from" | sed 's/^/  log: /' >&2; return 1; }
 }
 malformed_lines() { grep -Evc "^$stamp [^ ].*"$'\r'"\$" "$log" || true; }
 lines_now() { if [ -e "$log" ]; then wc -l <"$log"; else echo 0; fi; }
@@ -72,10 +73,13 @@ check "the holder holds vestrana.exe" test -e "$WINEPREFIX/drive_c/held"
 from=$(($(lines_now) + 1))
 rc=0; run_wine "$VESTRANA_SETUP" /S "/LOG=$log_win" || rc=$?
 check_eq "an update against a lasting hold exits 1" 1 "$rc"
-# A target held without delete sharing refuses to be replaced: access denied.
-reason="$(wine "$VESTRANA_ERROR_TEXT" 5 2>/dev/null) (os error 5)"
-check "the log names the held file and the system's reason" in_order "$from" \
+# A target held without delete sharing cannot be moved aside for its
+# backup: a sharing violation. What was already moved in goes back.
+reason="$(wine "$VESTRANA_ERROR_TEXT" 32 2>/dev/null) (os error 32)"
+check "the log names the held file and the system's reason, and the rollback" in_order "$from" \
   "update from 1.1.0 (silent), language en, folder $win" \
+  "backup: moved $win\\WebView2Loader.dll aside as WebView2Loader.old" \
+  "rollback: put the earlier $win\\WebView2Loader.dll back from WebView2Loader.old" \
   "could not write $win\\vestrana.exe: $reason" \
   "step failed: copying files: The files could not be written ($reason)."
 check_eq "and ends with the exit code" "exit code 1" "$(last_event)"
