@@ -63,6 +63,18 @@ temp_dir() { unix_path "$(reg_value 'HKCU\Environment' TEMP)"; }
 # Runs a program under Wine and prints nothing; returns its exit code.
 run_wine() { wine "$@" >/dev/null 2>&1; }
 
+# Runs a command every tenth of a second until it succeeds, for up to $1
+# seconds; returns 1 when it never did.
+poll() {
+  local tries=$(($(awk -v s="$1" 'BEGIN { printf "%d", s * 10 }') + 1))
+  shift
+  for _ in $(seq 1 "$tries"); do
+    "$@" && return 0
+    sleep 0.1
+  done
+  return 1
+}
+
 # Runs a whole command line as the list of installed programs runs an
 # uninstall command: handed to CreateProcessW as it is; returns its exit code.
 run_command_line() { run_wine "$VESTRANA_RUN_COMMAND_LINE" "$1"; }
@@ -92,13 +104,12 @@ start_app() {
   before=$(count_starts "$program")
   wine "$program" "$@" >/dev/null 2>&1 &
   app_pid=$!
-  for _ in $(seq 1 100); do
-    [ "$(count_starts "$program")" -gt "$before" ] && return 0
-    sleep 0.1
-  done
+  poll 10 started_since "$program" "$before" && return 0
   echo "the app $program did not start" >&2
   return 1
 }
+# Whether the app (Windows path) has more starts in its log than $2.
+started_since() { [ "$(count_starts "$1")" -gt "$2" ]; }
 # Whether a process is alive (an ended one that is not yet reaped is not).
 running() {
   local state
@@ -107,10 +118,8 @@ running() {
 }
 # Whether a process has ended, allowing Wine a moment to tear down a
 # process that was just terminated.
-ended() {
-  for _ in $(seq 1 30); do running "$1" || return 0; sleep 0.1; done
-  return 1
-}
+ended() { poll 3 not running "$1"; }
+not() { ! "$@"; }
 
 # Names of the temporary uninstaller copies in a (Unix) temporary folder.
 uninstaller_copies() { find "$1" -maxdepth 1 -name 'vestrana-uninstall-*.exe' -printf '%f\n'; }
@@ -119,13 +128,8 @@ interpreter_ended() { [ -z "$(prefix_pids '^cmd\.exe /d /v:off /c ping 127\.0\.0
 # Waits up to 10 s for the last stage of a removal: the install folder and
 # every temporary uninstaller copy deleted, the command interpreter ended.
 # Arguments: the install folder and the temporary folder (Unix paths).
-wait_for_final_cleanup() {
-  for _ in $(seq 1 100); do
-    [ ! -e "$1" ] && [ -z "$(uninstaller_copies "$2")" ] && interpreter_ended && return 0
-    sleep 0.1
-  done
-  return 1
-}
+wait_for_final_cleanup() { poll 10 final_cleanup_done "$1" "$2"; }
+final_cleanup_done() { [ ! -e "$1" ] && [ -z "$(uninstaller_copies "$2")" ] && interpreter_ended; }
 
 # One line per shortcut file (Windows paths): target, working folder,
 # icon,index and description, separated by tabs, as the shell reads them.
@@ -273,6 +277,64 @@ find_window() {
   done
   return 1
 }
+
+# The screen reader's view of the setup's window (see msaa_client.cpp), with
+# the line ends of the Windows console removed.
+msaa() { wine "$VESTRANA_MSAA_CLIENT" "$@" 2>/dev/null | tr -d '\r'; }
+# Reads the tree into $tree; fails when the window's object does not answer.
+read_tree() { tree=$(msaa tree) && [ -n "$tree" ]; }
+# Whether the window's object answers with the window name $1: then its
+# message loop runs and it handles input.
+window_answers() { read_tree && [ "$(head -n1 <<<"$tree")" == "name"$'\t'"$1" ]; }
+# Whether the X window $1 has the keyboard focus.
+has_focus() { [ "$(xdotool getwindowfocus 2>/dev/null)" == "$1" ]; }
+# Prints the ID of the setup's window titled $1 once it is shown, its
+# message loop answers the screen reader and it has the keyboard focus:
+# input sent before then can be lost. Waits up to $2 seconds (default 20).
+open_window() {
+  local title=$1 seconds=${2:-20} id
+  id=$(find_window "$title" "$seconds") || { echo "no window \"$title\" appeared" >&2; return 1; }
+  poll "$seconds" window_answers "$title" || { echo "the window \"$title\" does not answer" >&2; return 1; }
+  poll "$seconds" has_focus "$id" || { echo "the window \"$title\" never got the focus" >&2; return 1; }
+  echo "$id"
+}
+# Field $2 of the tree line of the child named $1 (3 states, 5 value,
+# 7 rectangle), from $tree.
+child_field() { awk -F'\t' -v n="$1" -v f="$2" 'NR > 1 && $4 == n { print $f; found=1; exit } END { exit !found }' <<<"$tree"; }
+# Whether the child named $1 is there and, read afresh, has the state $2
+# (such as "checked"), or lacks it when $2 is "!" and the state.
+child_state() {
+  local states
+  read_tree && states=$(child_field "$1" 3) || return 1
+  case $2 in
+    !*) [[ ",$states," != *",${2#!},"* ]] ;;
+    *) [[ ",$states," == *",$2,"* ]] ;;
+  esac
+}
+# Whether the window's tree, read afresh, has a child named $1.
+child_shown() { read_tree && child_field "$1" 4 >/dev/null; }
+# Waits up to $3 seconds (default 10) until the child named $1 has (or with
+# "!", lacks) the state $2.
+wait_state() { poll "${3:-10}" child_state "$1" "$2"; }
+# Waits up to $2 seconds (default 10) until the window shows a child named $1.
+wait_child() { poll "${2:-10}" child_shown "$1"; }
+# Lets the gated test build go on by $1 paced steps (default 1).
+release_steps() { run_wine "$VESTRANA_RELEASE_STEPS" "${1:-1}"; }
+# Screen coordinates of the middle of the child named $1 of window $2, from
+# the rectangle the screen reader reports: sets sx, sy.
+child_point() {
+  local x y w h
+  child_shown "$1" || { echo "no child \"$1\" in the window" >&2; return 1; }
+  IFS=, read -r x y w h <<<"$(child_field "$1" 7)"
+  window_info "$2"
+  sx=$((win_x + x + w / 2))
+  sy=$((win_y + y + h / 2))
+}
+# Clicks the middle of the child named $1 of window $2.
+click_child() {
+  child_point "$1" "$2" || return 1
+  xdotool mousemove --sync "$sx" "$sy" click 1
+}
 # Waits up to $2 seconds (default 10) until window $1 no longer exists. The X
 # server hands a closed connection's window ids to the next client, so an
 # app started as the setup closes can get the very same id: under the id
@@ -312,7 +374,7 @@ screen_point() {
 # Clicks the left button at the logical point ($2, $3) of window $1.
 click_at() {
   screen_point "$1" "$2" "$3"
-  xdotool mousemove "$sx" "$sy" sleep 0.05 click 1
+  xdotool mousemove --sync "$sx" "$sy" click 1
 }
 # Presses a key (xdotool name, such as Return or alt+F4) in window $1. While
 # the window has the focus xdotool presses the key in the X server itself,
