@@ -22,6 +22,12 @@ std::string_view step_log_name(Step step) {
   return "unknown step";
 }
 
+#ifdef VESTRANA_PACING_GATE
+// Test builds only: holds each paced step until the test lets it go on, so
+// that a test reads a progress screen that cannot move on under it.
+void pass_pacing_gate();
+#endif
+
 ProgressRef create_progress_record() { return std::make_shared<ProgressRecord>(); }
 
 void report_progress(ProgressRecord& record, Step step, float fraction) {
@@ -60,6 +66,9 @@ ProgressSnapshot take_progress(ProgressRecord& record) {
 }
 
 void wait_at_least(Clock& clock, Clock::TimePoint start, std::chrono::milliseconds minimum) {
+#ifdef VESTRANA_PACING_GATE
+  pass_pacing_gate();
+#endif
   auto elapsed = clock.now() - start;
   // A start instant in the future cannot stretch the wait beyond the minimum.
   if (elapsed < Clock::TimePoint::duration::zero()) elapsed = Clock::TimePoint::duration::zero();
