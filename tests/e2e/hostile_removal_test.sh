@@ -48,12 +48,14 @@ chmod a-w "$dir/vestrana.new" "$dir/vestrana.exe"
 command=$(reg_value "$uninstall_key" UninstallString || true)
 rc=0; run_command_line "$command" || rc=$?
 check_eq "the uninstall command exits 0" 0 "$rc"
-win=$(find_window 'Remove vestrana') || { check "the question window appears" false; exit 1; }
-click_at "$win" 60 366
-check "\"Also delete sign-in and settings\" is ticked" wait_for_look "$win" "$shots/question-on.png" 5 footer
-click_at "$win" 508 356
+win=$(open_window 'Remove vestrana') || { check "the question window appears" false; exit 1; }
+option='Also delete sign-in and settings'
+click_child "$option" "$win"
+check "\"$option\" is ticked" wait_state "$option" checked
+check "and shows ticked" wait_for_look "$win" "$shots/question-on.png" 5 footer
+click_child Remove "$win"
 check "the removal ends on the done screen" wait_for_look "$win" "$shots/done.png" 10 title header subtitle footer
-click_at "$win" 508 356
+click_child Close "$win"
 check "Close closes the window" window_gone "$win" 10
 check "the delayed clean-up finishes" wait_for_final_cleanup "$dir" "$temp"
 check "the install folder is gone" test ! -e "$dir"
