@@ -215,25 +215,24 @@ ui_scale=1
 # on this display.
 start_display() {
   local number_file=$WINEPREFIX/.display-number
-  Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$number_file" >/dev/null 2>&1 &
-  xvfb_pid=$!
-  exit_actions+=(stop_display)
   shots=$WINEPREFIX/shots # captures and previews; KEEP_PREFIX keeps them
   mkdir -p "$shots"
-  for _ in $(seq 1 100); do [ -s "$number_file" ] && break; sleep 0.05; done
-  [ -s "$number_file" ] || { echo "Xvfb did not start" >&2; return 1; }
+  Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$number_file" >"$shots/xvfb.log" 2>&1 &
+  xvfb_pid=$!
+  exit_actions+=(stop_display)
+  # The server writes its number, with a line end, once it accepts clients.
+  poll 10 grep -q '^[0-9][0-9]*$' "$number_file" || { echo "Xvfb did not start:" >&2; cat "$shots/xvfb.log" >&2; return 1; }
   DISPLAY=:$(head -n1 "$number_file")
   export DISPLAY
+  poll 10 xdpyinfo >/dev/null 2>&1 || { echo "Xvfb does not answer on $DISPLAY:" >&2; cat "$shots/xvfb.log" >&2; return 1; }
   openbox --sm-disable >"$shots/openbox.log" 2>&1 &
   openbox_pid=$!
-  for _ in $(seq 1 200); do
-    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && return 0
-    sleep 0.05
-  done
+  poll 10 wm_running && return 0
   echo "openbox did not start on $DISPLAY:" >&2
-  cat "$shots/openbox.log" >&2
+  cat "$shots/openbox.log" "$shots/xvfb.log" >&2
   return 1
 }
+wm_running() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
 stop_display() {
   wineserver -k 2>/dev/null || true
   local pid
@@ -475,12 +474,10 @@ update_fails_on_screen() {
   message="The files could not be written ($(wine "$VESTRANA_ERROR_TEXT" "$2" 2>/dev/null) (os error $2))."
   preview "$shots/error.png" --screen error --mode update --installed "$1" --error "$message" --clock 10 --since 10
   launch "$VESTRANA_SETUP"
-  win=$(find_window 'vestrana Setup') || { check "the setup window appears" false; return 1; }
-  # A click before the first frame may reach a window not yet ready for it.
-  for _ in $(seq 1 100); do shoot "$win" "$shots/first.png" 2>/dev/null && painted "$shots/first.png" && break; sleep 0.1; done
-  click_at "$win" 508 356
+  win=$(open_window 'vestrana Setup') || { check "the setup window appears" false; return 1; }
+  click_child Update "$win"
   check "Update ends on the error screen: $message" wait_for_look "$win" "$shots/error.png" 20 title header subtitle footer
-  click_at "$win" 374 356
+  click_child Close "$win"
   check "Close closes the window" window_gone "$win" 10
 }
 
