@@ -1,5 +1,7 @@
 # Shared helpers of the end-to-end tests. Each test runs the real program
-# under Wine in its own copy of the template prefix.
+# under Wine in its own copy of the template prefix. Many of the variables
+# set here are read only by the scripts that source this file.
+# shellcheck shell=bash disable=SC2034
 set -euo pipefail
 
 : "${VESTRANA_TEMPLATE_PREFIX:?}"
@@ -209,20 +211,28 @@ finish() { [ "$failures" -eq 0 ]; }
 # pixels with ui_scale (set it when the test changes the DPI).
 ui_scale=1
 
-# Starts Xvfb on a display number that the server picks itself (tests run in
-# parallel) and openbox on it; exports DISPLAY. Both end with the test. Call
-# it before the first wine command, so that the prefix's desktop process runs
-# on this display.
+# Starts Xvfb and openbox on a display of this test's own; exports DISPLAY.
+# Both end with the test. Call it before the first wine command, so that the
+# prefix's desktop process runs on this display. The display number is held
+# with a lock for the whole test and taken from a range above the numbers
+# that servers pick for themselves, so that a test never meets another one,
+# or a server that is just ending, on its number.
 start_display() {
-  local number_file=$WINEPREFIX/.display-number
+  local number_file=$WINEPREFIX/.display-number number
   shots=$WINEPREFIX/shots # captures and previews; KEEP_PREFIX keeps them
   mkdir -p "$shots"
-  Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$number_file" >"$shots/xvfb.log" 2>&1 &
+  for number in $(seq 40 99) none; do
+    [ "$number" = none ] && { echo "no free display number" >&2; return 1; }
+    exec {display_lock}>"${TMPDIR:-/tmp}/vestrana-e2e-display-$number.lock"
+    flock -n "$display_lock" && break
+    exec {display_lock}>&-
+  done
+  Xvfb ":$number" -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$number_file" >"$shots/xvfb.log" 2>&1 &
   xvfb_pid=$!
   exit_actions+=(stop_display)
-  # The server writes its number, with a line end, once it accepts clients.
-  poll 10 grep -q '^[0-9][0-9]*$' "$number_file" || { echo "Xvfb did not start:" >&2; cat "$shots/xvfb.log" >&2; return 1; }
-  DISPLAY=:$(head -n1 "$number_file")
+  # The server writes its number once it accepts clients.
+  poll 10 grep -qx "$number" "$number_file" || { echo "Xvfb did not start on :$number:" >&2; cat "$shots/xvfb.log" >&2; return 1; }
+  DISPLAY=:$number
   export DISPLAY
   poll 10 xdpyinfo >/dev/null 2>&1 || { echo "Xvfb does not answer on $DISPLAY:" >&2; cat "$shots/xvfb.log" >&2; return 1; }
   openbox --sm-disable >"$shots/openbox.log" 2>&1 &
@@ -411,7 +421,7 @@ geometry() { echo "$(device "$3")x$(device "$4")+$(device "$1")+$(device "$2")";
 pixels_differ() {
   local g
   g=$(geometry "$3" "$4" "$5" "$6")
-  compare -metric AE "$1[$g]" "$2[$g]" null: 2>&1 || true
+  compare -metric AE "${1}[$g]" "${2}[$g]" null: 2>&1 || true
 }
 # Whether two images are identical in every named region (title, header,
 # subtitle, footer or one a test defines); prints the differing pixel counts
@@ -420,7 +430,7 @@ same_regions() {
   local a=$1 b=$2 name n result=0 region
   shift 2
   for name in "$@"; do
-    eval "region=(\"\${region_$name[@]}\")"
+    eval "region=(\"\${region_${name}[@]}\")"
     n=$(pixels_differ "$a" "$b" "${region[@]}")
     if [ "$n" != 0 ]; then
       echo "     $name: $n pixels differ ($(basename "$a") vs $(basename "$b"))"

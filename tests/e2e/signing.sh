@@ -2,6 +2,7 @@
 # openssl under the build's test root (VESTRANA_TEST_ROOT_DIR, whose
 # certificate the local-download test build pins), and signing with
 # osslsigncode. Sourced after lib.sh and new_prefix.
+# shellcheck shell=bash
 certs="$WINEPREFIX/certs"
 mkdir -p "$certs"
 
