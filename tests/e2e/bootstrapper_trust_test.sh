@@ -27,7 +27,7 @@ stop_server() {
 exit_actions+=("stop_server")
 port_answers() { curl -s -o /dev/null --max-time 1 "http://127.0.0.1:$port/" || [ $? -eq 28 ]; }
 port_free() { ! curl -s -o /dev/null --max-time 1 "http://127.0.0.1:$port/" && [ $? -ne 28 ]; }
-wait_for() { for _ in $(seq 1 100); do "$@" && return 0; sleep 0.1; done; return 1; }
+wait_for() { poll 10 "$@"; }
 serve_files() {
   python3 -m http.server "$port" --bind 127.0.0.1 --directory "$web" >/dev/null 2>&1 &
   server_pid=$!

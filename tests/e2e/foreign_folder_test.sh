@@ -27,7 +27,7 @@ state_of() { (cd "$1" && find . -type f -exec sha256sum {} + | sort); }
 # The delayed command has run: it deleted the temporary copy and ended.
 delayed_command_done() { [ -z "$(uninstaller_copies "$temp")" ] && interpreter_ended; }
 wait_for_delayed_command() {
-  for _ in $(seq 1 100); do delayed_command_done && return 0; sleep 0.1; done
+  poll 10 delayed_command_done && return 0
   return 1
 }
 installed_app() { cmp -s "$VESTRANA_BUILD/standin/vestrana.exe" "$dir/vestrana.exe"; }
@@ -105,7 +105,7 @@ check "its delayed command runs" wait_for_delayed_command
 check_eq "Downloads stays as it was" "$before" "$(state_of "$downloads")"
 
 launch "$setup_win" --uninstall
-win=$(find_window 'Remove vestrana') || { check "the question window appears" false; exit 1; }
+win=$(open_window 'Remove vestrana') || { check "the question window appears" false; exit 1; }
 press_key "$win" Escape
 check "Escape closes the question" window_gone "$win" 10
 check "its delayed command runs" wait_for_delayed_command
@@ -127,11 +127,12 @@ check_eq "the reinstall exits 0" 0 "$rc"
 (cd "$(local_appdata)" && wine "$setup_win" --uninstall --silent --dir vestrana >/dev/null 2>&1) &
 removal=$!
 copy_command=
-for _ in $(seq 1 100); do
+copy_started() {
+  local pid
   pid=$(prefix_pids 'vestrana-uninstall-[0-9]+\.exe --uninstall' | head -n1)
-  [ -n "$pid" ] && copy_command=$(tr '\0' ' ' <"/proc/$pid/cmdline") && break
-  sleep 0.05
-done
+  [ -n "$pid" ] && copy_command=$(tr '\0' ' ' <"/proc/$pid/cmdline")
+}
+poll 10 copy_started
 rc=0; wait "$removal" || rc=$?
 check_eq "the removal with a relative folder exits 0" 0 "$rc"
 check_eq "its copy works on the absolute folder" "--dir $(install_dir_win) --silent" \

@@ -47,7 +47,7 @@ check "it loaded no planted library" none_loaded
 
 # 2. The window, opened from Downloads and closed.
 launch "$downloads_win\\vestrana-setup.exe"
-if win=$(find_window 'vestrana Setup'); then
+if win=$(open_window 'vestrana Setup'); then
   check "the window opens" true
   press_key "$win" alt+F4
   check "and closes" window_gone "$win" 10
@@ -76,7 +76,7 @@ server_log="$WINEPREFIX/web-server.log"
 python3 -m http.server "$port" --bind 127.0.0.1 --directory "$web" 2>>"$server_log" >/dev/null &
 server_pid=$!
 exit_actions+=("kill $server_pid 2>/dev/null")
-for _ in $(seq 1 100); do curl -sf -o /dev/null "http://127.0.0.1:$port$url_path" && break; sleep 0.1; done
+poll 10 curl -sf -o /dev/null "http://127.0.0.1:$port$url_path"
 : >"$server_log"
 reg_add 'HKCU\Software\Microsoft\EdgeUpdate\Clients\{F3017226-FE2A-4295-8BDF-00C3A9A7E4C5}' /v pv /t REG_SZ /d 0.0.0.0
 run_wine "$downloads_win\\vestrana-setup-localweb.exe" --silent || true

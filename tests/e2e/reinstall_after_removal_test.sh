@@ -14,7 +14,7 @@ rc=0; run_command_line "$quiet" || rc=$?
 check_eq "the silent removal exits 0" 0 "$rc"
 rc=0; run_wine "$VESTRANA_SETUP" --silent || rc=$?
 check_eq "the install right after it exits 0" 0 "$rc"
-for _ in $(seq 1 100); do interpreter_ended && break; sleep 0.1; done
+poll 10 interpreter_ended
 check "the removal's delayed command has ended" interpreter_ended
 
 dir=$(install_dir)

@@ -95,14 +95,10 @@ check_eq "the version resource says 1.3.0" $'1.3.0.0\t1.3.0.0\t1.3.0\t1.3.0' "$v
 # --- The released setup at work -------------------------------------------------
 cp "$setup" "$WINEPREFIX/drive_c/vestrana-setup-1.3.0.exe"
 launch 'C:\vestrana-setup-1.3.0.exe'
-win=$(find_window 'vestrana Setup') || true
+win=$(open_window 'vestrana Setup') || true
 check "the released setup opens its window" test -n "$win"
 subtitle=
-for _ in $(seq 1 40); do
-  subtitle=$(wine "$VESTRANA_MSAA_CLIENT" tree 2>/dev/null | tr -d '\r' | awk -F'\t' '$1 == 2 { print $4 }') || true
-  [ -n "$subtitle" ] && break
-  sleep 0.25
-done
+read_tree && subtitle=$(awk -F'\t' '$1 == 2 { print $4 }' <<<"$tree")
 check_eq "the welcome screen reads Version 1.3.0" "Desktop app for Windows · Version 1.3.0" "$subtitle"
 [ -n "$win" ] && press_key "$win" Escape
 wait_exit "$launch_pid" 10

@@ -7,7 +7,7 @@ seed_webview2
 
 ready="$WINEPREFIX/drive_c/lock-held"
 wine "$VESTRANA_HOLD_LOCK" 'C:\lock-held' >/dev/null 2>&1 &
-for _ in $(seq 1 100); do [ -e "$ready" ] && break; sleep 0.1; done
+poll 10 test -e "$ready"
 check "the lock is held" test -e "$ready"
 
 rc=0; run_wine "$VESTRANA_SETUP" --silent || rc=$?

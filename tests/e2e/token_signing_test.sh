@@ -51,9 +51,11 @@ for program in osslsigncode openssl cmake; do
     "$program" "$work" "$real" >"$shims/$program"
   chmod +x "$shims/$program"
 done
-# The process list, sampled while a script runs, until $1.stop exists.
+# The process list, sampled ten times a second while a script runs, until
+# $1.stop exists; at the lowest priority, so it never takes a core from
+# another test.
 sample_processes() {
-  while [ ! -e "$1.stop" ]; do ps -eo args= >>"$1" 2>/dev/null || true; sleep 0.02; done
+  while [ ! -e "$1.stop" ]; do nice -n 19 ps -eo args= >>"$1" 2>/dev/null || true; sleep 0.1; done
 }
 # Runs a command under the shims and the sampler; sets rc and leaves its
 # output (and trace) in $work/$1.out. Arguments: a name, then environment

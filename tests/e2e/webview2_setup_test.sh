@@ -22,11 +22,7 @@ start_server() {
   python3 -m http.server "$port" --bind 127.0.0.1 --directory "$web" 2>>"$server_log" >/dev/null &
   server_pid=$!
   exit_actions+=("kill $server_pid 2>/dev/null")
-  for _ in $(seq 1 100); do
-    curl -sf -o /dev/null "http://127.0.0.1:$port$url_path" && return 0
-    sleep 0.1
-  done
-  return 1
+  poll 10 curl -sf -o /dev/null "http://127.0.0.1:$port$url_path"
 }
 serves() { # the file the server hands out for the download address
   curl -sf "http://127.0.0.1:$port$url_path" | cmp -s - "$1" && running "$server_pid"
