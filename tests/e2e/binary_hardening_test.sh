@@ -24,8 +24,9 @@ allowed=' advapi32.dll gdi32.dll kernel32.dll msvcrt.dll ole32.dll oleaut32.dll 
 imports=$(awk '/DLL Name:/ { print tolower($3) }' <<<"$headers" | sort -u)
 echo "imports: $(tr '\n' ' ' <<<"$imports")"
 check "it imports libraries at all (the table was read)" test -n "$imports"
+allowed_dll() { [[ "$allowed" == *" $1 "* ]]; }
 for dll in $imports; do
-  check "$dll is one of the libraries Windows loads from its own folder" eval '[[ "$allowed" == *" $dll "* ]]'
+  check "$dll is one of the libraries Windows loads from its own folder" allowed_dll "$dll"
 done
 
 characteristics=$(awk '$1 == "DllCharacteristics" { print $2 }' <<<"$headers")

@@ -12,13 +12,13 @@ seed_webview2
 
 preview "$shots/question-on.png" --screen welcome --mode remove --clock 10 --since 10 \
   --options 1 --anim 1 --hover toggle0
-preview "$shots/done.png" --screen done --mode remove --clock 10 --since 10
+preview "$shots/done.png" --screen 'done' --mode remove --clock 10 --since 10
 
 dir=$(install_dir)
 temp=$(temp_dir)
 local_data="$(local_appdata)/com.vestrana.desktop"
 roaming_data="$(roaming_appdata)/com.vestrana.desktop"
-segment=a-folder-name-that-is-thirty-two
+segment='a-folder-name-that-is-thirty-two'
 deep_win='C:\deep'
 for _ in $(seq 1 9); do deep_win+="\\$segment"; done
 deep=$(unix_path "$deep_win")

@@ -89,7 +89,7 @@ check_eq "hit test: empty space is the window itself" "0" "$(msaa hit 10 250)"
 
 # Focus and default action act like Tab and a click.
 check "the second option takes the focus" msaa focus 4
-check "the desktop option is toggled by its default action" msaa do 3
+check "the desktop option is toggled by its default action" msaa 'do' 3
 tree=$(msaa tree)
 check_eq "the desktop option is unchecked" "focusable" "$(field 3 3)"
 check_eq "the second option has the focus" "focusable,focused" "$(field 4 3)"
@@ -99,7 +99,7 @@ check "the window shows the option off, without a focus ring (no key was used)" 
 
 # Install by default action: the progress screen, then the done screen.
 # One client process, so that the three calls fall inside the progress screen.
-tree=$(msaa do 5 -- tree -- do 7) || true
+tree=$(msaa 'do' 5 -- tree -- 'do' 7) || true
 check "Install's default action starts the install" grep -q progressbar <<<"$tree"
 check "close's default action is refused while it works (DISP_E_MEMBERNOTFOUND)" \
   grep -qxF "do${tab}7${tab}0x80020003" <<<"$tree"
@@ -160,7 +160,7 @@ ui_scale=1.5
 check "the hook listens again before the second setup" listen "$shots/events-error.log"
 LC_ALL=de_DE.UTF-8 launch "$VESTRANA_SETUP_DAMAGED"
 win=$(find_window 'vestrana Setup') || { check "the damaged setup's window appears" false; exit 1; }
-check "Installieren's default action starts the install" msaa do 5
+check "Installieren's default action starts the install" msaa 'do' 5
 check "the error screen is announced" wait_for_name "Das hat nicht geklappt. the packed app is damaged (" 10
 error=$(head -n1 <<<"$tree" | cut -f2)
 error=${error#Das hat nicht geklappt. }
@@ -174,6 +174,6 @@ check_eq "its texts and controls lie where the layout puts them at 1.5 times" \
   "$(layout --screen error --lang de --error "$error")" "$(tree_layout)"
 check "the alert event is raised on the alert child" \
   wait_for_event "alert${tab}3${tab}alert${tab}Das hat nicht geklappt.${tab}${error}" 5
-msaa do 5 || true
+msaa 'do' 5 || true
 check "Schließen closes the window" window_gone "$win" 10
 finish

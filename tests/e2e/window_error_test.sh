@@ -15,8 +15,8 @@ preview "$shots/error.png" --screen error --mode install --error "$message" --cl
 preview "$shots/progress.png" --screen progress --mode install --clock 10 --since 10
 
 launch "$VESTRANA_SETUP_DAMAGED"
-win=$(find_window 'vestrana Setup') || { check "the setup window appears" false; exit 1; }
-click_at "$win" 508 356
+win=$(open_window 'vestrana Setup') || { check "the setup window appears" false; exit 1; }
+click_child Install "$win"
 check "Install ends on the error screen with the damaged-archive text" \
   wait_for_look "$win" "$shots/error.png" 8 title header subtitle footer
 
@@ -35,12 +35,12 @@ check_eq "Ctrl+C puts the heading and the whole error on the clipboard" $'That d
 
 # Try again: the first capture of the progress screen shows the bar at its
 # start, not where the failed attempt left it (past 60 %).
-click_at "$win" 508 356
+click_child 'Try again' "$win"
 check "Try again shows the progress screen" wait_for_look "$win" "$shots/progress.png" 3 title
 fill=$(bar_fill "$shots/last.png")
 check "the bar starts again from 0 (fill $fill of 544 pixels)" eval '[ "$fill" -ge 8 ] && [ "$fill" -lt 100 ]'
 check "the second attempt fails the same way" wait_for_look "$win" "$shots/error.png" 8 title header subtitle footer
-click_at "$win" 374 356
+click_child Close "$win"
 check "Close closes the window" window_gone "$win" 10
 wait_exit "$launch_pid" 10
 check_eq "the setup exits with 0" 0 "$exit_code"

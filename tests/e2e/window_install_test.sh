@@ -13,7 +13,7 @@ preview "$shots/welcome.png" --screen welcome --mode install --clock 10 --since 
 preview "$shots/welcome-off.png" --screen welcome --mode install --clock 10 --since 10 \
   --options 0,0 --anim 0,0 --hover toggle0
 preview "$shots/progress.png" --screen progress --mode install --clock 10 --since 10 --step 1
-preview "$shots/done.png" --screen done --mode install --clock 10 --since 10
+preview "$shots/done.png" --screen 'done' --mode install --clock 10 --since 10
 
 setup=$VESTRANA_SETUP_GATED
 launch "$setup"

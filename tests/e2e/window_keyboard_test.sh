@@ -15,12 +15,12 @@ look install-off --screen welcome --mode install --focus toggle0 --options 0,0 -
 look install-toggle1 --screen welcome --mode install --focus toggle1 --options 0,0 --anim 0,0
 look install-primary --screen welcome --mode install --focus primary --options 0,0 --anim 0,0
 look progress --screen progress --mode install --step 1
-look done --screen done --mode install --focus primary
-look done-secondary --screen done --mode install --focus secondary
+look 'done' --screen 'done' --mode install --focus primary
+look 'done-secondary' --screen 'done' --mode install --focus secondary
 
 xdotool mousemove 5 5 # the pointer stays off the window
 launch "$VESTRANA_SETUP"
-win=$(find_window 'vestrana Setup') || { check "the setup window appears" false; exit 1; }
+win=$(open_window 'vestrana Setup') || { check "the setup window appears" false; exit 1; }
 check "before any key, no focus ring" wait_for_look "$win" "$shots/welcome.png" 5 title header subtitle footer
 press_key "$win" Tab
 check "Tab: the ring goes round the first option" wait_for_look "$win" "$shots/install-toggle0.png" 3 footer
@@ -45,7 +45,7 @@ app_win="$(install_dir_win)\\vestrana.exe"
 before=$(count_starts "$app_win")
 press_key "$win" Return
 check "Enter opens the app and closes the window" window_gone "$win" 10
-for _ in $(seq 1 50); do [ "$(count_starts "$app_win")" -gt "$before" ] && break; sleep 0.1; done
+poll 5 started_since "$app_win" "$before"
 check_eq "the app was started" $((before + 1)) "$(count_starts "$app_win")"
 check "no desktop shortcut (switched off by Space)" test ! -e "$(desktop_dir)/vestrana.lnk"
 check "the Start-menu shortcut" test -f "$(programs_dir)/vestrana.lnk"
@@ -55,7 +55,7 @@ look question --screen welcome --mode remove
 look question-toggle --screen welcome --mode remove --focus toggle0
 look question-on --screen welcome --mode remove --focus toggle0 --options 1 --anim 1
 look question-pressed --screen welcome --mode remove --focus primary --pressed primary --options 1 --anim 1
-look removed --screen done --mode remove --focus primary
+look removed --screen 'done' --mode remove --focus primary
 
 local_data="$(local_appdata)/com.vestrana.desktop"
 mkdir -p "$local_data"
@@ -65,7 +65,7 @@ temp=$(temp_dir)
 xdotool mousemove 5 5
 rc=0; run_command_line "$(reg_value "$uninstall_key" UninstallString)" || rc=$?
 check_eq "the uninstall command exits 0" 0 "$rc"
-win=$(find_window 'Remove vestrana') || { check "the question window appears" false; exit 1; }
+win=$(open_window 'Remove vestrana') || { check "the question window appears" false; exit 1; }
 check "the question, without a ring" wait_for_look "$win" "$shots/question.png" 5 title header subtitle footer
 press_key "$win" shift+Tab
 check "Shift+Tab from the button: the option" wait_for_look "$win" "$shots/question-toggle.png" 3 footer

@@ -17,14 +17,15 @@ preview "$shots/scaled.png" --screen welcome --mode install --clock 10 --since 1
 preview "$shots/scaled-on.png" --screen welcome --mode install --clock 10 --since 10 \
   --options 1,1 --anim 1,1 --hover toggle1
 launch "$VESTRANA_SETUP"
-win=$(find_window 'vestrana Setup') || { check "the window appears at 144 DPI" false; exit 1; }
+win=$(open_window 'vestrana Setup') || { check "the window appears at 144 DPI" false; exit 1; }
 window_info "$win"
 check_eq "at 144 DPI the window is 960 x 630, centred" "960x630+160+85" "${win_w}x${win_h}+${win_x}+${win_y}"
 check "at 144 DPI the welcome screen equals the preview at scale 1.5" \
   wait_for_look "$win" "$shots/scaled.png" 5 title header subtitle footer
 click_at "$win" 60 372
 check "a click at the scaled position switches the autostart toggle on" \
-  wait_for_look "$win" "$shots/scaled-on.png" 3 footer
+  wait_state 'Start with Windows, in the notification area' checked
+check "and shows it on" wait_for_look "$win" "$shots/scaled-on.png" 3 footer
 click_at "$win" 617 18
 check "a click on the scaled close button closes the window" window_gone "$win" 10
 wait_exit "$launch_pid" 10
@@ -35,9 +36,9 @@ xdotool mousemove 5 5
 
 # German: the welcome screen, and the done screen after an install.
 preview "$shots/de.png" --lang de --screen welcome --mode install --clock 10 --since 10
-preview "$shots/de-done.png" --lang de --screen done --mode install --clock 10 --since 10
+preview "$shots/de-done.png" --lang de --screen 'done' --mode install --clock 10 --since 10
 LC_ALL=de_DE.UTF-8 launch "$VESTRANA_SETUP"
-win=$(find_window 'vestrana Setup') || { check "the German window appears" false; exit 1; }
+win=$(open_window 'vestrana Setup') || { check "the German window appears" false; exit 1; }
 check "in German the welcome screen equals the German preview" \
   wait_for_look "$win" "$shots/de.png" 5 title header subtitle footer
 press_key "$win" Return
@@ -53,7 +54,7 @@ check_eq "with exit code 0" 0 "$exit_code"
 welcome_in_language() {
   preview "$shots/$1.png" --lang "$1" --screen welcome --mode install --clock 10 --since 10
   LC_ALL=$2 launch "$VESTRANA_SETUP"
-  win=$(find_window "$3") || { check "the $1 window appears" false; exit 1; }
+  win=$(open_window "$3") || { check "the $1 window appears" false; exit 1; }
   check "in $1 the welcome screen equals the $1 preview" \
     wait_for_look "$win" "$shots/$1.png" 5 title header subtitle footer
   press_key "$win" Escape
@@ -72,7 +73,7 @@ welcome_in_language tr tr_TR.UTF-8 'vestrana Kurulumu'
 reg_add "$theme_key" /v AppsUseLightTheme /t REG_DWORD /d 0
 preview "$shots/dark.png" --dark --screen welcome --mode install --clock 10 --since 10
 launch "$VESTRANA_SETUP"
-win=$(find_window 'vestrana Setup') || { check "the dark window appears" false; exit 1; }
+win=$(open_window 'vestrana Setup') || { check "the dark window appears" false; exit 1; }
 check "in the dark theme the welcome screen equals the dark preview" \
   wait_for_look "$win" "$shots/dark.png" 5 title header subtitle footer
 press_key "$win" Escape

@@ -13,7 +13,7 @@ preview "$shots/question.png" --screen welcome --mode remove --clock 10 --since 
 preview "$shots/question-on.png" --screen welcome --mode remove --clock 10 --since 10 \
   --options 1 --anim 1 --hover toggle0
 preview "$shots/progress.png" --screen progress --mode remove --clock 10 --since 10
-preview "$shots/done.png" --screen done --mode remove --clock 10 --since 10
+preview "$shots/done.png" --screen 'done' --mode remove --clock 10 --since 10
 
 rc=0; run_wine "$VESTRANA_SETUP" --silent || rc=$?
 check_eq "the silent install exits 0" 0 "$rc"

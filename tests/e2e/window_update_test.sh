@@ -39,7 +39,7 @@ preview "$shots/welcome.png" --screen welcome --mode update --installed 1.2.0 --
 preview "$shots/welcome-hover.png" --screen welcome --mode update --installed 1.2.0 --options 0,1 --anim 0,1 \
   --clock 10 --since 10 --hover primary
 preview "$shots/progress.png" --screen progress --mode update --installed 1.2.0 --clock 10 --since 10
-preview "$shots/done.png" --screen done --mode update --installed 1.2.0 --clock 10 --since 10
+preview "$shots/done.png" --screen 'done' --mode update --installed 1.2.0 --clock 10 --since 10
 
 launch "$VESTRANA_SETUP_GATED"
 setup_pid=$launch_pid
