@@ -21,6 +21,7 @@ packages=(
   python3 python3-fonttools python3-brotli nodejs npm locales curl openssl
   softhsm2 libengine-pkcs11-openssl opensc
   fonts-wqy-microhei
+  clang-format-14 shellcheck
 )
 
 missing=()

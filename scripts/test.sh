@@ -10,6 +10,13 @@ jobs=$(nproc)
 
 bash scripts/bootstrap.sh
 
+# Style: the C and C++ sources as .clang-format describes them, and the
+# shell scripts without shellcheck warnings (.shellcheckrc files say where
+# sourced scripts are).
+echo "== formatting and shell lint"
+git ls-files -z '*.c' '*.cpp' '*.h' | xargs -0 clang-format-14 --dry-run -Werror
+git ls-files -z '*.sh' | xargs -0 shellcheck -S warning
+
 echo "== native build and unit tests"
 cmake --preset linux >/dev/null
 cmake --build --preset linux -j "$jobs"
