@@ -36,7 +36,7 @@ readings=$(mktemp)
 printf '%-40s %5s %8s\n' program dpi 'core %'
 for dpi in 96 144; do
   reg_add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi"
-  for run in $(seq 1 "$runs"); do
+  for _ in $(seq 1 "$runs"); do
     for program in "${programs[@]}"; do
       # Each program runs from the prefix under a name of its own, so its
       # process is easy to find.
@@ -55,6 +55,7 @@ for dpi in 96 144; do
       # Other work on the machine would cap what the window may use: the
       # program, the X server and the Wine server run at a raised priority
       # while they are measured (when allowed).
+      # shellcheck disable=SC2046 # one word per process ID
       renice -n -15 -p "$pid" "$xvfb_pid" $(prefix_pids wineserver) >/dev/null 2>&1 || true
       sleep 1
       before=$(cpu_ticks "$pid")

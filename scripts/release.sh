@@ -35,7 +35,7 @@ unset VESTRANA_SIGN_PIN VESTRANA_SIGN_PASSWORD VESTRANA_SIGN_SECRET_FD
 die() { printf 'release: %s\n' "$*" >&2; exit 2; }
 usage="usage: release.sh --app-dir DIR --version X.Y.Z [--out DIR]"
 root=$(cd "$(dirname "$0")/.." && pwd)
-app= version= out=$root/release
+app='' version='' out=$root/release
 while [ $# -gt 0 ]; do
   case $1 in
     --app-dir) [ $# -ge 2 ] || die "$usage"; app=$2; shift 2 ;;

@@ -49,6 +49,7 @@ run_on_virtual_display() {
   openbox --sm-disable >/dev/null 2>&1 &
   openbox_pid=$!
   # The exit trap outlives this function's variables: expand them now.
+  # shellcheck disable=SC2064
   trap "wineserver -k 2>/dev/null || true; kill $openbox_pid $xvfb_pid 2>/dev/null || true; rm -rf '$work'" EXIT
   trap 'echo; echo "Stopped."; exit 130' INT TERM
   echo "No display: the window opens on the virtual display $DISPLAY (Xvfb), where nobody sees it."
