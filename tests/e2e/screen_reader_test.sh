@@ -79,7 +79,7 @@ check_eq "its texts and controls lie where the layout puts them" \
 # The locations are where the window paints: the primary button's fill
 # starts inside its reported rectangle, the panel shows just outside it.
 shoot "$win" "$shots/welcome.png"
-IFS=, read -r bx by bw bh <<<"$(field 5 7)"
+IFS=, read -r bx by _ bh <<<"$(field 5 7)"
 check_eq "the reported button is painted in the accent colour" "#5847F0" "$(pixel "$shots/welcome.png" $((bx + 12)) $((by + bh / 2)))"
 check_eq "left of it is the panel" "#FFFFFF" "$(pixel "$shots/welcome.png" $((bx - 2)) $((by + bh / 2)))"
 check_eq "hit test: the primary button" "5" "$(msaa hit 508 356)"
@@ -120,7 +120,7 @@ check_eq "the done screen's tree" "name${tab}vestrana is ready.
 7${tab}button${tab}-${tab}Minimize${tab}${tab}Press
 8${tab}button${tab}-${tab}Close${tab}${tab}Press" "$(tree_items)"
 check_eq "its texts and controls lie where the layout puts them" \
-  "$(layout --screen done --mode install)" "$(tree_layout)"
+  "$(layout --screen 'done' --mode install)" "$(tree_layout)"
 check_eq "the focused button is described with the screen's message" \
   "vestrana is ready. You will find it in the Start menu." "$(field 6 8)"
 check "the app is installed" test -f "$(install_dir)/vestrana.exe"
