@@ -25,6 +25,26 @@ std::optional<std::string> log_file(const std::vector<std::string>& words) {
   return std::nullopt;
 }
 
+std::optional<uint64_t> decimal(const std::string& word) {
+  if (word.empty()) return std::nullopt;
+  uint64_t value = 0;
+  for (char c : word) {
+    if (c < '0' || c > '9') return std::nullopt;
+    auto digit = static_cast<uint64_t>(c - '0');
+    if (value > (UINT64_MAX - digit) / 10) return std::nullopt;
+    value = value * 10 + digit;
+  }
+  return value;
+}
+
+// The word after the first `flag`, matched exactly.
+std::optional<std::string> value_of(const std::vector<std::string>& words, std::string_view flag) {
+  for (size_t k = 1; k < words.size(); ++k) {
+    if (words[k] == flag) return k + 1 < words.size() ? std::optional<std::string>(words[k + 1]) : std::nullopt;
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 LaunchOptions parse_command_line(std::string_view command_line_utf8) {
@@ -40,14 +60,14 @@ LaunchOptions parse_command_line(std::string_view command_line_utf8) {
       options.from_temp = true;
     } else if (equal_ignoring_ascii_case(w, "--silent") || equal_ignoring_ascii_case(w, "/S")) {
       options.silent = true;
+    } else if (equal_ignoring_ascii_case(w, "--cleanup")) {
+      options.cleanup = true;
+    } else if (w == "--after" && k + 1 < words.size()) {
+      if (std::optional<uint64_t> value = decimal(words[k + 1])) options.after.push_back(*value);
     }
   }
-  for (size_t k = 1; k < words.size(); ++k) {
-    if (words[k] == "--dir") {
-      if (k + 1 < words.size()) options.dir = words[k + 1];
-      break;
-    }
-  }
+  options.dir = value_of(words, "--dir");
+  options.copy = value_of(words, "--copy");
   options.log = log_file(words);
   return options;
 }

@@ -14,6 +14,7 @@
 #include "system/log_file_win32.h"
 #include "system/platform_parts_win32.h"
 #include "system/text_win32.h"
+#include "system/unique_handle_win32.h"
 #include "ui/language_win32.h"
 #include "ui/window_host.h"
 
@@ -33,6 +34,12 @@ class WindowsStartupHost final : public StartupHost {
     // releases it at exit.
     HANDLE mutex = CreateMutexW(nullptr, TRUE, to_wide(kInstanceMutexName).c_str());
     return instance_lock_from(mutex != nullptr, GetLastError());
+  }
+
+  bool setup_running() override {
+    UniqueHandle mutex(OpenMutexW(SYNCHRONIZE, FALSE, to_wide(kInstanceMutexName).c_str()));
+    // Access denied: it exists, made by an elevated setup (OpenMutexW's documentation).
+    return mutex.valid() || GetLastError() == ERROR_ACCESS_DENIED;
   }
 
   void bring_running_setup_forward() override {

@@ -53,7 +53,10 @@ int run_silent(const LaunchOptions& options, Platform& platform, StartupHost& ho
                const StringTable& table, bool installed, const std::string& target) {
   ProgressRef record = create_progress_record();
   if (options.uninstall_flag) {
-    uninstall(platform, *record, target, false);
+    // Stage 1 runs from the installed uninstall.exe and waits for this
+    // process; deleting that file would only spend the hold budget on it.
+    // The cleanup helper deletes it once stage 1 has ended.
+    uninstall(platform, *record, target, false, options.from_temp);
     return 0;
   }
   std::vector<bool> values =
@@ -84,6 +87,13 @@ int run_interactive(const LaunchOptions& options, Platform& platform, StartupHos
 }  // namespace
 
 int run_setup(const LaunchOptions& options, Platform& platform, StartupHost& host) {
+  if (options.cleanup) {
+    // The helper never takes the lock: a setup that holds it is an install
+    // under way, whose folder and uninstaller it must leave alone.
+    if (host.runs_as_local_system()) return 1;
+    CleanupRequest request{options.after, options.copy, options.dir};
+    return run_cleanup(platform, request, [&] { return host.setup_running(); });
+  }
   LanguageCode language = host.user_language();
   const StringTable& table = table_for(language);
   Log& log = platform.log;
@@ -103,6 +113,8 @@ int run_setup(const LaunchOptions& options, Platform& platform, StartupHost& hos
   if (host.take_instance_lock() == StartupHost::Lock::AlreadyRunning) {
     log.write("another setup is running: it is brought to the front and this one stops");
     host.bring_running_setup_forward();
+    // A copy that may not work still goes: nothing else would delete it.
+    if (options.from_temp) schedule_self_removal(platform.processes, platform.files, options.after, std::string(), false);
     return 1;
   }
 
@@ -128,7 +140,7 @@ int run_setup(const LaunchOptions& options, Platform& platform, StartupHost& hos
                      !read_installed_entry(platform.registry, platform.folders).has_value();
     log.write(completed ? "the last stage deletes this copy, the installed uninstall.exe and the folder"
                         : "the last stage deletes this copy");
-    schedule_self_removal(platform.processes, target_folder, completed);
+    schedule_self_removal(platform.processes, platform.files, options.after, target_folder, completed);
   }
   return exit_code;
 }

@@ -28,6 +28,8 @@ class StartupHost {
   virtual bool runs_as_local_system() = 0;
   // Creates the named mutex "Local\vestrana-setup", owned, kept until exit.
   virtual Lock take_instance_lock() = 0;
+  // Whether that mutex exists (another setup runs), without taking it.
+  virtual bool setup_running() = 0;
   // Restores and brings forward the window of the setup that holds the lock.
   virtual void bring_running_setup_forward() = 0;
   virtual std::span<const uint8_t> packed_app() = 0;

@@ -166,7 +166,7 @@ bool same_folder(FileSystem& files, const std::string& a, const std::string& b) 
   return final_a && final_b && same_path(*final_a, *final_b, true);
 }
 
-void remove_install_files(Platform& platform, const std::string& folder) {
+void remove_install_files(Platform& platform, const std::string& folder, bool keep_uninstaller) {
   std::optional<std::string> self = platform.processes.own_program_path();
   std::optional<std::string> self_final = self ? platform.files.final_path(*self) : std::nullopt;
   std::vector<std::string> names(std::begin(kInstalledFiles), std::end(kInstalledFiles));
@@ -175,6 +175,7 @@ void remove_install_files(Platform& platform, const std::string& folder) {
     names.push_back(temporary_name(name));
     names.push_back(backup_name(name));
   }
+  if (keep_uninstaller) std::erase(names, std::string(kUninstallerName));
   // Through one handle on the folder: a folder that is, or becomes, a link
   // (to another program's folder, say) has nothing deleted through it.
   HoldRetry retry(platform.clock);

@@ -42,7 +42,8 @@ Result install_app(Platform& platform, ProgressRecord& progress, InstallChoices 
 // Deletes the three installed files in `folder` and the temporary and
 // backup files an interrupted replacement of them leaves (never the running program), read-only or
 // not, then the folder itself when it has become empty. Failures are ignored.
-void remove_install_files(Platform& platform, const std::string& folder);
+// With `keep_uninstaller`, "uninstall.exe" is not touched.
+void remove_install_files(Platform& platform, const std::string& folder, bool keep_uninstaller = false);
 
 // True when two folder paths name the same folder: component by component
 // ignoring letter case, or because both resolve to the same final path.

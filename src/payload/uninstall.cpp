@@ -67,7 +67,7 @@ std::string removal_folder(Platform& platform, const std::optional<std::string>&
 }
 
 void uninstall(Platform& platform, ProgressRecord& progress, const std::string& requested_folder,
-               bool delete_user_data) {
+               bool delete_user_data, bool leave_uninstaller) {
   Clock& clock = platform.clock;
   const std::string install_folder = can_be_our_folder(requested_folder) ? requested_folder : std::string();
 
@@ -106,7 +106,7 @@ void uninstall(Platform& platform, ProgressRecord& progress, const std::string& 
     RecoveryResult recovered = recover_file_set(platform.files, clock, install_folder, kInstalledFiles, &events);
     log_file_set_events(log, install_folder, events);
     log_recovery(log, install_folder, recovered);
-    remove_install_files(platform, install_folder);
+    remove_install_files(platform, install_folder, leave_uninstaller);
     log_remaining_files(platform, install_folder);
   }
   if (delete_user_data) remove_user_data(platform);

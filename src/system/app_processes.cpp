@@ -64,6 +64,9 @@ void launch_app(ProcessApi& processes, const std::string& install_folder) {
   ProcessStart start;
   start.program = join_path(install_folder, kAppProgram);
   start.command_line = build_command_line(start.program, {});
+  // Not the setup's own current folder: a USB stick or network folder that
+  // the setup ran from would stay in use for the app's whole life.
+  start.working_folder = install_folder;
   (void)processes.start(start);
 }
 

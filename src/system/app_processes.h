@@ -22,7 +22,8 @@ inline constexpr uint32_t kEndWaitMs = 5000;
 // Returns the IDs of the processes it ended, for the log.
 std::vector<uint32_t> close_app_processes(ProcessApi& processes, const std::vector<std::string>& folders);
 
-// Starts `install_folder`\vestrana.exe without arguments and without waiting.
+// Starts `install_folder`\vestrana.exe without arguments and without waiting,
+// with that folder as its current folder and no handle of the setup's.
 // A failure to start is ignored.
 void launch_app(ProcessApi& processes, const std::string& install_folder);
 

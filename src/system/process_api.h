@@ -29,6 +29,11 @@ struct ProcessStart {
   // keeps its current folder open, so the stages of a removal must not sit
   // in the folder they remove.
   std::string working_folder;
+  // The only handles the new process inherits (PassedHandle values). No
+  // other handle of this process reaches it, the standard handles included:
+  // a pipe through which a deployment tool reads this program's output must
+  // not be held open by what it starts.
+  std::vector<uint64_t> passed_handles;
 };
 
 struct ProcessOutcome {
@@ -49,6 +54,15 @@ class ProcessHandle {
   virtual void terminate_and_wait(uint32_t exit_code, uint32_t timeout_ms) = 0;
 };
 
+// A handle made for a started program to inherit (ProcessStart::
+// passed_handles), closed with this object. An inherited handle keeps its
+// value in the new process, so the value is handed on its command line.
+class PassedHandle {
+ public:
+  virtual ~PassedHandle() = default;
+  virtual uint64_t value() const = 0;
+};
+
 class ProcessApi {
  public:
   virtual ~ProcessApi() = default;
@@ -58,9 +72,23 @@ class ProcessApi {
   // OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_TERMINATE |
   // SYNCHRONIZE), without inheritance; nothing when it fails.
   virtual std::unique_ptr<ProcessHandle> open_process(uint32_t pid) = 0;
-  // CreateProcessW (standard handles inherited, environment and current
-  // folder of this process); handles are closed at once unless waiting.
+  // CreateProcessW (environment of this process; nothing inherited but the
+  // passed handles, through PROC_THREAD_ATTRIBUTE_HANDLE_LIST); handles are
+  // closed at once unless waiting.
   virtual ProcessOutcome start(const ProcessStart& start) = 0;
+  // An inheritable handle on this process that allows waiting for its end
+  // (SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION); nothing when it
+  // cannot be made.
+  virtual std::unique_ptr<PassedHandle> pass_own_process() = 0;
+  // Opens the plain file `path`, inheritable, with FILE_FLAG_DELETE_ON_CLOSE:
+  // the system deletes it when the last handle on this opening closes, the
+  // inherited one of a program started from it included. Nothing when it
+  // cannot be opened so, or when `path` is a link or a folder.
+  virtual std::unique_ptr<PassedHandle> pass_file_deleted_on_close(const std::string& path) = 0;
+  // Waits without a time limit until the process behind the inherited
+  // handle `value` has ended. False, at once, when `value` is no handle on
+  // another process.
+  virtual bool wait_for_passed_process(uint64_t value) = 0;
   // GetModuleFileNameW on the program's own module.
   virtual std::optional<std::string> own_program_path(OsError* error = nullptr) = 0;
   virtual uint32_t current_process_id() = 0;

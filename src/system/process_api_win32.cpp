@@ -5,12 +5,14 @@
 #include <tlhelp32.h>
 
 #include <string_view>
+#include <vector>
 
 #include "system/process_api.h"
 #include "system/system_messages.h"
 #include "system/text_win32.h"
 #include "system/unique_handle_win32.h"
 #include "system/platform_parts_win32.h"
+#include "system/win_path.h"
 
 namespace vestrana {
 namespace {
@@ -34,6 +36,44 @@ std::string entry_name(const PROCESSENTRY32W& entry) {
   if (nul != std::wstring_view::npos) name = name.substr(0, nul);
   return to_utf8(name);
 }
+
+HANDLE handle_of(uint64_t value) { return reinterpret_cast<HANDLE>(static_cast<uintptr_t>(value)); }
+
+// An attribute list that names the only handles a new process inherits
+// (PROC_THREAD_ATTRIBUTE_HANDLE_LIST); `handles` must outlive it.
+class HandleList {
+ public:
+  explicit HandleList(std::vector<HANDLE>& handles) {
+    SIZE_T size = 0;
+    InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
+    buffer_.resize(size);
+    if (!InitializeProcThreadAttributeList(get(), 1, 0, &size)) return;
+    initialized_ = true;
+    ready_ = UpdateProcThreadAttribute(get(), 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, handles.data(),
+                                       handles.size() * sizeof(HANDLE), nullptr, nullptr);
+  }
+  HandleList(const HandleList&) = delete;
+  HandleList& operator=(const HandleList&) = delete;
+  ~HandleList() {
+    if (initialized_) DeleteProcThreadAttributeList(get());
+  }
+  bool ready() const { return ready_; }
+  LPPROC_THREAD_ATTRIBUTE_LIST get() { return reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(buffer_.data()); }
+
+ private:
+  std::vector<unsigned char> buffer_;
+  bool initialized_ = false;
+  bool ready_ = false;
+};
+
+class WindowsPassedHandle final : public PassedHandle {
+ public:
+  explicit WindowsPassedHandle(HANDLE handle) : handle_(handle) {}
+  uint64_t value() const override { return reinterpret_cast<uintptr_t>(handle_.get()); }
+
+ private:
+  UniqueHandle handle_;
+};
 
 class WindowsProcess final : public ProcessHandle {
  public:
@@ -81,13 +121,29 @@ class WindowsProcesses final : public ProcessApi {
     // CreateProcessW may write into the command line, so it gets its own copy.
     std::wstring command_line = to_wide(request.command_line);
     std::wstring working_folder = to_wide(request.working_folder);
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
+    STARTUPINFOEXW startup{};
+    startup.StartupInfo.cb = sizeof(STARTUPINFOW);
+    DWORD flags = request.creation_flags;
+    std::vector<HANDLE> passed;
+    for (uint64_t value : request.passed_handles) passed.push_back(handle_of(value));
+    std::optional<HandleList> list;
+    if (!passed.empty()) {
+      list.emplace(passed);
+      // Without the list every inheritable handle of this process would go
+      // along; rather no start than that.
+      if (!list->ready()) return ProcessOutcome{};
+      startup.StartupInfo.cb = sizeof(STARTUPINFOEXW);
+      startup.lpAttributeList = list->get();
+      flags |= EXTENDED_STARTUPINFO_PRESENT;
+      // Not this process's standard handles as bare values, which would
+      // name nothing in the new process, or one of the passed handles.
+      startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
+    }
     PROCESS_INFORMATION info{};
-    BOOL created = CreateProcessW(request.program.empty() ? nullptr : program.c_str(),
-                                  command_line.data(), nullptr, nullptr, TRUE,
-                                  request.creation_flags, nullptr,
-                                  working_folder.empty() ? nullptr : working_folder.c_str(), &startup, &info);
+    BOOL created = CreateProcessW(request.program.empty() ? nullptr : program.c_str(), command_line.data(),
+                                  nullptr, nullptr, passed.empty() ? FALSE : TRUE, flags, nullptr,
+                                  working_folder.empty() ? nullptr : working_folder.c_str(),
+                                  &startup.StartupInfo, &info);
     ProcessOutcome outcome;
     if (!created) return outcome;
     UniqueHandle process(info.hProcess);
@@ -117,6 +173,47 @@ class WindowsProcesses final : public ProcessApi {
       }
       buffer.resize(buffer.size() * 2);
     }
+  }
+
+  std::unique_ptr<PassedHandle> pass_own_process() override {
+    HANDLE self = GetCurrentProcess();
+    HANDLE handle = nullptr;
+    // Query rights too, so that the waiting side can tell a process handle
+    // from any other number (GetProcessId).
+    if (!DuplicateHandle(self, self, self, &handle, SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, TRUE, 0)) {
+      return nullptr;
+    }
+    return std::make_unique<WindowsPassedHandle>(handle);
+  }
+
+  std::unique_ptr<PassedHandle> pass_file_deleted_on_close(const std::string& path) override {
+    if (path.find('\0') != std::string::npos) return nullptr;
+    SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
+    // The loader opens a program for reading and execution and shares
+    // reading and deletion, and a handle with delete-on-close requires every
+    // other opening to share deletion (CreateFileW's sharing rules): this one
+    // shares reading, asks for no write access, and so the file can still be
+    // started. Without following a link: only a file can be marked.
+    UniqueHandle file(CreateFileW(to_wide(long_path_form(path)).c_str(), DELETE | FILE_READ_ATTRIBUTES,
+                                  FILE_SHARE_READ | FILE_SHARE_DELETE, &inherit, OPEN_EXISTING,
+                                  FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!file.valid()) return nullptr;
+    // A folder is not opened without backup semantics; a link opened as
+    // itself is not what was written (and goes itself with the handle).
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(file.get(), &info) || (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+      return nullptr;
+    }
+    return std::make_unique<WindowsPassedHandle>(file.release());
+  }
+
+  bool wait_for_passed_process(uint64_t value) override {
+    HANDLE handle = handle_of(value);
+    // GetProcessId gives 0 for anything but a process handle with query
+    // rights; this process's own would never be signalled.
+    DWORD pid = handle == nullptr ? 0 : GetProcessId(handle);
+    if (pid == 0 || pid == GetCurrentProcessId()) return false;
+    return WaitForSingleObject(handle, INFINITE) == WAIT_OBJECT_0;
   }
 
   uint32_t current_process_id() override { return GetCurrentProcessId(); }

@@ -6,26 +6,6 @@
 namespace vestrana {
 namespace {
 
-// Opens with `open` until it succeeds, waiting out a passing hold; nothing
-// for a missing entry or one that stays refused.
-template <class Open>
-std::unique_ptr<OpenEntry> open_surely(HoldRetry& retry, Open&& open) {
-  for (;;) {
-    OsError error;
-    if (std::unique_ptr<OpenEntry> entry = open(&error)) return entry;
-    if (!retry.again(error)) return nullptr;
-  }
-}
-
-// Deletes an opened entry, waiting out a passing hold.
-bool remove_surely(HoldRetry& retry, OpenEntry& entry) {
-  for (;;) {
-    OsError error;
-    if (entry.remove(&error)) return true;
-    if (!retry.again(error)) return false;
-  }
-}
-
 // One folder of the walk: opened when its turn comes, relative to the
 // folder below it on the stack, which stays open until all of its content
 // has been dealt with.
@@ -55,6 +35,22 @@ bool open_pending(std::vector<Pending>& stack, HoldRetry& retry) {
 }
 
 }  // namespace
+
+bool remove_surely(HoldRetry& retry, OpenEntry& entry) {
+  for (;;) {
+    OsError error;
+    if (entry.remove(&error)) return true;
+    if (!retry.again(error)) return false;
+  }
+}
+
+std::unique_ptr<OpenEntry> open_surely(HoldRetry& retry, const std::function<std::unique_ptr<OpenEntry>(OsError*)>& open) {
+  for (;;) {
+    OsError error;
+    if (std::unique_ptr<OpenEntry> entry = open(&error)) return entry;
+    if (!retry.again(error)) return nullptr;
+  }
+}
 
 void remove_tree(FileSystem& files, Clock& clock, const std::string& folder) {
   HoldRetry retry(clock);

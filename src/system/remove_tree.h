@@ -10,6 +10,7 @@
 // into another tree; deleting by path would follow it.
 
 #include <functional>
+#include <memory>
 #include <span>
 #include <string>
 
@@ -34,5 +35,13 @@ void remove_tree(FileSystem& files, Clock& clock, const std::string& folder);
 // that is itself a link is removed as a link: nothing is deleted through it.
 void remove_named_entries(FileSystem& files, HoldRetry& retry, const std::string& folder,
                           std::span<const std::string> names, const std::function<bool(OpenEntry&)>& keep);
+
+// Deletes an opened entry through its handle, waiting out a passing hold.
+bool remove_surely(HoldRetry& retry, OpenEntry& entry);
+
+// Opens with `open` until it succeeds, waiting out a passing hold; nothing
+// for a missing entry or one that stays refused.
+std::unique_ptr<OpenEntry> open_surely(HoldRetry& retry,
+                                       const std::function<std::unique_ptr<OpenEntry>(OsError*)>& open);
 
 }  // namespace vestrana

@@ -17,6 +17,12 @@ class UniqueHandle {
 
   bool valid() const { return handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE; }
   HANDLE get() const { return handle_; }
+  // Hands the handle over to another owner.
+  HANDLE release() {
+    HANDLE handle = handle_;
+    handle_ = nullptr;
+    return handle;
+  }
   // Closes now, so that a file can be renamed while this object lives on.
   void close() {
     if (valid()) CloseHandle(handle_);

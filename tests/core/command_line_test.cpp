@@ -77,7 +77,23 @@ TEST_P(ParseCommandLine, ReadsTheFlags) { EXPECT_EQ(parse_command_line(GetParam(
 
 LaunchOptions opts(bool uninstall, bool from_temp, bool silent, std::optional<std::string> dir = std::nullopt,
                    std::optional<std::string> log = std::nullopt) {
-  return LaunchOptions{uninstall, from_temp, silent, std::move(dir), std::move(log)};
+  LaunchOptions options;
+  options.uninstall_flag = uninstall;
+  options.from_temp = from_temp;
+  options.silent = silent;
+  options.dir = std::move(dir);
+  options.log = std::move(log);
+  return options;
+}
+
+// The cleanup helper's flags: --after for each process, --copy for its file.
+LaunchOptions helper(std::vector<uint64_t> after, std::optional<std::string> copy,
+                     std::optional<std::string> dir = std::nullopt) {
+  LaunchOptions options = opts(false, false, false, std::move(dir));
+  options.cleanup = true;
+  options.after = std::move(after);
+  options.copy = std::move(copy);
+  return options;
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -113,7 +129,14 @@ INSTANTIATE_TEST_SUITE_P(
                   opts(false, false, true, std::nullopt, "--silent")},
         ParseCase{"log_last_word_gives_none", "s --silent --log", opts(false, false, true)},
         ParseCase{"log_empty_gives_none", R"(s /LOG= --log "")", opts(false, false, false)},
-        ParseCase{"log_near_misses_ignored", "s /LOG /LOGFILE=x -log x --logx y", opts(false, false, false)}),
+        ParseCase{"log_near_misses_ignored", "s /LOG /LOGFILE=x -log x --logx y", opts(false, false, false)},
+        ParseCase{"helper_flags", R"(h --CLEANUP --after 88 --after 18446744073709551615 --copy "C:\T\a b.exe" --dir d)",
+                  helper({88, UINT64_MAX}, "C:\\T\\a b.exe", "d")},
+        // Only a decimal number that fits 64 bits is a handle value.
+        ParseCase{"after_values_not_decimal_ignored",
+                  "h --cleanup --after 18446744073709551616 --after 0x58 --after -1 --after \"\" --after",
+                  helper({}, std::nullopt)},
+        ParseCase{"copy_first_occurrence_wins", "h --cleanup --copy a --copy b --COPY c", helper({}, "a")}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(QuoteArgument, LeavesPlainWordsAloneAndQuotesTheRest) {

@@ -35,6 +35,13 @@ class SetupFlowTest : public ::testing::Test {
     m.registry.put_string(RegistryRoot::CurrentUser, kUninstallKeyPath, "InstallLocation", location);
   }
   std::string started_command_line(size_t i) { return m.processes.started.at(i).command_line; }
+  // Runs what was started as the i-th program, which holds the handles it inherited.
+  int run_started(size_t i) {
+    ProcessStart start = m.processes.started.at(i);
+    m.processes.own_path = start.program;
+    for (uint64_t value : start.passed_handles) m.processes.open_handles[value] = "inherited";
+    return run(start.command_line);
+  }
 
   FakeMachine m;
   FakeStartupHost host;
@@ -98,27 +105,67 @@ TEST_F(SetupFlowTest, RemovalFromTheEntryRelaunchesATemporaryCopyWithoutTheLock)
   EXPECT_EQ(copy.dir, std::string(FakeMachine::kInstallDir));
 }
 
-TEST_F(SetupFlowTest, SilentRemovalInTheCopySchedulesTheFinalCleanup) {
+TEST_F(SetupFlowTest, SilentRemovalInTheCopyLeavesTheUninstallerToTheCleanupHelper) {
   installed("1.2.1");
-  m.files.add_file(std::string(FakeMachine::kInstallDir) + "\\uninstall.exe", "UNINSTALLER");
+  std::string uninstaller = std::string(FakeMachine::kInstallDir) + "\\uninstall.exe";
+  m.files.add_file(uninstaller, "UNINSTALLER");
+  m.files.add_file(std::string(FakeMachine::kInstallDir) + "\\vestrana.exe", "APP");
   m.processes.own_path = "C:\\Temp\\vestrana-uninstall-9.exe";
+  m.files.add_file(*m.processes.own_path, "SETUP");
+  m.processes.open_handles[0x58] = "process 9";
 
-  EXPECT_EQ(run("copy.exe --uninstall --from-temp --dir \"C:\\Users\\u\\AppData\\Local\\vestrana\" --silent"), 0);
+  EXPECT_EQ(run("copy.exe --uninstall --from-temp --dir \"C:\\Users\\u\\AppData\\Local\\vestrana\" --after 88 --silent"),
+            0);
+  EXPECT_TRUE(m.files.exists(uninstaller));
+  EXPECT_FALSE(m.files.exists(std::string(FakeMachine::kInstallDir) + "\\vestrana.exe"));
   ASSERT_EQ(m.processes.started.size(), 1u);
-  std::string command = started_command_line(0);
-  EXPECT_THAT(command, HasSubstr("del /f /q \"C:\\Temp\\vestrana-uninstall-9.exe\""));
-  EXPECT_THAT(command, HasSubstr("rmdir \"C:\\Users\\u\\AppData\\Local\\vestrana\""));
+  LaunchOptions helper = parse_command_line(started_command_line(0));
+  EXPECT_TRUE(helper.cleanup);
+  EXPECT_EQ(helper.after.size(), 2u);
+  EXPECT_EQ(helper.after.back(), 88u);  // stage 1, whose file it deletes
+  EXPECT_EQ(helper.copy, "C:\\Temp\\vestrana-uninstall-9.exe");
+  EXPECT_EQ(helper.dir, std::string(FakeMachine::kInstallDir));
 }
 
 TEST_F(SetupFlowTest, ACopyThatDidNotRemoveDeletesOnlyItself) {
   installed("1.2.1");
   m.processes.own_path = "C:\\Temp\\vestrana-uninstall-9.exe";
+  m.files.add_file(*m.processes.own_path, "SETUP");
   EXPECT_EQ(run("copy.exe --from-temp --dir D:\\somewhere"), 0);
   ASSERT_TRUE(host.window);
-  std::string command = started_command_line(0);
-  EXPECT_THAT(command, HasSubstr("vestrana-uninstall-9.exe"));
-  EXPECT_THAT(command, Not(HasSubstr("uninstall.exe")));
-  EXPECT_THAT(command, Not(HasSubstr("rmdir")));
+  LaunchOptions helper = parse_command_line(started_command_line(0));
+  EXPECT_EQ(helper.copy, "C:\\Temp\\vestrana-uninstall-9.exe");
+  EXPECT_EQ(helper.dir, std::nullopt);
+}
+
+TEST_F(SetupFlowTest, ACopyThatFindsAnotherSetupStillHasItselfDeleted) {
+  installed("1.2.1");
+  host.lock = StartupHost::Lock::AlreadyRunning;
+  m.processes.own_path = "C:\\Temp\\vestrana-uninstall-9.exe";
+  m.files.add_file(*m.processes.own_path, "SETUP");
+  EXPECT_EQ(run("copy.exe --uninstall --from-temp --silent"), 1);
+  ASSERT_EQ(m.processes.started.size(), 1u);
+  LaunchOptions helper = parse_command_line(started_command_line(0));
+  EXPECT_EQ(helper.copy, "C:\\Temp\\vestrana-uninstall-9.exe");
+  EXPECT_EQ(helper.dir, std::nullopt);
+}
+
+TEST_F(SetupFlowTest, TheCleanupHelperNeverTakesTheLockAndKeepsARunningInstallsFolder) {
+  std::string uninstaller = std::string(FakeMachine::kInstallDir) + "\\uninstall.exe";
+  m.files.add_file(uninstaller, "NEW UNINSTALLER");
+  m.files.add_file("C:\\Temp\\vestrana-uninstall-9.exe", "SETUP");
+  m.processes.inherited_processes = {88};
+  std::string helper = "helper.exe --cleanup --after 88 --copy C:\\Temp\\vestrana-uninstall-9.exe --dir " +
+                       std::string(FakeMachine::kInstallDir);
+  host.other_setup = true;
+  EXPECT_EQ(run(helper), 0);
+  EXPECT_EQ(host.lock_requests, 0);
+  EXPECT_FALSE(host.window);
+  EXPECT_FALSE(m.files.exists("C:\\Temp\\vestrana-uninstall-9.exe"));
+  EXPECT_TRUE(m.files.exists(uninstaller));
+  host.other_setup = false;
+  EXPECT_EQ(run(helper), 0);
+  EXPECT_FALSE(m.files.exists(FakeMachine::kInstallDir));
 }
 
 TEST_F(SetupFlowTest, InteractiveRunChoosesModeOptionsTitleAndTarget) {
@@ -186,17 +233,17 @@ TEST_P(RemovalTargets, TouchOnlyOurInstallation) {
   ASSERT_EQ(run(c.command_line), 0);
   ASSERT_EQ(m.processes.started.size(), 1u);
   std::string copy = m.processes.started[0].program;
-  m.processes.own_path = copy;
-  ASSERT_EQ(run(started_command_line(0)), 0);
-  ASSERT_EQ(m.processes.started.size(), 2u);  // the copy, then the delayed command
-  std::string delayed = started_command_line(1);
+  ASSERT_EQ(run_started(0), 0);
+  ASSERT_EQ(m.processes.started.size(), 2u);  // the copy, then the cleanup helper
+  std::string helper_line = started_command_line(1);
+  LaunchOptions helper = parse_command_line(helper_line);
 
   EXPECT_EQ(m.files.text(downloads + "\\uninstall.exe"), "FOREIGN");
   EXPECT_EQ(m.files.text(downloads + "\\WebView2Loader.dll"), "FOREIGN");
-  EXPECT_THAT(delayed, Not(HasSubstr(downloads)));
-  EXPECT_THAT(delayed, HasSubstr("del /f /q \"" + copy + "\""));
+  EXPECT_THAT(helper_line, Not(HasSubstr(downloads)));
+  EXPECT_EQ(helper.copy, copy);
   EXPECT_EQ(m.files.exists(dir + "\\vestrana.exe"), c.app_in_install_folder && !c.files_removed);
-  EXPECT_EQ(delayed.find("rmdir \"" + dir + "\"") != std::string::npos, c.completed);
+  EXPECT_EQ(helper.dir == dir, c.completed);
   EXPECT_FALSE(m.registry.string_value(RegistryRoot::CurrentUser, kUninstallKeyPath, "DisplayVersion"));
 }
 
@@ -285,15 +332,14 @@ TEST_P(ForeignEntry, ARemovalRemovesTheDefaultFolderAndLeavesTheNamedOneAlone) {
     ASSERT_EQ(run("setup.exe --uninstall --silent"), 0);
     ASSERT_EQ(m.processes.started.size(), 1u);
     EXPECT_EQ(parse_command_line(started_command_line(0)).dir, dir);
-    m.processes.own_path = m.processes.started[0].program;
-    ASSERT_EQ(run(started_command_line(0)), 0);
+    ASSERT_EQ(run_started(0), 0);
 
     expect_named_folder_untouched();
     EXPECT_FALSE(m.files.exists(dir + "\\vestrana.exe"));
     EXPECT_FALSE(m.files.exists(std::string(FakeMachine::kPrograms) + "\\vestrana.lnk"));
     EXPECT_FALSE(m.registry.has_key(RegistryRoot::CurrentUser, kUninstallKeyPath));
     ASSERT_EQ(m.processes.started.size(), 2u);
-    EXPECT_THAT(started_command_line(1), HasSubstr("rmdir \"" + dir + "\""));
+    EXPECT_EQ(parse_command_line(started_command_line(1)).dir, dir);
     EXPECT_THAT(started_command_line(1), Not(HasSubstr(GetParam().holder)));
   }
 }

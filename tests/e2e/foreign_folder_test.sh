@@ -25,7 +25,7 @@ temp=$(temp_dir)
 # Every file below a folder with its SHA-256.
 state_of() { (cd "$1" && find . -type f -exec sha256sum {} + | sort); }
 # The delayed command has run: it deleted the temporary copy and ended.
-delayed_command_done() { [ -z "$(uninstaller_copies "$temp")" ] && interpreter_ended; }
+delayed_command_done() { [ -z "$(uninstaller_copies "$temp")" ] && cleanup_ended; }
 wait_for_delayed_command() {
   poll 10 delayed_command_done && return 0
   return 1

@@ -123,15 +123,37 @@ running() {
 ended() { poll 3 not running "$1"; }
 not() { ! "$@"; }
 
-# Names of the temporary uninstaller copies in a (Unix) temporary folder.
-uninstaller_copies() { find "$1" -maxdepth 1 -name 'vestrana-uninstall-*.exe' -printf '%f\n'; }
-# Whether the delayed command of a removal (the hidden interpreter) has ended.
-interpreter_ended() { [ -z "$(prefix_pids '^cmd\.exe /d /v:off /c ping 127\.0\.0\.1')" ]; }
+# Names of what a removal puts into a (Unix) temporary folder: the
+# temporary uninstaller copies and the cleanup helpers' files.
+uninstaller_copies() { find "$1" -maxdepth 1 \( -name 'vestrana-uninstall-*.exe' -o -name 'vestrana-cleanup-*.exe' \) -printf '%f\n'; }
+# Whether every cleanup helper of a removal has ended.
+cleanup_ended() { [ -z "$(prefix_pids 'vestrana-cleanup-[0-9]+\.exe.* --cleanup')" ]; }
 # Waits up to 10 s for the last stage of a removal: the install folder and
-# every temporary uninstaller copy deleted, the command interpreter ended.
+# everything of ours in the temporary folder deleted, the helper ended.
 # Arguments: the install folder and the temporary folder (Unix paths).
 wait_for_final_cleanup() { poll 10 final_cleanup_done "$1" "$2"; }
-final_cleanup_done() { [ ! -e "$1" ] && [ -z "$(uninstaller_copies "$2")" ] && interpreter_ended; }
+final_cleanup_done() { [ ! -e "$1" ] && [ -z "$(uninstaller_copies "$2")" ] && cleanup_ended; }
+# Records the command line of every process of this prefix, each distinct
+# one once, into the file $1 until stop_sampling.
+start_sampling() {
+  sample_file=$1
+  : >"$sample_file"
+  (
+    while :; do
+      for dir in /proc/[0-9]*; do
+        tr '\0' '\n' <"$dir/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" || continue
+        tr '\0' ' ' <"$dir/cmdline" 2>/dev/null
+        echo
+      done | sort -u | comm -13 "$sample_file" - >>"$sample_file.new"
+      [ -s "$sample_file.new" ] && sort -u "$sample_file" "$sample_file.new" -o "$sample_file"
+      rm -f "$sample_file.new"
+    done
+  ) &
+  sampler_pid=$!
+}
+stop_sampling() { kill "$sampler_pid" 2>/dev/null; wait "$sampler_pid" 2>/dev/null || true; }
+# Whether no sampled command line holds the ping-then-delete combination.
+no_ping_del() { ! grep -Eiq 'ping|del /|cmd(\.exe)? /' "$1"; }
 
 # One line per shortcut file (Windows paths): target, working folder,
 # icon,index and description, separated by tabs, as the shell reads them.

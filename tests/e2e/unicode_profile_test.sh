@@ -1,16 +1,17 @@
 #!/usr/bin/env bash
-# A user whose local application data folder has blanks and non-ASCII
-# letters in its path: the silent install puts the app there and records
-# the exact path in the entry and the shortcuts, and the silent removal
-# through the entry's quiet command ends the app and removes everything,
-# the folder included.
+# A user whose local application data folder has blanks, non-ASCII letters
+# and the characters a command interpreter would read (% & ! ^) in its
+# path: the silent install puts the app there and records the exact path in
+# the entry and the shortcuts, and the silent removal through the entry's
+# quiet command ends the app and removes everything, the folder included,
+# without any process's command line holding the ping-then-delete idiom.
 source "$(dirname "$0")/lib.sh"
 new_prefix
 seed_webview2
 
 # Move the user's local application data folder: the shell's folder keys
 # give the known folder, the volatile environment gives LOCALAPPDATA.
-local_appdata_win_override='C:\users\Zoë Ölmez\AppData\Local'
+local_appdata_win_override='C:\users\Zoë Ölmez 100% R&D!^\AppData\Local'
 shell_folders='HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer'
 reg_add "$shell_folders\\User Shell Folders" /v 'Local AppData' /t REG_EXPAND_SZ /d "$local_appdata_win_override"
 reg_add "$shell_folders\\Shell Folders" /v 'Local AppData' /t REG_SZ /d "$local_appdata_win_override"
@@ -41,11 +42,15 @@ check_eq "both shortcuts start the app in the moved folder" \
 start_app "$win\\vestrana.exe"; in_install=$app_pid
 reg_add 'HKCU\Software\vestrana\vestrana\Session' /v token /t REG_SZ /d secret
 quiet=$(value QuietUninstallString)
+start_sampling "$WINEPREFIX/command-lines.txt"
 rc=0; run_command_line "$quiet" || rc=$?
 check_eq "the quiet uninstall command exits 0" 0 "$rc"
 check "the entry is gone" eval '! wine reg query "$uninstall_key" >/dev/null 2>&1'
 check "the app running from the install folder was ended" ended "$in_install"
-check "the delayed clean-up finishes" wait_for_final_cleanup "$dir" "$temp"
+check "the cleanup helper finishes" wait_for_final_cleanup "$dir" "$temp"
+stop_sampling
+check "the helper's command line was seen" grep -q -- '--cleanup' "$sample_file"
+check "no command line held ping or del" no_ping_del "$sample_file"
 check "the install folder is gone" test ! -e "$dir"
 check_eq "no temporary uninstaller copy is left" "" "$(uninstaller_copies "$temp")"
 check "the shortcuts are gone" test ! -e "$(programs_dir)/vestrana.lnk" -a ! -e "$(desktop_dir)/vestrana.lnk"

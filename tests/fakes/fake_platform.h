@@ -48,6 +48,7 @@ struct FakeMachine {
     folders.environment["LOCALAPPDATA"] = kLocal;
     for (const char* folder : {kLocal, kRoaming, kPrograms, kDesktop, kTemp}) files.add_folder(folder);
     files.set_temp_folder(std::string(kTemp));
+    processes.files = &files;
     messages.texts[0x80070005] = "Access is denied.";
   }
 };

@@ -2,6 +2,7 @@
 // An in-memory process table and program starter standing in for the Win32
 // process calls.
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -9,9 +10,11 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "fakes/call_log.h"
+#include "fakes/fake_file_system.h"
 #include "system/process_api.h"
 
 namespace vestrana {
@@ -73,6 +76,23 @@ class FakeProcessApi : public ProcessApi {
   uint32_t pid = 4242;
   std::optional<std::string> system_dir = "C:\\WINDOWS\\system32";
 
+  // ---- Handles passed to started programs ----
+  // Where pass_file_deleted_on_close opens; without it that fails.
+  FakeFileSystem* files = nullptr;
+  bool passing_fails = false;
+  // What each open passed handle stands for: "process <pid>" or "delete on
+  // close <path>". A handle leaves when it is closed.
+  std::map<uint64_t, std::string> open_handles;
+  // Files whose delete-on-close handle a started program inherited: the
+  // system deletes them when that program ends, not before.
+  std::vector<std::string> deleted_at_child_exit;
+  // Inherited handles on other processes (the values that
+  // wait_for_passed_process accepts), and every value waited for, in order.
+  std::set<uint64_t> inherited_processes;
+  std::vector<uint64_t> waited;
+  // Runs at each successful wait (the processes waited for have ended by then).
+  std::function<void(uint64_t)> on_waited;
+
   void add(uint32_t process_id, std::string exe_name, std::optional<std::string> image_path) {
     FakeProcess process{process_id, std::move(exe_name), std::move(image_path)};
     process.identity = ++identities_;
@@ -110,6 +130,16 @@ class FakeProcessApi : public ProcessApi {
     started.push_back(request);
     ProcessOutcome outcome;
     if (start_fails || failing_programs.count(request.program)) return outcome;
+    // PROC_THREAD_ATTRIBUTE_HANDLE_LIST may only name open, inheritable
+    // handles; CreateProcessW fails otherwise (UpdateProcThreadAttribute's
+    // documentation).
+    for (uint64_t value : request.passed_handles) {
+      if (!open_handles.count(value)) return outcome;
+    }
+    for (uint64_t value : request.passed_handles) {
+      const std::string& what = open_handles[value];
+      if (what.starts_with(kDeleteOnClose)) deleted_at_child_exit.push_back(what.substr(kDeleteOnClose.size()));
+    }
     outcome.started = true;
     if (on_start) on_start(request);
     if (request.wait && exit_code_readable) {
@@ -125,6 +155,27 @@ class FakeProcessApi : public ProcessApi {
   }
 
   uint32_t current_process_id() override { return pid; }
+
+  std::unique_ptr<PassedHandle> pass_own_process() override {
+    if (passing_fails) return nullptr;
+    return std::make_unique<Passed>(*this, "process " + std::to_string(pid));
+  }
+
+  std::unique_ptr<PassedHandle> pass_file_deleted_on_close(const std::string& path) override {
+    // Opened with FILE_FLAG_OPEN_REPARSE_POINT: a link is opened itself and refused, a folder
+    // cannot be opened without FILE_FLAG_BACKUP_SEMANTICS (CreateFileW's documentation).
+    if (passing_fails || !files || !files->exists(path) || files->is_link(path) || files->is_folder(path)) {
+      return nullptr;
+    }
+    return std::make_unique<Passed>(*this, std::string(kDeleteOnClose) + path);
+  }
+
+  bool wait_for_passed_process(uint64_t value) override {
+    waited.push_back(value);
+    if (!inherited_processes.count(value)) return false;
+    if (on_waited) on_waited(value);
+    return true;
+  }
 
  private:
   // Acts on the process it was opened for, found by identity, not by ID.
@@ -162,7 +213,35 @@ class FakeProcessApi : public ProcessApi {
     uint64_t identity_;
   };
 
+  static constexpr std::string_view kDeleteOnClose = "delete on close ";
+
+  // Closing the last handle on a delete-on-close opening deletes the file
+  // (FILE_FLAG_DELETE_ON_CLOSE); one that a started program inherited lives
+  // on in that program.
+  class Passed : public PassedHandle {
+   public:
+    Passed(FakeProcessApi& api, std::string what) : api_(api), value_(api.next_value_ += 4) {
+      api_.open_handles[value_] = std::move(what);
+    }
+    ~Passed() override {
+      std::string what = api_.open_handles[value_];
+      api_.open_handles.erase(value_);
+      if (!what.starts_with(kDeleteOnClose)) return;
+      std::string path = what.substr(kDeleteOnClose.size());
+      if (std::find(api_.deleted_at_child_exit.begin(), api_.deleted_at_child_exit.end(), path) ==
+          api_.deleted_at_child_exit.end()) {
+        api_.files->delete_file(path);
+      }
+    }
+    uint64_t value() const override { return value_; }
+
+   private:
+    FakeProcessApi& api_;
+    uint64_t value_;
+  };
+
   uint64_t identities_ = 0;
+  uint64_t next_value_ = 0x100;
 
  public:
 

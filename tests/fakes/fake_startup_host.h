@@ -27,6 +27,9 @@ class FakeStartupHost : public StartupHost {
     ++lock_requests;
     return lock;
   }
+  // Another setup holds the lock (what the cleanup helper asks).
+  bool other_setup = false;
+  bool setup_running() override { return other_setup; }
   void bring_running_setup_forward() override { ++brought_forward; }
   std::span<const uint8_t> packed_app() override { return archive; }
   int run_window(const InteractiveStart& start) override {

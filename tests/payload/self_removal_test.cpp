@@ -1,12 +1,17 @@
 #include "payload/self_removal.h"
 
+#include <map>
+#include <tuple>
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "command_line.h"
+#include "fakes/fake_platform.h"
 #include "fakes/fake_file_system.h"
 #include "fakes/fake_known_folders.h"
 #include "fakes/fake_process_api.h"
+#include "system/registry_entries.h"
 
 namespace vestrana {
 namespace {
@@ -14,115 +19,10 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
-constexpr const char* kDelay = "/d /v:off /c ping 127.0.0.1 -n 3 > nul";
 constexpr const char* kTemp = "C:\\Users\\Ada Lovelace\\AppData\\Local\\Temp\\";
 constexpr const char* kCopy = "C:\\Users\\Ada Lovelace\\AppData\\Local\\Temp\\vestrana-uninstall-4242.exe";
 constexpr const char* kInstalled = "C:\\Users\\Ada Lovelace\\AppData\\Local\\vestrana";
 const std::string kOwn = std::string(kInstalled) + "\\uninstall.exe";
-
-// The part that removes what is left of an installation in `folder`.
-std::string folder_part(const std::string& folder) {
-  return " & (if not exist \"" + folder + "\\vestrana.exe\" del /f /q \"" + folder + "\\uninstall.exe\") & rmdir \"" +
-         folder + "\"";
-}
-
-struct CommandCase {
-  const char* label;
-  std::optional<std::string> program;
-  std::optional<std::string> folder;
-  std::string expected;
-};
-
-void PrintTo(const CommandCase& c, std::ostream* os) { *os << c.label; }
-
-class RemovalCommand : public ::testing::TestWithParam<CommandCase> {};
-
-TEST_P(RemovalCommand, IsBuiltExactly) {
-  const CommandCase& c = GetParam();
-  EXPECT_EQ(removal_command_text(c.program, c.folder), c.expected);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Texts, RemovalCommand,
-    ::testing::Values(
-        CommandCase{"nothing_to_delete", std::nullopt, std::nullopt, kDelay},
-        CommandCase{"own_file_only", std::string("C:\\Temp\\vestrana-uninstall-7.exe"), std::nullopt,
-                    std::string(kDelay) + " & del /f /q \"C:\\Temp\\vestrana-uninstall-7.exe\""},
-        // The uninstaller goes only while no new install has put the app back.
-        CommandCase{"completed_removal_with_blanks", std::string(kCopy), std::string(kInstalled),
-                    std::string(kDelay) + " & del /f /q \"" + kCopy + "\"" + folder_part(kInstalled)},
-        // Inside quotes the interpreter takes these literally, the closing
-        // parenthesis and (with /v:off) the exclamation mark included.
-        CommandCase{"ampersand_caret_parentheses_exclamation", std::string("C:\\R&D ^x (old)!\\a.exe"),
-                    std::string("C:\\R&D ^x (old)!"),
-                    std::string(kDelay) + " & del /f /q \"C:\\R&D ^x (old)!\\a.exe\"" +
-                        folder_part("C:\\R&D ^x (old)!")},
-        // %name% would be expanded even inside quotes: those parts are left out.
-        CommandCase{"percent_left_out", std::string(kCopy), std::string("C:\\%APPDATA%"),
-                    std::string(kDelay) + " & del /f /q \"" + kCopy + "\""},
-        // A quote or line break would let the rest run as commands.
-        CommandCase{"quote_left_out", std::string("C:\\x\" & format c: & \"y\\a.exe"),
-                    std::string("C:\\x\" & format c: & \""), kDelay},
-        CommandCase{"line_break_left_out", std::string("C:\\a\r\nb.exe"), std::string("C:\\a\nb"), kDelay},
-        CommandCase{"empty_folder_left_out", std::nullopt, std::string(""), kDelay}),
-    [](const ::testing::TestParamInfo<CommandCase>& info) { return info.param.label; });
-
-class SelfRemovalTest : public ::testing::Test {
- protected:
-  SelfRemovalTest() {
-    processes.own_path = kCopy;
-    processes.system_dir = "C:\\WINDOWS\\system32";
-  }
-  FakeProcessApi processes;
-};
-
-TEST_F(SelfRemovalTest, CompletedRemovalDeletesCopyUninstallerAndFolderThroughHiddenInterpreter) {
-  schedule_self_removal(processes, kInstalled, true);
-
-  ASSERT_EQ(processes.started.size(), 1u);
-  const ProcessStart& start = processes.started[0];
-  EXPECT_EQ(start.program, "C:\\WINDOWS\\system32\\cmd.exe");
-  EXPECT_EQ(start.command_line,
-            std::string("cmd.exe ") + kDelay + " & del /f /q \"" + kCopy + "\"" + folder_part(kInstalled));
-  EXPECT_EQ(start.creation_flags, 0x08000000u);
-  EXPECT_FALSE(start.wait);
-  EXPECT_EQ(start.working_folder, "C:\\WINDOWS\\system32");  // never inside the folder it removes
-}
-
-TEST_F(SelfRemovalTest, IncompleteRemovalDeletesOnlyTheRunningProgram) {
-  schedule_self_removal(processes, kInstalled, false);
-
-  ASSERT_EQ(processes.started.size(), 1u);
-  EXPECT_EQ(processes.started[0].command_line,
-            std::string("cmd.exe ") + kDelay + " & del /f /q \"" + kCopy + "\"");
-}
-
-TEST_F(SelfRemovalTest, WithoutOwnPathOnlyTheFolderPartIsLeft) {
-  processes.own_path.reset();
-  schedule_self_removal(processes, "D:\\vestrana", true);
-
-  ASSERT_EQ(processes.started.size(), 1u);
-  EXPECT_EQ(processes.started[0].command_line, std::string("cmd.exe ") + kDelay + folder_part("D:\\vestrana"));
-}
-
-TEST_F(SelfRemovalTest, NoFolderOrOneThatCannotBeOursMeansNothingOutsideTheTemporaryFolderIsDeleted) {
-  // Without a folder, "uninstall.exe" would name a file relative to wherever
-  // the interpreter starts; another program's folder keeps its uninstaller.
-  for (const char* folder : {"", "C:\\Users\\Ada Lovelace\\AppData\\Local\\Other", "\\\\server\\share\\vestrana"}) {
-    SCOPED_TRACE(folder);
-    processes.started.clear();
-    schedule_self_removal(processes, folder, true);
-
-    ASSERT_EQ(processes.started.size(), 1u);
-    EXPECT_EQ(processes.started[0].command_line, std::string("cmd.exe ") + kDelay + " & del /f /q \"" + kCopy + "\"");
-  }
-}
-
-TEST_F(SelfRemovalTest, UnknownSystemFolderStartsNothingRatherThanSearching) {
-  processes.system_dir.reset();
-  schedule_self_removal(processes, kInstalled, true);
-  EXPECT_THAT(processes.started, IsEmpty());
-}
 
 class RelaunchTest : public ::testing::Test {
  protected:
@@ -151,6 +51,8 @@ class RelaunchTest : public ::testing::Test {
 
 TEST_F(RelaunchTest, CopiesItselfAndStartsTheCopyWithoutWaiting) {
   files.add_file(kCopy, "a stale copy of an earlier run with the same process id");
+  std::map<uint64_t, std::string> passed;
+  processes.on_start = [&](const ProcessStart&) { passed = processes.open_handles; };
 
   EXPECT_EQ(relaunch(std::nullopt, false), 0);
 
@@ -160,8 +62,13 @@ TEST_F(RelaunchTest, CopiesItselfAndStartsTheCopyWithoutWaiting) {
   EXPECT_FALSE(start.wait);
   EXPECT_EQ(start.creation_flags, 0u);
   EXPECT_EQ(start.working_folder, kTemp);  // not the install folder it may have been started in
+  // The copy inherits this process's handle and nothing else, and learns its value.
+  ASSERT_EQ(start.passed_handles.size(), 1u);
+  uint64_t own = start.passed_handles[0];
+  EXPECT_EQ(passed[own], "process 4242");
   EXPECT_THAT(split_command_line(start.command_line),
-              ElementsAre(kCopy, "--uninstall", "--from-temp", "--dir", kInstalled));
+              ElementsAre(kCopy, "--uninstall", "--from-temp", "--dir", kInstalled, "--after", std::to_string(own)));
+  EXPECT_THAT(processes.open_handles, IsEmpty());  // closed once the copy has its own
 }
 
 struct FolderCase {
@@ -190,6 +97,7 @@ TEST_P(RelaunchFolder, ReachesTheCopyAsOneWord) {
   EXPECT_TRUE(options.silent);
   EXPECT_EQ(options.dir, c.expected_folder);
   EXPECT_EQ(split_command_line(only_start().command_line).back(), "--silent");
+  EXPECT_EQ(options.after, only_start().passed_handles);
   // A network path is never opened, not even to compare it.
   for (const std::string& line : files.log()) EXPECT_EQ(line.find("\\\\server"), std::string::npos) << line;
 }
@@ -328,6 +236,227 @@ INSTANTIATE_TEST_SUITE_P(
                     },
                     false}),
     [](const ::testing::TestParamInfo<PlantedCase>& info) { return info.param.label; });
+
+// ---- Stage 2 starts the cleanup helper ----
+
+using testing::FakeMachine;
+constexpr const char* kStageTwo = "C:\\Users\\u\\AppData\\Local\\Temp\\vestrana-uninstall-17.exe";
+constexpr const char* kHelper = "C:\\Users\\u\\AppData\\Local\\Temp\\vestrana-cleanup-4242.exe";
+constexpr uint64_t kStageOne = 0x58;  // the handle on stage 1 that this stage inherited
+
+class ScheduleTest : public ::testing::Test {
+ protected:
+  ScheduleTest() {
+    m.processes.own_path = kStageTwo;
+    m.files.add_file(kStageTwo, "MZ setup");
+    m.processes.open_handles[kStageOne] = "process 17";
+    m.processes.on_start = [&](const ProcessStart&) { at_start = m.processes.open_handles; };
+  }
+  void schedule(const std::string& folder, bool completed) {
+    schedule_self_removal(m.processes, m.files, {kStageOne}, folder, completed);
+  }
+  FakeMachine m;
+  std::map<uint64_t, std::string> at_start;
+};
+
+TEST_F(ScheduleTest, StartsTheHelperFromACopyThatGoesWithItAndPassesOnlyItsHandles) {
+  schedule(FakeMachine::kInstallDir, true);
+
+  ASSERT_EQ(m.processes.started.size(), 1u);
+  const ProcessStart& start = m.processes.started[0];
+  EXPECT_EQ(start.program, kHelper);
+  EXPECT_FALSE(start.wait);
+  EXPECT_EQ(start.working_folder, FakeMachine::kTemp);  // never the folder it removes
+  ASSERT_EQ(start.passed_handles.size(), 3u);
+  auto [own, stage_one, image] = std::tuple(start.passed_handles[0], start.passed_handles[1], start.passed_handles[2]);
+  EXPECT_EQ(at_start[own], "process 4242");
+  EXPECT_EQ(stage_one, kStageOne);
+  EXPECT_EQ(at_start[image], std::string("delete on close ") + kHelper);
+  EXPECT_THAT(split_command_line(start.command_line),
+              ElementsAre(kHelper, "--cleanup", "--after", std::to_string(own), "--after", std::to_string(kStageOne),
+                          "--copy", kStageTwo, "--dir", FakeMachine::kInstallDir));
+  // The helper's file stays while the helper runs and goes when it ends.
+  EXPECT_EQ(m.files.text(kHelper), "MZ setup");
+  EXPECT_THAT(m.processes.deleted_at_child_exit, ElementsAre(kHelper));
+}
+
+TEST_F(ScheduleTest, OnlyACompletedRemovalOfOurFolderNamesTheFolder) {
+  for (auto [folder, completed] : {std::pair<std::string, bool>{FakeMachine::kInstallDir, false},
+                                   {"", true},
+                                   {"C:\\Users\\u\\AppData\\Local\\Other", true}}) {
+    SCOPED_TRACE(folder);
+    m.processes.started.clear();
+    schedule(folder, completed);
+    ASSERT_EQ(m.processes.started.size(), 1u);
+    LaunchOptions helper = parse_command_line(m.processes.started[0].command_line);
+    EXPECT_TRUE(helper.cleanup);
+    EXPECT_EQ(helper.copy, kStageTwo);
+    EXPECT_EQ(helper.dir, std::nullopt);
+  }
+}
+
+// No interpreter reads the paths any more: every character comes back as
+// written, however long the path.
+TEST_F(ScheduleTest, PathsWithInterpreterCharactersAndPastMaxPathReachTheHelperExactly) {
+  std::string deep = "D:\\R&D %APPDATA% ^x (old)!\\";
+  while (deep.size() < 300) deep += "a-folder-name-that-is-thirty-two\\";
+  deep += "vestrana";
+  std::string copy = "C:\\Users\\u\\AppData\\Local\\Temp\\50% off & more!\\vestrana-uninstall-17.exe";
+  m.processes.own_path = copy;
+  m.files.add_file(copy, "MZ setup");
+  schedule(deep, true);
+  ASSERT_EQ(m.processes.started.size(), 1u);
+  LaunchOptions helper = parse_command_line(m.processes.started[0].command_line);
+  EXPECT_EQ(helper.copy, copy);
+  EXPECT_EQ(helper.dir, deep);
+}
+
+struct HelperFailure {
+  const char* label;
+  void (*arrange)(FakeMachine&);
+};
+
+void PrintTo(const HelperFailure& c, std::ostream* os) { *os << c.label; }
+
+class ScheduleFailure : public ScheduleTest, public ::testing::WithParamInterface<HelperFailure> {};
+
+// Nothing of ours may stay in the temporary folder when the helper cannot run.
+TEST_P(ScheduleFailure, LeavesNoHelperFileBehind) {
+  GetParam().arrange(m);
+  schedule(FakeMachine::kInstallDir, true);
+  EXPECT_FALSE(m.files.exists(kHelper));
+  m.processes.open_handles.erase(kStageOne);
+  EXPECT_THAT(m.processes.open_handles, IsEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Causes, ScheduleFailure,
+    ::testing::Values(
+        HelperFailure{"start_fails", [](FakeMachine& m) { m.processes.start_fails = true; }},
+        HelperFailure{"no_delete_on_close", [](FakeMachine& m) { m.processes.passing_fails = true; }},
+        HelperFailure{"write_fails", [](FakeMachine& m) { m.files.fail_write(kHelper, fake_os_error(112)); }},
+        // A handle value that names nothing: CreateProcessW refuses the list.
+        HelperFailure{"stale_handle", [](FakeMachine& m) { m.processes.open_handles.erase(kStageOne); }}),
+    [](const ::testing::TestParamInfo<HelperFailure>& info) { return info.param.label; });
+
+// ---- Stage 3, the helper ----
+
+class CleanupTest : public ::testing::Test {
+ protected:
+  const std::string dir = FakeMachine::kInstallDir;
+  CleanupTest() {
+    m.files.add_file(kStageTwo, "MZ setup");
+    m.files.add_file(dir + "\\uninstall.exe", "MZ setup");
+    m.processes.inherited_processes = {kStageOne, 0x5c};
+  }
+  int clean(std::optional<std::string> folder = FakeMachine::kInstallDir) {
+    CleanupRequest request{{kStageOne, 0x5c}, std::string(kStageTwo), std::move(folder)};
+    return run_cleanup(m.platform, request, [&] { return setup_running(); });
+  }
+  FakeMachine m;
+  std::function<bool()> setup_running = [] { return false; };
+};
+
+TEST_F(CleanupTest, WaitsForEveryProcessThenDeletesCopyUninstallerAndFolder) {
+  m.processes.on_waited = [&](uint64_t) { EXPECT_TRUE(m.files.exists(kStageTwo)) << "deleted before the wait"; };
+  EXPECT_EQ(clean(), 0);
+  EXPECT_THAT(m.processes.waited, ElementsAre(kStageOne, 0x5c));
+  EXPECT_FALSE(m.files.exists(kStageTwo));
+  EXPECT_FALSE(m.files.exists(dir));
+}
+
+TEST_F(CleanupTest, AValueThatIsNoProcessHandleDeletesNothing) {
+  m.processes.inherited_processes = {kStageOne};
+  EXPECT_EQ(clean(), 1);
+  EXPECT_TRUE(m.files.exists(kStageTwo));
+  EXPECT_TRUE(m.files.exists(dir + "\\uninstall.exe"));
+}
+
+TEST_F(CleanupTest, AnIncompleteRemovalDeletesOnlyTheCopy) {
+  EXPECT_EQ(clean(std::nullopt), 0);
+  EXPECT_FALSE(m.files.exists(kStageTwo));
+  EXPECT_TRUE(m.files.exists(dir + "\\uninstall.exe"));
+}
+
+struct AgainCase {
+  const char* label;
+  void (*arrange)(FakeMachine&, std::function<bool()>&);
+  bool uninstaller_stays;
+  bool folder_stays;
+};
+
+void PrintTo(const AgainCase& c, std::ostream* os) { *os << c.label; }
+
+class CleanupAgain : public CleanupTest, public ::testing::WithParamInterface<AgainCase> {};
+
+// A deployment script that installs right after a removal: the helper, still
+// running, must not take the new installation's uninstaller or folder.
+TEST_P(CleanupAgain, KeepsWhatBelongsToAnInstallationAgain) {
+  GetParam().arrange(m, setup_running);
+  EXPECT_EQ(clean(), 0);
+  EXPECT_FALSE(m.files.exists(kStageTwo));
+  EXPECT_EQ(m.files.exists(dir + "\\uninstall.exe"), GetParam().uninstaller_stays);
+  EXPECT_EQ(m.files.exists(dir), GetParam().folder_stays);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CleanupAgain,
+    ::testing::Values(
+        AgainCase{"app_program_there", [](FakeMachine& m, std::function<bool()>&) {
+                    m.files.add_file(std::string(FakeMachine::kInstallDir) + "\\vestrana.exe", "APP");
+                  }, true, true},
+        AgainCase{"entry_recorded", [](FakeMachine& m, std::function<bool()>&) {
+                    m.registry.put_string(RegistryRoot::CurrentUser, kUninstallKeyPath, "DisplayVersion", "1.2.1");
+                  }, true, true},
+        AgainCase{"install_running", [](FakeMachine&, std::function<bool()>& running) {
+                    running = [] { return true; };
+                  }, true, true},
+        // Asked right before each delete: an install that starts after the
+        // uninstaller went keeps its (still empty) folder.
+        AgainCase{"install_starts_between_the_deletes", [](FakeMachine&, std::function<bool()>& running) {
+                    running = [calls = 0]() mutable { return ++calls > 1; };
+                  }, false, true},
+        // An installation that appears while the helper waits.
+        AgainCase{"app_installed_during_the_wait", [](FakeMachine& m, std::function<bool()>&) {
+                    m.processes.on_waited = [&m](uint64_t) {
+                      m.files.add_file(std::string(FakeMachine::kInstallDir) + "\\vestrana.exe", "APP");
+                    };
+                  }, true, true},
+        AgainCase{"foreign_file_keeps_only_the_folder", [](FakeMachine& m, std::function<bool()>&) {
+                    m.files.add_file(std::string(FakeMachine::kInstallDir) + "\\notes.txt", "mine");
+                  }, false, true}),
+    [](const ::testing::TestParamInfo<AgainCase>& info) { return info.param.label; });
+
+// The copy's predictable name may be replaced while the helper waits; what is
+// there then is deleted only when it is a plain file, and never followed.
+constexpr const char* kVictimFile = "C:\\Users\\u\\Documents\\thesis.docx";
+constexpr const char* kVictimBox = "C:\\Users\\u\\Documents\\box";
+
+TEST_F(CleanupTest, ACopyReplacedByALinkIsNeitherFollowedNorDeleted) {
+  for (bool folder_link : {true, false}) {
+    SCOPED_TRACE(folder_link);
+    m.files.add_file(kVictimFile, "precious");
+    m.files.add_file(std::string(kVictimBox) + "\\a.txt", "precious");
+    m.processes.on_waited = [&](uint64_t) {
+      m.files.delete_file(kStageTwo);
+      m.files.add_link(kStageTwo, folder_link ? kVictimBox : kVictimFile, folder_link);
+    };
+    clean(std::nullopt);
+    EXPECT_TRUE(m.files.is_link(kStageTwo));
+    EXPECT_EQ(m.files.text(kVictimFile), "precious");
+    EXPECT_EQ(m.files.text(std::string(kVictimBox) + "\\a.txt"), "precious");
+    m.files.remove_folder(kStageTwo);
+    m.files.delete_file(kStageTwo);
+  }
+}
+
+TEST_F(CleanupTest, AnInstallFolderThatBecameALinkHasNothingDeletedThroughIt) {
+  m.files.add_file(std::string(kVictimBox) + "\\uninstall.exe", "someone else's");
+  m.files.swap_for_link(dir, "C:\\Users\\u\\AppData\\Local\\aside", kVictimBox);
+  clean();
+  EXPECT_EQ(m.files.text(std::string(kVictimBox) + "\\uninstall.exe"), "someone else's");
+  EXPECT_TRUE(m.files.is_link(dir));
+}
 
 }  // namespace
 }  // namespace vestrana

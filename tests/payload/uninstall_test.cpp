@@ -111,6 +111,19 @@ TEST_F(UninstallTest, ForeignFilesAndTheRunningUninstallerKeepTheFolder) {
   EXPECT_FALSE(m.files.exists(dir + "\\vestrana.exe"));
 }
 
+// In a silent removal stage 1 runs from uninstall.exe until this stage ends:
+// the file cannot be deleted, and trying would spend the whole hold budget.
+TEST_F(UninstallTest, AnUninstallerLeftToTheCleanupCostsNoTimeAndStaysWithItsFolder) {
+  m.files.set_in_use(dir + "\\uninstall.exe");
+  uninstall(m.platform, *record, dir, false, true);
+  EXPECT_THAT(m.clock.sleeps(), ElementsAre(450ms, 1100ms, 300ms));
+  EXPECT_TRUE(m.files.exists(dir + "\\uninstall.exe"));
+  EXPECT_FALSE(m.files.exists(dir + "\\vestrana.exe"));
+  // Not left to the cleanup, the same file takes the hold retry's pauses.
+  uninstall(m.platform, *record, dir, false, false);
+  EXPECT_GT(m.clock.sleeps().size(), 6u);
+}
+
 TEST_F(UninstallTest, ASecondRemovalOfNothingStillCompletes) {
   run(true);
   reports.clear();

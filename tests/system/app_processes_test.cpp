@@ -147,6 +147,9 @@ TEST(LaunchApp, StartsTheAppInTheFolderWithoutArgumentsOrWaiting) {
   EXPECT_THAT(split_command_line(start.command_line), ElementsAre(start.program));
   EXPECT_FALSE(start.wait);
   EXPECT_EQ(start.creation_flags, 0u);
+  // Never the setup's own current folder, which may be a stick to be pulled out.
+  EXPECT_EQ(start.working_folder, "C:\\Users\\Ada Lovelace\\AppData\\Local\\vestrana");
+  EXPECT_THAT(start.passed_handles, IsEmpty());
 }
 
 }  // namespace
