@@ -135,8 +135,8 @@ copy_started() {
 poll 10 copy_started
 rc=0; wait "$removal" || rc=$?
 check_eq "the removal with a relative folder exits 0" 0 "$rc"
-check_eq "its copy works on the absolute folder" "--dir $(install_dir_win) --silent" \
-  "$(grep -o -- '--dir .*--silent' <<<"$copy_command")"
+check_eq "its copy works on the absolute folder" "--dir $(install_dir_win) --after" \
+  "$(grep -o -- '--dir .* --after' <<<"$copy_command")"
 check "which is removed" wait_for_final_cleanup "$dir" "$temp"
 check_eq "Downloads stays as it was in the end" "$before" "$(state_of "$downloads")"
 finish

@@ -49,7 +49,7 @@ check "the entry is gone" eval '! wine reg query "$uninstall_key" >/dev/null 2>&
 check "the app running from the install folder was ended" ended "$in_install"
 check "the cleanup helper finishes" wait_for_final_cleanup "$dir" "$temp"
 stop_sampling
-check "the helper's command line was seen" grep -q -- '--cleanup' "$sample_file"
+check "the sampling saw the removal's copy" grep -q -- '--from-temp' "$sample_file"
 check "no command line held ping or del" no_ping_del "$sample_file"
 check "the install folder is gone" test ! -e "$dir"
 check_eq "no temporary uninstaller copy is left" "" "$(uninstaller_copies "$temp")"
