@@ -113,7 +113,7 @@ check_eq "the quiet removal with --log exits 0" 0 "$rc"
 check "the log has both stages, the copy's between the first stage's start and end" in_order "$from" \
   "$win\\uninstall.exe\" --uninstall --silent --log \"$log_win\"" \
   "first stage of a removal, language en" \
-  "--uninstall --from-temp --dir $win --silent --log \"$log_win\"" \
+  "--uninstall --from-temp --dir $win --after " \
   "removal (silent), language en, folder $win" \
   "deleted the uninstall entry $uninstall_key" \
   "removed the installed files in $win" \
