@@ -172,13 +172,25 @@ std::string long_path_form(std::string_view path) {
   bool drive = parts.prefix.size() == 2 && parts.prefix[1] == ':';
   if (!(unc || (drive && parts.rooted))) return std::string(path);
 
+  // What GetFullPathNameW does with the components ("Naming Files, Paths,
+  // and Namespaces"; "File path formats on Windows systems"): "." goes, ".."
+  // takes its parent along (never the root); three or more dots are a name;
+  // a component before a separator loses one trailing dot ("a." is "a") and
+  // keeps its spaces; only the last component, when the path does not end
+  // in a separator, loses every trailing dot and space.
+  bool ends_in_separator = !path.empty() && is_sep(path.back());
   std::vector<std::string_view> components;
-  for (std::string_view component : parts.components) {
+  for (size_t i = 0; i < parts.components.size(); ++i) {
+    std::string_view component = parts.components[i];
     if (component == "..") {
       if (!components.empty()) components.pop_back();
       continue;
     }
-    while (!component.empty() && (component.back() == '.' || component.back() == ' ')) {
+    if (i + 1 == parts.components.size() && !ends_in_separator) {
+      while (!component.empty() && (component.back() == '.' || component.back() == ' ')) {
+        component.remove_suffix(1);
+      }
+    } else if (component.find_first_not_of('.') != std::string_view::npos && component.back() == '.') {
       component.remove_suffix(1);
     }
     if (!component.empty()) components.push_back(component);

@@ -42,9 +42,9 @@ bool same_path(std::string_view a, std::string_view b, bool ignore_case);
 // characters: an absolute path with a drive ("C:\a") or a UNC share
 // ("\\server\share\a") becomes verbatim ("\\?\C:\a", "\\?\UNC\server\share\a"),
 // normalised the way the system would have done it (separators turned into
-// backslashes, "." and empty components dropped, ".." applied, trailing dots
-// and spaces of a component removed), since a verbatim path is taken as it
-// is. Relative paths, drive-relative ones ("C:a") and paths already in a
+// backslashes, "." and empty components dropped, ".." applied, one trailing
+// dot of an inner component and every trailing dot and space of the last one
+// removed, "..." kept as a name), since a verbatim path is taken as it is. Relative paths, drive-relative ones ("C:a") and paths already in a
 // verbatim or device form stay as they are.
 std::string long_path_form(std::string_view path);
 
