@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace vestrana {
 
@@ -32,6 +33,9 @@ class RegistryApi {
   // RegGetValueW restricted to REG_DWORD; nothing on any failure.
   virtual std::optional<uint32_t> get_dword(RegistryRoot root, const std::string& path,
                                             const std::string& name) = 0;
+  // RegGetValueW restricted to REG_BINARY; nothing on any failure.
+  virtual std::optional<std::vector<uint8_t>> get_binary(RegistryRoot root, const std::string& path,
+                                                         const std::string& name) = 0;
   // RegDeleteTreeW / RegDeleteKeyW / RegDeleteKeyValueW under HKEY_CURRENT_USER.
   virtual int32_t delete_tree(const std::string& path) = 0;
   virtual int32_t delete_key(const std::string& path) = 0;

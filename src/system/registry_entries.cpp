@@ -187,19 +187,26 @@ void delete_app_keys(RegistryApi& registry) {
 
 Result set_autostart(RegistryApi& registry, SystemMessages& messages,
                      std::string_view install_folder, bool enabled) {
+  const std::string name(kAutostartValueName);
   if (!enabled) {
-    registry.delete_value(std::string(kRunKeyPath), std::string(kAutostartValueName));
+    registry.delete_value(std::string(kRunKeyPath), name);
+    registry.delete_value(std::string(kStartupApprovedKeyPath), name);
     return Result::success();
   }
   std::string command = quoted(join_path(install_folder, kAppProgram)) + " --background";
-  return set_registry_values(registry, messages, std::string(kRunKeyPath),
-                             {{std::string(kAutostartValueName), std::move(command)}});
+  Result written = set_registry_values(registry, messages, std::string(kRunKeyPath), {{name, std::move(command)}});
+  // The user asked for autostart just now: an earlier "off" in Task Manager
+  // must not outlive that. Without a choice recorded the entry counts as on.
+  if (written) registry.delete_value(std::string(kStartupApprovedKeyPath), name);
+  return written;
 }
 
 bool autostart_present(RegistryApi& registry) {
-  return read_registry_string(registry, RegistryRoot::CurrentUser, std::string(kRunKeyPath),
-                              std::string(kAutostartValueName))
-      .has_value();
+  const std::string name(kAutostartValueName);
+  if (!read_registry_string(registry, RegistryRoot::CurrentUser, std::string(kRunKeyPath), name)) return false;
+  std::optional<std::vector<uint8_t>> approval =
+      registry.get_binary(RegistryRoot::CurrentUser, std::string(kStartupApprovedKeyPath), name);
+  return !approval || approval->empty() || ((*approval)[0] & 1) == 0;
 }
 
 bool read_dark_preference(RegistryApi& registry) {

@@ -23,6 +23,12 @@ inline constexpr std::string_view kUninstallKeyPath =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\vestrana";
 inline constexpr std::string_view kRunKeyPath = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 inline constexpr std::string_view kAutostartValueName = "vestrana";
+// Where Task Manager and Settings keep a user's choice about each Run value:
+// a binary value of the same name whose first byte has its lowest bit set
+// when the user turned the entry off (02 on, 03 off; 06 and 07 are seen
+// too). Windows then skips the Run value, however often it is rewritten.
+inline constexpr std::string_view kStartupApprovedKeyPath =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\Run";
 // The application's own settings; the setup never writes them, it only
 // removes them (and their parent when nothing else lives there).
 inline constexpr std::string_view kAppKeyPath = "Software\\vestrana\\vestrana";
@@ -72,10 +78,12 @@ std::optional<InstalledEntry> read_installed_entry(RegistryApi& registry, KnownF
 void delete_uninstall_entry(RegistryApi& registry);
 void delete_app_keys(RegistryApi& registry);
 
-// Enabling writes the Run value (and may fail); disabling removes it and
-// always succeeds.
+// Enabling writes the Run value (and may fail) and then clears the user's
+// earlier choice about it (StartupApproved), which would otherwise keep it
+// off; disabling removes both and always succeeds.
 Result set_autostart(RegistryApi& registry, SystemMessages& messages,
                      std::string_view install_folder, bool enabled);
+// The Run value exists and the user has not turned it off.
 bool autostart_present(RegistryApi& registry);
 
 // True when the user chose the dark app theme (AppsUseLightTheme reads 0).

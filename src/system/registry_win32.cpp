@@ -89,6 +89,23 @@ class WindowsRegistry final : public RegistryApi {
     return value;
   }
 
+  std::optional<std::vector<uint8_t>> get_binary(RegistryRoot root, const std::string& path,
+                                                 const std::string& name) override {
+    std::wstring key = to_wide(path), value = to_wide(name);
+    DWORD size = 0;
+    if (RegGetValueW(root_key(root), key.c_str(), value.c_str(), RRF_RT_REG_BINARY, nullptr, nullptr,
+                     &size) != ERROR_SUCCESS) {
+      return std::nullopt;
+    }
+    std::vector<uint8_t> data(size);
+    if (RegGetValueW(root_key(root), key.c_str(), value.c_str(), RRF_RT_REG_BINARY, nullptr, data.data(),
+                     &size) != ERROR_SUCCESS) {
+      return std::nullopt;
+    }
+    data.resize(size);
+    return data;
+  }
+
   // An empty sub-key would name HKEY_CURRENT_USER itself; none of the
   // deletions may ever reach that far.
   int32_t delete_tree(const std::string& path) override {

@@ -22,7 +22,7 @@ namespace vestrana {
 
 class FakeRegistry : public RegistryApi {
  public:
-  using Data = std::variant<std::string, uint32_t>;
+  using Data = std::variant<std::string, uint32_t, std::vector<uint8_t>>;
   static constexpr int32_t kFileNotFound = 2;
   static constexpr int32_t kAccessDenied = 5;
   static constexpr int32_t kInvalidHandle = 6;
@@ -143,6 +143,13 @@ class FakeRegistry : public RegistryApi {
                                     const std::string& name) override {
     note("get_dword " + root_name(root) + "\\" + path + "\\" + name);
     return dword_value(root, path, name);
+  }
+  std::optional<std::vector<uint8_t>> get_binary(RegistryRoot root, const std::string& path,
+                                                 const std::string& name) override {
+    calls.push_back("get_binary " + root_name(root) + "\\" + path + "\\" + name);
+    auto data = value(root, path, name);
+    if (!data || !std::holds_alternative<std::vector<uint8_t>>(*data)) return std::nullopt;
+    return std::get<std::vector<uint8_t>>(*data);
   }
   int32_t delete_tree(const std::string& path) override {
     note("delete_tree " + path);

@@ -343,5 +343,63 @@ INSTANTIATE_TEST_SUITE_P(Values, DarkPreference,
                                            ThemeCase{"missing", std::nullopt, false}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+
+// --- Autostart and the user's choice in Task Manager (StartupApproved\Run) ---
+// The value's layout is not documented by Microsoft; the first byte's lowest
+// bit as the "off" flag is what Task Manager writes (02/06 on, 03/07 off,
+// followed by the FILETIME of the change).
+
+const std::string kApprovedKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\Run";
+
+TEST_F(RegistryEntries, AutostartPresenceHonoursTheUsersChoice) {
+  struct Case {
+    const char* label;
+    std::optional<FakeRegistry::Data> approval;
+    bool present;
+  };
+  const std::vector<uint8_t> off_time = {0x03, 0, 0, 0, 0x17, 0x79, 0xBD, 0x01, 0x17, 0xD9, 0xD1, 0x01};
+  for (const Case& c : {
+           Case{"no choice recorded", std::nullopt, true},
+           Case{"on (02)", std::vector<uint8_t>{0x02, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, true},
+           Case{"on (06)", std::vector<uint8_t>{0x06, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, true},
+           Case{"off (03)", off_time, false},
+           Case{"off (07)", std::vector<uint8_t>{0x07, 0, 0, 0, 1, 2, 3, 4, 5, 6, 7, 8}, false},
+           Case{"empty value", std::vector<uint8_t>{}, true},
+           Case{"not binary", FakeRegistry::Data(uint32_t{3}), true},
+       }) {
+    SCOPED_TRACE(c.label);
+    FakeRegistry fresh;
+    fresh.put_string(kCu, kRunKey, "vestrana", "\"C:\\x\\vestrana.exe\" --background");
+    if (c.approval) fresh.put(kCu, kApprovedKey, "vestrana", *c.approval);
+    EXPECT_EQ(autostart_present(fresh), c.present);
+  }
+  // A choice without the Run value is no autostart.
+  registry.put(kCu, kApprovedKey, "vestrana", std::vector<uint8_t>{0x02, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+  EXPECT_FALSE(autostart_present(registry));
+}
+
+TEST_F(RegistryEntries, TurningAutostartOnClearsAnEarlierOffAndOffRemovesBoth) {
+  registry.put(kCu, kApprovedKey, "vestrana", std::vector<uint8_t>{0x03, 0, 0, 0, 1, 2, 3, 4, 5, 6, 7, 8});
+  registry.put(kCu, kApprovedKey, "OtherApp", std::vector<uint8_t>{0x03, 0, 0, 0, 1, 2, 3, 4, 5, 6, 7, 8});
+
+  ASSERT_TRUE(set_autostart(registry, messages, kFolder, true).ok());
+  EXPECT_FALSE(registry.value(kCu, kApprovedKey, "vestrana").has_value());
+  EXPECT_TRUE(autostart_present(registry));
+
+  registry.put(kCu, kApprovedKey, "vestrana", std::vector<uint8_t>{0x02, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+  ASSERT_TRUE(set_autostart(registry, messages, kFolder, false).ok());
+  EXPECT_FALSE(registry.value(kCu, kRunKey, "vestrana").has_value());
+  EXPECT_FALSE(registry.value(kCu, kApprovedKey, "vestrana").has_value());
+  // Another program's choice is the user's, not ours.
+  EXPECT_TRUE(registry.value(kCu, kApprovedKey, "OtherApp").has_value());
+}
+
+TEST_F(RegistryEntries, AFailedAutostartWriteKeepsTheUsersOff) {
+  registry.put(kCu, kApprovedKey, "vestrana", std::vector<uint8_t>{0x03, 0, 0, 0, 1, 2, 3, 4, 5, 6, 7, 8});
+  registry.fail_set_value("vestrana", 5);
+  EXPECT_FALSE(set_autostart(registry, messages, kFolder, true).ok());
+  EXPECT_TRUE(registry.value(kCu, kApprovedKey, "vestrana").has_value());
+}
+
 }  // namespace
 }  // namespace vestrana
