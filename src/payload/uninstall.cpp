@@ -22,11 +22,14 @@ namespace vestrana {
 using std::chrono::milliseconds;
 
 void remove_user_data(Platform& platform) {
+  // One budget of its own for both folders: the app's browser processes may
+  // still be shutting down and holding them.
+  HoldRetry retry(platform.clock, kUserDataHoldLimit);
   for (KnownFolder id : {KnownFolder::LocalAppData, KnownFolder::RoamingAppData}) {
     std::optional<std::string> base = platform.folders.known_folder_path(id);
     if (!base) continue;
     std::string folder = join_path(*base, kAppIdentity);
-    remove_tree(platform.files, platform.clock, folder);
+    remove_tree(platform.files, retry, folder);
     log_line(platform.log, {"removed the user data folder ", folder});
   }
 }

@@ -44,7 +44,7 @@ bool remove_surely(FileSystem& files, HoldRetry& retry, const std::string& path,
 bool HoldRetry::again(const OsError& error) {
   if (!may_be_a_hold(error)) return false;
   Clock::TimePoint now = clock_.now();
-  if (!deadline_) deadline_ = now + kHoldRetryLimit;
+  if (!deadline_) deadline_ = now + limit_;
   if (now >= *deadline_) return false;
   clock_.sleep_for(kHoldRetryPause);
   return true;

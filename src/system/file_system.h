@@ -111,16 +111,22 @@ class FileSystem {
 // first of them; a hold that lasts longer still fails.
 inline constexpr std::chrono::milliseconds kHoldRetryLimit{3000};
 inline constexpr std::chrono::milliseconds kHoldRetryPause{100};
+// The user data: a WebView2 browser process of the app holds its lockfile,
+// cookies and login data until it has shut down, which often takes longer
+// than kHoldRetryLimit.
+inline constexpr std::chrono::milliseconds kUserDataHoldLimit{10000};
 
 class HoldRetry {
  public:
-  explicit HoldRetry(Clock& clock) : clock_(clock) {}
+  explicit HoldRetry(Clock& clock, std::chrono::milliseconds limit = kHoldRetryLimit)
+      : clock_(clock), limit_(limit) {}
   // True after a short pause when `error` may come from a passing hold and
   // time is left; false at once for any other error or once time is up.
   bool again(const OsError& error);
 
  private:
   Clock& clock_;
+  std::chrono::milliseconds limit_;
   std::optional<std::chrono::steady_clock::time_point> deadline_;
 };
 

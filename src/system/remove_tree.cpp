@@ -54,6 +54,10 @@ std::unique_ptr<OpenEntry> open_surely(HoldRetry& retry, const std::function<std
 
 void remove_tree(FileSystem& files, Clock& clock, const std::string& folder) {
   HoldRetry retry(clock);
+  remove_tree(files, retry, folder);
+}
+
+void remove_tree(FileSystem& files, HoldRetry& retry, const std::string& folder) {
   std::unique_ptr<OpenEntry> top =
       open_surely(retry, [&](OsError* error) { return files.open_entry(folder, error); });
   if (!top) return;

@@ -27,6 +27,8 @@ namespace vestrana {
 // read may address another entry. Every failure is ignored: whatever resists
 // deletion stays, and so do the folders holding it.
 void remove_tree(FileSystem& files, Clock& clock, const std::string& folder);
+// The same with the holds waited out by `retry`, which may serve several trees.
+void remove_tree(FileSystem& files, HoldRetry& retry, const std::string& folder);
 
 // Deletes the entries `names` of `folder` that are files or links (read-only
 // or not, waiting out passing holds with `retry`), except those for which

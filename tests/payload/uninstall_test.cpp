@@ -86,6 +86,29 @@ TEST_F(UninstallTest, UserDataGoesOnRequestWithoutFollowingLinksOutOfIt) {
   EXPECT_EQ(m.files.text("D:\\Documents\\precious.txt"), "mine");
 }
 
+// The app's browser processes hold its user data for a while after the app
+// has ended; the user data has 10 s for that, the installed files keep 3 s.
+TEST_F(UninstallTest, UserDataHeldForSixSecondsIsStillDeletedAndALongerHoldIsPassedOver) {
+  const std::string lockfile = local_data + "\\EBWebView\\lockfile";
+  const std::string cookies = roaming_data + "\\Cookies";
+  m.files.add_file(lockfile, "");
+  m.files.add_file(cookies, "c");
+  m.files.hold(lockfile, m.clock, m.clock.now() + 6s);
+  m.files.hold(cookies, m.clock, m.clock.now() + 60s);
+  m.files.hold(dir + "\\WebView2Loader.dll", m.clock, m.clock.now() + 6s);
+
+  Clock::TimePoint started = m.clock.now();
+  run(true);
+  EXPECT_FALSE(m.files.exists(lockfile));
+  EXPECT_FALSE(m.files.exists(local_data));
+  // Outlasting the budget: that file stays, the removal still completes.
+  EXPECT_TRUE(m.files.exists(cookies));
+  EXPECT_TRUE(m.files.exists(dir + "\\WebView2Loader.dll"));
+  EXPECT_EQ(reports.back(), Report(Step::Finishing, 1.0f));
+  // One budget for both folders, not one per folder.
+  EXPECT_LT(m.clock.now() - started, kHoldRetryLimit + kUserDataHoldLimit + 1s);
+}
+
 TEST_F(UninstallTest, ReadOnlyFilesAndFoldersAndInterruptedWritesLeaveNothing) {
   m.files.set_read_only(dir + "\\vestrana.exe");
   m.files.add_file(dir + "\\vestrana.new", "half written", /*read_only=*/true);
