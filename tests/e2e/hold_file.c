@@ -3,8 +3,9 @@
    be neither replaced nor deleted meanwhile.
      hold-file FILE READY [TRIGGER MS]
    Writes READY once the file is open. With TRIGGER and MS, lets go MS
-   milliseconds after a file named TRIGGER has appeared; otherwise holds the
-   file until it is ended. */
+   milliseconds after a file named TRIGGER has appeared (with a leading "-",
+   after the file named by the rest has gone); otherwise holds the file
+   until it is ended. */
 #include <windows.h>
 #include <stdlib.h>
 
@@ -18,7 +19,11 @@ int wmain(int argc, wchar_t** argv) {
     Sleep(INFINITE);
     return 0;
   }
-  while (GetFileAttributesW(argv[3]) == INVALID_FILE_ATTRIBUTES) Sleep(5);
+  if (argv[3][0] == L'-') {
+    while (GetFileAttributesW(argv[3] + 1) != INVALID_FILE_ATTRIBUTES) Sleep(5);
+  } else {
+    while (GetFileAttributesW(argv[3]) == INVALID_FILE_ATTRIBUTES) Sleep(5);
+  }
   Sleep((DWORD)_wtoi(argv[4]));
   CloseHandle(held);
   return 0;

@@ -4,7 +4,9 @@
 # removal with "Also delete sign-in and settings" leaves nothing behind,
 # although the user data holds read-only files and folders and a file
 # nested past 300 characters, and the install folder holds a read-only
-# program and the read-only leftover "vestrana.new" of an interrupted run.
+# program and the read-only leftover "vestrana.new" of an interrupted run,
+# and the app's WebView2 lockfile is held without delete sharing for 6 s
+# after the removal has begun (its browser processes shutting down).
 source "$(dirname "$0")/lib.sh"
 new_prefix
 start_display
@@ -45,6 +47,14 @@ chmod a-w "$local_data/EBWebView/Login Data" "$roaming_data/settings.json" "$roa
 echo half >"$dir/vestrana.new"
 chmod a-w "$dir/vestrana.new" "$dir/vestrana.exe"
 
+# The removal deletes the installed program just before the user data.
+echo lock >"$local_data/EBWebView/lockfile"
+rm -f "$WINEPREFIX/drive_c/held"
+wine "$VESTRANA_HOLD_FILE" "$(local_appdata_win)\com.vestrana.desktop\EBWebView\lockfile" 'C:\held' \
+  "-$(install_dir_win)\vestrana.exe" 6000 >/dev/null 2>&1 &
+holder=$!
+check "the holder holds the lockfile" poll 10 test -e "$WINEPREFIX/drive_c/held"
+
 command=$(reg_value "$uninstall_key" UninstallString || true)
 rc=0; run_command_line "$command" || rc=$?
 check_eq "the uninstall command exits 0" 0 "$rc"
@@ -54,11 +64,12 @@ click_child "$option" "$win"
 check "\"$option\" is ticked" wait_state "$option" checked
 check "and shows ticked" wait_for_look "$win" "$shots/question-on.png" 5 footer
 click_child Remove "$win"
-check "the removal ends on the done screen" wait_for_look "$win" "$shots/done.png" 10 title header subtitle footer
+check "the removal ends on the done screen" wait_for_look "$win" "$shots/done.png" 20 title header subtitle footer
 click_child Close "$win"
 check "Close closes the window" window_gone "$win" 10
 check "the delayed clean-up finishes" wait_for_final_cleanup "$dir" "$temp"
 check "the install folder is gone" test ! -e "$dir"
 check "the local user data folder is gone" test ! -e "$local_data"
 check "the roaming user data folder is gone" test ! -e "$roaming_data"
+wait "$holder" || true
 finish
