@@ -225,12 +225,7 @@ struct Canvas {
 // t clamped to 0..1 (not-a-number counts as 0), halves away from zero.
 Color mix(Color a, Color b, float t);
 
-// 1 - (1 - p)^3 for p clamped to 0..1.
-float ease_out_cubic(float p);
-// With q = p - 1 (p clamped to 0..1): 1 + 2.70158 q^3 + 1.70158 q^2. Rises
-// above 1 before it settles at 1.
-float ease_out_back(float p);
-// round(clamp(opacity, 0, 1) * 255); not-a-number gives 0.
-std::uint8_t alpha_from(float opacity);
+// p limited to 0..1; not-a-number gives 0.
+float clamp_unit(float p);
 
 }  // namespace vestrana

@@ -4,15 +4,14 @@
 #include <cmath>
 #include <optional>
 
+#include "ui/animation.h"
+
 namespace vestrana {
 namespace {
 
 // The logo tile keeps the light accent in the dark theme too: it is the
 // product's mark, not a control.
 constexpr Color kLogoTile = Color::rgb(0x5847F0);
-
-// The cards' entrance, in seconds.
-constexpr float kEntranceSeconds = 0.45f;
 
 void heart(const PaintContext& p, float ix, float iy, std::uint8_t a, const Transform& tilt) {
   Path path;

@@ -1,5 +1,6 @@
 #include "ui/paint_screen.h"
 
+#include "ui/animation.h"
 #include "ui/header_art.h"
 #include "ui/layout.h"
 #include "ui/paint_context.h"
@@ -11,11 +12,6 @@ namespace vestrana {
 namespace {
 
 constexpr float kFooterTop = 292;
-
-// Animation timings, in seconds.
-constexpr float kEntranceSeconds = 0.45f;
-constexpr float kContentSeconds = 0.3f;
-constexpr float kLeaveSeconds = 0.7f;
 
 struct Frame {
   const PaintContext& p;

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "paint/text.h"
+#include "ui/animation.h"
 #include "ui/layout.h"
 #include "ui/palette.h"
 #include "ui/screen_text.h"
