@@ -16,6 +16,8 @@
 #include <cwchar>
 #include <string>
 
+#include "command_tail.h"
+
 namespace {
 
 constexpr wchar_t kDataFolder[] = L"com.vestrana.desktop";
@@ -45,21 +47,6 @@ std::wstring own_path() {
     }
     buffer.resize(buffer.size() * 2);
   }
-}
-
-// The command line after the program name: a quoted name runs to the next
-// quote, an unquoted one to the first blank; blanks after it are dropped.
-std::wstring raw_arguments() {
-  const wchar_t* p = GetCommandLineW();
-  if (*p == L'"') {
-    ++p;
-    while (*p != L'\0' && *p != L'"') ++p;
-    if (*p == L'"') ++p;
-  } else {
-    while (*p != L'\0' && *p != L' ' && *p != L'\t') ++p;
-  }
-  while (*p == L' ' || *p == L'\t') ++p;
-  return p;
 }
 
 bool has_argument(const wchar_t* wanted) {
@@ -98,7 +85,7 @@ void record_start() {
   std::snprintf(stamp, sizeof stamp, "%04u-%02u-%02uT%02u:%02u:%02u.%03uZ", now.wYear, now.wMonth, now.wDay,
                 now.wHour, now.wMinute, now.wSecond, now.wMilliseconds);
   const std::string line =
-      std::string(stamp) + "\t" + to_utf8(own_path()) + "\t" + to_utf8(raw_arguments()) + "\n";
+      std::string(stamp) + "\t" + to_utf8(own_path()) + "\t" + to_utf8(command_tail()) + "\n";
 
   // Append-only access makes each write land at the end even when two
   // copies start at the same moment.

@@ -5,6 +5,8 @@
    runtime's EdgeUpdate client key) and ends with BOOTSTRAPPER_EXIT_CODE. */
 #include <windows.h>
 
+#include "command_tail.h"
+
 #ifndef BOOTSTRAPPER_EXIT_CODE
 #define BOOTSTRAPPER_EXIT_CODE 0
 #endif
@@ -13,23 +15,9 @@ static const wchar_t kClientKey[] =
     L"Software\\Microsoft\\EdgeUpdate\\Clients\\{F3017226-FE2A-4295-8BDF-00C3A9A7E4C5}";
 static const wchar_t kVersion[] = L"120.0.0.1";
 
-/* The command line after the program name. */
-static const wchar_t* raw_arguments(void) {
-  const wchar_t* p = GetCommandLineW();
-  if (*p == L'"') {
-    ++p;
-    while (*p != L'\0' && *p != L'"') ++p;
-    if (*p == L'"') ++p;
-  } else {
-    while (*p != L'\0' && *p != L' ' && *p != L'\t') ++p;
-  }
-  while (*p == L' ' || *p == L'\t') ++p;
-  return p;
-}
-
 static void log_arguments(void) {
   char line[1024];
-  int n = WideCharToMultiByte(CP_UTF8, 0, raw_arguments(), -1, line, sizeof line - 1, NULL, NULL);
+  int n = WideCharToMultiByte(CP_UTF8, 0, command_tail(), -1, line, sizeof line - 1, NULL, NULL);
   if (n <= 0) return;
   line[n - 1] = '\n';
   HANDLE file = CreateFileW(L"C:\\webview2-setup.log", FILE_APPEND_DATA, FILE_SHARE_READ, NULL, OPEN_ALWAYS,

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "fakes/call_log.h"
+#include "system/os_error.h"
 #include "system/registry_api.h"
 
 namespace vestrana {
@@ -23,10 +24,11 @@ namespace vestrana {
 class FakeRegistry : public RegistryApi {
  public:
   using Data = std::variant<std::string, uint32_t, std::vector<uint8_t>>;
-  static constexpr int32_t kFileNotFound = 2;
-  static constexpr int32_t kAccessDenied = 5;
-  static constexpr int32_t kInvalidHandle = 6;
-  static constexpr int32_t kKeyDeleted = 1018;
+  // The registry functions return the system error code itself.
+  static constexpr int32_t kFileNotFound = static_cast<int32_t>(kErrorFileNotFound);
+  static constexpr int32_t kAccessDenied = static_cast<int32_t>(kErrorAccessDenied);
+  static constexpr int32_t kInvalidHandle = static_cast<int32_t>(kErrorInvalidHandle);
+  static constexpr int32_t kKeyDeleted = static_cast<int32_t>(kErrorKeyDeleted);
 
   struct Write {
     std::string key_path;

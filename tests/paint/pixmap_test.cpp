@@ -16,6 +16,14 @@ constexpr Color kRed{255, 0, 0, 255};
 constexpr Px kClear{0, 0, 0, 0};
 constexpr Px kFullRed{255, 0, 0, 255};
 
+// The open path of one straight line.
+Path segment(float x0, float y0, float x1, float y1) {
+  Path path;
+  path.move_to(x0, y0);
+  path.line_to(x1, y1);
+  return path;
+}
+
 // Total coverage in pixels (alpha summed, 255 = one pixel).
 double coverage(const Pixmap& pm) {
   double sum = 0;
@@ -145,9 +153,7 @@ TEST(Circle, ReachesItsRadiusAndNoFurther) {
 
 TEST(Stroke, LineHasTheGivenWidthAndRoundCaps) {
   Pixmap pm(60, 40);
-  Path line;
-  line.move_to(10, 20);
-  line.line_to(50, 20);
+  Path line = segment(10, 20, 50, 20);
   stroke_path(pm, line, 4, kRed, kId);
   for (int y = 0; y < 40; ++y) EXPECT_EQ(pm.pixel(30, y), (y >= 18 && y < 22) ? kFullRed : kClear) << y;
   // Round caps reach half the width past each end.
@@ -159,18 +165,14 @@ TEST(Stroke, LineHasTheGivenWidthAndRoundCaps) {
 }
 
 TEST(Stroke, WidthScalesWithTheTransform) {
-  Path line;
-  line.move_to(5, 10);
-  line.line_to(25, 10);
+  Path line = segment(5, 10, 25, 10);
   Pixmap pm(60, 40);
   stroke_path(pm, line, 2, kRed, Transform::scale(2, 2));
   for (int y = 0; y < 40; ++y) EXPECT_EQ(pm.pixel(30, y), (y >= 18 && y < 22) ? kFullRed : kClear) << y;
 
   // Non-uniform: the pen is stretched with the path, so a vertical line
   // widens with x and a horizontal one keeps its height.
-  Path vertical;
-  vertical.move_to(10, 5);
-  vertical.line_to(10, 30);
+  Path vertical = segment(10, 5, 10, 30);
   Pixmap wide(60, 40);
   stroke_path(wide, vertical, 2, kRed, Transform::scale(3, 1));
   // Off the pixel grid by a rounding hair at most.
@@ -199,13 +201,9 @@ TEST(Stroke, ClosedPathIsARingAndOpenPathsMixWithClosedOnes) {
 
 TEST(Stroke, DegenerateInputDrawsNothing) {
   Pixmap pm(20, 20);
-  Path dot;
-  dot.move_to(10, 10);
-  dot.line_to(10, 10);
+  Path dot = segment(10, 10, 10, 10);
   stroke_path(pm, dot, 4, kRed, kId);
-  Path line;
-  line.move_to(2, 2);
-  line.line_to(18, 18);
+  Path line = segment(2, 2, 18, 18);
   stroke_path(pm, line, 0, kRed, kId);
   stroke_path(pm, line, -1, kRed, kId);
   stroke_path(pm, line, 2, kRed, Transform::scale(0, 1));  // collapses the plane
