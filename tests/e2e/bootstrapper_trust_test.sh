@@ -12,11 +12,8 @@ source "$(dirname "$0")/lib.sh"
 new_prefix
 source "$(dirname "$0")/signing.sh"
 
-client_key='HKCU\Software\Microsoft\EdgeUpdate\Clients\{F3017226-FE2A-4295-8BDF-00C3A9A7E4C5}'
 take_download_port
 
-web="$WINEPREFIX/web"
-mkdir -p "$web/fwlink/p"
 server_pid=
 stop_server() {
   [ -n "$server_pid" ] || return 0

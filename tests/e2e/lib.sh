@@ -517,14 +517,18 @@ update_fails_on_screen() {
 }
 
 # The local-download test build fetches the WebView2 bootstrapper from a
-# fixed local port: sets port, url_path (the download address's path) and
-# client_key (the runtime's registration), keeps proxies out of the way and
-# holds the port for this test, one such test at a time on this machine.
+# fixed local port: sets port, url_path (the download address's path),
+# client_key (the runtime's registration) and web (the folder a local server
+# serves, with the download address's folders made), keeps proxies out of the
+# way and holds the port for this test, one such test at a time on this
+# machine.
 take_download_port() {
   unset http_proxy HTTP_PROXY https_proxy HTTPS_PROXY all_proxy ALL_PROXY
   port=47805
   url_path='/fwlink/p/?LinkId=2124703'
   client_key='HKCU\Software\Microsoft\EdgeUpdate\Clients\{F3017226-FE2A-4295-8BDF-00C3A9A7E4C5}'
+  web="$WINEPREFIX/web"
+  mkdir -p "$web/fwlink/p"
   exec {port_lock}>"${TMPDIR:-/tmp}/vestrana-e2e-port-$port.lock"
   flock -w 240 "$port_lock" || { echo "port $port stays taken by another test" >&2; exit 1; }
 }

@@ -69,8 +69,6 @@ check "the removal loaded no planted library" none_loaded
 #    the install then succeeds depends on what is served; only the loads
 #    matter here.
 take_download_port
-web="$WINEPREFIX/web"
-mkdir -p "$web/fwlink/p"
 cp "$VESTRANA_FAKE_WEBVIEW2_SETUP" "$web/fwlink/p/index.html"
 server_log="$WINEPREFIX/web-server.log"
 python3 -m http.server "$port" --bind 127.0.0.1 --directory "$web" 2>>"$server_log" >/dev/null &
