@@ -406,25 +406,24 @@ class Keys : public ::testing::TestWithParam<KeyCase> {};
 
 TEST_P(Keys, ReturnIsThePrimaryButtonAndEscapeCloses) {
   const KeyCase& c = GetParam();
-  {
-    UiState state = make_state(c.mode, {false, false});
-    go_to(state, c.screen);
+  // Each key is pressed in a window of its own on the row's screen.
+  struct Pressed {
+    Pressed(const KeyCase& c, void (*key)(UiState&, WindowEffects&, OperationRunner&))
+        : state(make_state(c.mode, {false, false})) {
+      go_to(state, c.screen);
+      key(state, effects, runner);
+    }
+    UiState state;
     RecordingEffects effects;
     FakeRunner runner;
-    on_return_key(state, effects, runner);
-    EXPECT_EQ(effects.calls, c.return_effects);
-    EXPECT_EQ(runner.started.size(), c.return_starts ? 1u : 0u);
-  }
-  {
-    UiState state = make_state(c.mode, {false, false});
-    go_to(state, c.screen);
-    RecordingEffects effects;
-    FakeRunner runner;
-    on_escape_key(state, effects, runner);
-    EXPECT_EQ(effects.calls, c.escape_effects);
-    EXPECT_TRUE(runner.started.empty());
-    EXPECT_EQ(close_allowed(state), c.close_allowed);
-  }
+  };
+  const Pressed on_return(c, on_return_key);
+  EXPECT_EQ(on_return.effects.calls, c.return_effects);
+  EXPECT_EQ(on_return.runner.started.size(), c.return_starts ? 1u : 0u);
+  const Pressed on_escape(c, on_escape_key);
+  EXPECT_EQ(on_escape.effects.calls, c.escape_effects);
+  EXPECT_TRUE(on_escape.runner.started.empty());
+  EXPECT_EQ(close_allowed(on_escape.state), c.close_allowed);
 }
 
 INSTANTIATE_TEST_SUITE_P(
