@@ -59,7 +59,12 @@ UiState welcome() {
 // to roughly a third, as machine code does.
 std::vector<uint8_t> code_like(size_t size) {
   uint64_t s = 0x9E3779B97F4A7C15u;
-  auto next = [&] { s ^= s << 13; s ^= s >> 7; s ^= s << 17; return s; };
+  auto next = [&] {
+    s ^= s << 13;
+    s ^= s >> 7;
+    s ^= s << 17;
+    return s;
+  };
   std::vector<std::vector<uint8_t>> words(512);
   for (auto& w : words) {
     w.resize(2 + next() % 7);
@@ -121,8 +126,8 @@ int main() {
   state.clock += 0.016f;
   paint_screen(state, current, state.fonts, 1);
   report("changed rect + its device bytes, 100%", 200, [&] {
-    const DeviceRect changed = changed_rect({previous.data(), previous.byte_size()},
-                                            {current.data(), current.byte_size()}, 640, 420);
+    const DeviceRect changed =
+        changed_rect({previous.data(), previous.byte_size()}, {current.data(), current.byte_size()}, 640, 420);
     to_device_bytes(current, changed, device);
   });
 

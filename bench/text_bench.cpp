@@ -19,14 +19,11 @@ namespace {
 constexpr Color kMain{0x1B, 0x1A, 0x22, 0xFF};
 constexpr Color kMuted{0x6B, 0x69, 0x78, 0xFF};
 
-void draw_frame_text(const TextTarget& target, FontSet& fonts, const std::string& subtitle,
-                     const StringTable& table) {
+void draw_frame_text(const TextTarget& target, FontSet& fonts, const std::string& subtitle, const StringTable& table) {
   draw_text(target, fonts, 46, 172, "vestrana", 40, kFontExtraBold, kMain, -1);
   draw_text(target, fonts, 48, 202, subtitle, 13.5f, kFontMedium, kMuted, 0);
-  draw_text(target, fonts, 94, 342.5f, table[StringId::OptionDesktopShortcut], 13.5f, kFontMedium,
-            kMain, 0);
-  draw_text(target, fonts, 94, 376.5f, table[StringId::OptionAutostart], 13.5f, kFontMedium, kMain,
-            0);
+  draw_text(target, fonts, 94, 342.5f, table[StringId::OptionDesktopShortcut], 13.5f, kFontMedium, kMain, 0);
+  draw_text(target, fonts, 94, 376.5f, table[StringId::OptionAutostart], 13.5f, kFontMedium, kMain, 0);
   std::string_view label = table[StringId::ButtonInstall];
   float x = 424 + 84 - measure_text(fonts, label, 15, kFontBold) / 2;
   draw_text(target, fonts, x, 361.5f, label, 15, kFontBold, Color{255, 255, 255, 255}, 0);
@@ -69,9 +66,7 @@ void BM_FrameTextCold(benchmark::State& state) {
     benchmark::DoNotOptimize(frame.pixels.data());
     state.counters["glyphs"] = static_cast<double>(fonts.rasterizations());
     state.PauseTiming();  // the FontSet's release is not part of a frame
-    {
-      FontSet gone = std::move(fonts);
-    }
+    { FontSet gone = std::move(fonts); }
     state.ResumeTiming();
   }
 }
@@ -85,8 +80,7 @@ BENCHMARK(BM_LoadFonts)->Unit(benchmark::kMicrosecond);
 void BM_MeasureLabel(benchmark::State& state) {
   FontSet fonts = load_fonts();
   for (auto _ : state) {
-    benchmark::DoNotOptimize(
-        measure_text(fonts, "Start with Windows, in the notification area", 13.5f, kFontMedium));
+    benchmark::DoNotOptimize(measure_text(fonts, "Start with Windows, in the notification area", 13.5f, kFontMedium));
   }
 }
 BENCHMARK(BM_MeasureLabel);

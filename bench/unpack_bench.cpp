@@ -55,9 +55,11 @@ Bytes synthetic_code(size_t size, uint64_t seed) {
   while (out.size() < size) {
     uint32_t roll = rng.below(1000);
     if (roll < kImmediate) {  // an immediate or address
-      for (int i = 0, n = 1 + static_cast<int>(rng.below(4)); i < n; ++i) out.push_back(static_cast<uint8_t>(rng.next()));
+      for (int i = 0, n = 1 + static_cast<int>(rng.below(4)); i < n; ++i)
+        out.push_back(static_cast<uint8_t>(rng.next()));
     } else if (roll < kImmediate + kRaw) {  // a stretch of data that does not pack
-      for (int i = 0, n = 64 + static_cast<int>(rng.below(512)); i < n; ++i) out.push_back(static_cast<uint8_t>(rng.next()));
+      for (int i = 0, n = 64 + static_cast<int>(rng.below(512)); i < n; ++i)
+        out.push_back(static_cast<uint8_t>(rng.next()));
     } else if (roll < kImmediate + kRaw + kRepeat && out.size() > 4096) {  // a repeated idiom
       size_t length = 8 + rng.below(56);
       size_t from = out.size() - 64 - rng.below(4000);
@@ -102,8 +104,8 @@ const Payload& payload() {
     lzma_filter filters[] = {{LZMA_FILTER_LZMA2, &options}, {LZMA_VLI_UNKNOWN, nullptr}};
     out.packed.resize(lzma_stream_buffer_bound(archive.size()));
     size_t packed_size = 0;
-    if (lzma_stream_buffer_encode(filters, LZMA_CHECK_CRC32, nullptr, archive.data(), archive.size(),
-                                  out.packed.data(), &packed_size, out.packed.size()) != LZMA_OK) {
+    if (lzma_stream_buffer_encode(filters, LZMA_CHECK_CRC32, nullptr, archive.data(), archive.size(), out.packed.data(),
+                                  &packed_size, out.packed.size()) != LZMA_OK) {
       std::fprintf(stderr, "encoding the payload failed\n");
       std::abort();
     }

@@ -82,8 +82,8 @@ inline Failure classify_failure(std::string_view text) {
     return {Rejection::Damaged, {}};
   }
   if (text.starts_with(kUnexpected) && text.ends_with(kUnexpectedEnd)) {
-    std::optional<std::string> name = unquote(
-        text.substr(kUnexpected.size(), text.size() - kUnexpected.size() - kUnexpectedEnd.size()));
+    std::optional<std::string> name =
+        unquote(text.substr(kUnexpected.size(), text.size() - kUnexpected.size() - kUnexpectedEnd.size()));
     if (name && is_utf8(*name) && breaks_name_rules(*name)) return {Rejection::UnexpectedName, *name};
   }
   std::abort();

@@ -70,8 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   s.step = static_cast<Step>(in.ConsumeIntegralInRange<uint8_t>(0, 5));
   // Mostly what the host derives from a DPI (so glyph images get reused),
   // sometimes anything at all.
-  const float scale = in.ConsumeBool() ? dpi_scale(in.ConsumeIntegralInRange<uint32_t>(0, 480))
-                                       : any_float(in, 0, 6);
+  const float scale = in.ConsumeBool() ? dpi_scale(in.ConsumeIntegralInRange<uint32_t>(0, 480)) : any_float(in, 0, 6);
   const int width = in.ConsumeIntegralInRange<int>(1, 160);
   const int height = in.ConsumeIntegralInRange<int>(1, 105);
   const float px = any_float(in, -10, 650);
@@ -91,8 +90,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::vector<HitRegion> regions = layout_regions(s, s.fonts);
   ElementRef first = ElementRef::nothing();
   for (const HitRegion& r : regions) {
-    if (!(r.w > 0 && r.h > 0 && r.x >= 0 && r.y >= 0 && r.x + r.w <= kCanvasWidth &&
-          r.y + r.h <= kCanvasHeight)) {
+    if (!(r.w > 0 && r.h > 0 && r.x >= 0 && r.y >= 0 && r.x + r.w <= kCanvasWidth && r.y + r.h <= kCanvasHeight)) {
       std::abort();
     }
     if (first.is_nothing() && r.rect().contains(px, py)) first = r.element();

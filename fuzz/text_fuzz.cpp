@@ -42,10 +42,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const float max_width = any_float(in, 0, 600);
   const int width = in.ConsumeIntegralInRange<int>(1, 48);
   const int height = in.ConsumeIntegralInRange<int>(1, 32);
-  const Color background{in.ConsumeIntegral<uint8_t>(), in.ConsumeIntegral<uint8_t>(),
-                         in.ConsumeIntegral<uint8_t>(), in.ConsumeIntegral<uint8_t>()};
-  const Color color{in.ConsumeIntegral<uint8_t>(), in.ConsumeIntegral<uint8_t>(),
-                    in.ConsumeIntegral<uint8_t>(), in.ConsumeIntegral<uint8_t>()};
+  const Color background{in.ConsumeIntegral<uint8_t>(), in.ConsumeIntegral<uint8_t>(), in.ConsumeIntegral<uint8_t>(),
+                         in.ConsumeIntegral<uint8_t>()};
+  const Color color{in.ConsumeIntegral<uint8_t>(), in.ConsumeIntegral<uint8_t>(), in.ConsumeIntegral<uint8_t>(),
+                    in.ConsumeIntegral<uint8_t>()};
   const std::string text = in.ConsumeRemainingBytesAsString();
 
   const float measured = measure_text(set, text, text_size, font);

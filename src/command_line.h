@@ -13,17 +13,17 @@ namespace vestrana {
 
 // The flags of one run, read once at start-up and never changed.
 struct LaunchOptions {
-  bool uninstall_flag = false;      // --uninstall
-  bool from_temp = false;           // --from-temp: this is the temporary uninstaller copy
-  bool silent = false;              // --silent or /S: no window
-  std::optional<std::string> dir;   // the word after the first --dir
+  bool uninstall_flag = false;  // --uninstall
+  bool from_temp = false;  // --from-temp: this is the temporary uninstaller copy
+  bool silent = false;  // --silent or /S: no window
+  std::optional<std::string> dir;  // the word after the first --dir
   std::optional<std::string> log = std::nullopt;  // --log FILE or /LOG=FILE: the admin log
   // The last stage of a removal, the cleanup helper: --cleanup, --after with
   // each inherited process handle it waits for, --copy with the temporary
   // uninstaller copy it deletes, --dir with the folder of a completed removal.
   bool cleanup = false;
-  std::vector<uint64_t> after = {};       // every --after followed by a decimal number
-  std::optional<std::string> copy = std::nullopt;   // the word after the first --copy
+  std::vector<uint64_t> after = {};  // every --after followed by a decimal number
+  std::optional<std::string> copy = std::nullopt;  // the word after the first --copy
 
   bool operator==(const LaunchOptions&) const = default;
 };

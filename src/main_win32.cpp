@@ -86,8 +86,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   // Without --log, or with a file that cannot be opened, nothing is logged
   // and the run is the same.
   std::unique_ptr<LogOutput> output = options.log ? open_log_file(windows_file_system(), *options.log) : nullptr;
-  std::unique_ptr<FileLog> file_log = output ? std::make_unique<FileLog>(std::move(output), windows_wall_clock())
-                                             : nullptr;
+  std::unique_ptr<FileLog> file_log =
+      output ? std::make_unique<FileLog>(std::move(output), windows_wall_clock()) : nullptr;
   Platform platform = with_log(windows_platform(), file_log ? static_cast<Log&>(*file_log) : null_log());
   WindowsStartupHost host(platform);
   int exit_code = run_logged_setup(own_command_line(), options, platform, host);

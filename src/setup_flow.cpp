@@ -40,7 +40,7 @@ int refuse_local_system(const LaunchOptions& options, StartupHost& host, const S
 std::string describe_run(const LaunchOptions& options, const std::optional<InstalledEntry>& entry,
                          LanguageCode language, const std::string& target) {
   Mode mode = choose_mode(options.uninstall_flag, entry ? std::optional<std::string>(entry->version) : std::nullopt);
-  std::string text = mode.kind == Mode::Remove ? "removal"
+  std::string text = mode.kind == Mode::Remove   ? "removal"
                      : mode.kind == Mode::Update ? "update from " + mode.installed_version
                                                  : std::string("install");
   text += options.silent ? " (silent)" : " (window)";
@@ -49,8 +49,8 @@ std::string describe_run(const LaunchOptions& options, const std::optional<Insta
   return text;
 }
 
-int run_silent(const LaunchOptions& options, Platform& platform, StartupHost& host,
-               const StringTable& table, bool installed, const std::string& target) {
+int run_silent(const LaunchOptions& options, Platform& platform, StartupHost& host, const StringTable& table,
+               bool installed, const std::string& target) {
   ProgressRef record = create_progress_record();
   if (options.uninstall_flag) {
     // Stage 1 runs from the installed uninstall.exe and waits for this
@@ -67,12 +67,10 @@ int run_silent(const LaunchOptions& options, Platform& platform, StartupHost& ho
   return result ? 0 : 1;
 }
 
-int run_interactive(const LaunchOptions& options, Platform& platform, StartupHost& host,
-                    const StringTable& table, const std::optional<InstalledEntry>& entry,
-                    const std::string& target) {
+int run_interactive(const LaunchOptions& options, Platform& platform, StartupHost& host, const StringTable& table,
+                    const std::optional<InstalledEntry>& entry, const std::string& target) {
   InteractiveStart start;
-  start.mode = choose_mode(options.uninstall_flag,
-                           entry ? std::optional<std::string>(entry->version) : std::nullopt);
+  start.mode = choose_mode(options.uninstall_flag, entry ? std::optional<std::string>(entry->version) : std::nullopt);
   bool installed = entry.has_value();
   bool desktop = installed && desktop_shortcut_present(platform.folders, platform.files);
   bool autostart = installed && autostart_present(platform.registry);
@@ -103,34 +101,34 @@ int run_setup(const LaunchOptions& options, Platform& platform, StartupHost& hos
   }
 
   if (options.uninstall_flag && !options.from_temp) {
-    log_line(log, {"first stage of a removal, language ", language.text(), ": the removal goes on in a temporary copy of this program"});
+    log_line(log, {"first stage of a removal, language ", language.text(),
+                   ": the removal goes on in a temporary copy of this program"});
     std::optional<InstalledEntry> entry = read_installed_entry(platform.registry, platform.folders);
     return relaunch_from_temp(platform.processes, platform.files, platform.folders, options.dir,
-                              entry ? std::optional<std::string>(entry->location) : std::nullopt,
-                              options.silent, options.log);
+                              entry ? std::optional<std::string>(entry->location) : std::nullopt, options.silent,
+                              options.log);
   }
 
   if (host.take_instance_lock() == StartupHost::Lock::AlreadyRunning) {
     log.write("another setup is running: it is brought to the front and this one stops");
     host.bring_running_setup_forward();
     // A copy that may not work still goes: nothing else would delete it.
-    if (options.from_temp) schedule_self_removal(platform.processes, platform.files, options.after, std::string(), false);
+    if (options.from_temp)
+      schedule_self_removal(platform.processes, platform.files, options.after, std::string(), false);
     return 1;
   }
 
   std::optional<InstalledEntry> entry = read_installed_entry(platform.registry, platform.folders);
   // A removal acts in its folder, so it only ever gets one that can be ours;
   // any other run only shows or hands on the folder, and gets it the same way.
-  std::string target_folder =
-      options.uninstall_flag
-          ? removal_folder(platform, options.dir, entry)
-          : choose_target_folder(options.dir, our_recorded_folder(entry), default_install_folder(platform.folders))
-                .value_or(std::string());
+  std::string target_folder = options.uninstall_flag ? removal_folder(platform, options.dir, entry)
+                                                     : choose_target_folder(options.dir, our_recorded_folder(entry),
+                                                                            default_install_folder(platform.folders))
+                                                           .value_or(std::string());
 
   log.write(describe_run(options, entry, language, target_folder));
-  int exit_code = options.silent
-                      ? run_silent(options, platform, host, table, entry.has_value(), target_folder)
-                      : run_interactive(options, platform, host, table, entry, target_folder);
+  int exit_code = options.silent ? run_silent(options, platform, host, table, entry.has_value(), target_folder)
+                                 : run_interactive(options, platform, host, table, entry, target_folder);
 
   if (options.from_temp) {
     // Completed only when there was an installation to remove: a run that
@@ -154,7 +152,8 @@ int run_logged_setup(std::string_view command_line, const LaunchOptions& options
 }
 
 StartupHost::Lock instance_lock_from(bool created, uint32_t last_error) {
-  if (!created) return last_error == kErrorAccessDenied ? StartupHost::Lock::AlreadyRunning : StartupHost::Lock::Unavailable;
+  if (!created)
+    return last_error == kErrorAccessDenied ? StartupHost::Lock::AlreadyRunning : StartupHost::Lock::Unavailable;
   return last_error == kErrorAlreadyExists ? StartupHost::Lock::AlreadyRunning : StartupHost::Lock::Acquired;
 }
 

@@ -27,12 +27,11 @@ constexpr wchar_t kTitle[] = L"vestrana";
 
 std::string to_utf8(const std::wstring& text) {
   if (text.empty()) return {};
-  const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                       nullptr, nullptr);
+  const int size =
+      WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
   if (size <= 0) return {};
   std::string out(static_cast<std::size_t>(size), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size, nullptr,
-                      nullptr);
+  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size, nullptr, nullptr);
   return out;
 }
 
@@ -82,10 +81,9 @@ void record_start() {
   SYSTEMTIME now;
   GetSystemTime(&now);
   char stamp[32];
-  std::snprintf(stamp, sizeof stamp, "%04u-%02u-%02uT%02u:%02u:%02u.%03uZ", now.wYear, now.wMonth, now.wDay,
-                now.wHour, now.wMinute, now.wSecond, now.wMilliseconds);
-  const std::string line =
-      std::string(stamp) + "\t" + to_utf8(own_path()) + "\t" + to_utf8(command_tail()) + "\n";
+  std::snprintf(stamp, sizeof stamp, "%04u-%02u-%02uT%02u:%02u:%02u.%03uZ", now.wYear, now.wMonth, now.wDay, now.wHour,
+                now.wMinute, now.wSecond, now.wMilliseconds);
+  const std::string line = std::string(stamp) + "\t" + to_utf8(own_path()) + "\t" + to_utf8(command_tail()) + "\n";
 
   // Append-only access makes each write land at the end even when two
   // copies start at the same moment.
@@ -109,11 +107,8 @@ LRESULT CALLBACK window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lp
       EndPaint(window, &ps);
       return 0;
     }
-    case WM_DESTROY:
-      PostQuitMessage(0);
-      return 0;
-    default:
-      return DefWindowProcW(window, message, wparam, lparam);
+    case WM_DESTROY: PostQuitMessage(0); return 0;
+    default: return DefWindowProcW(window, message, wparam, lparam);
   }
 }
 
@@ -130,8 +125,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
   wc.lpszClassName = kClassName;
   RegisterClassExW(&wc);
-  HWND window = CreateWindowExW(0, kClassName, kTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, 360,
-                                200, nullptr, nullptr, instance, nullptr);
+  HWND window = CreateWindowExW(0, kClassName, kTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, 360, 200,
+                                nullptr, nullptr, instance, nullptr);
   // Without a window (no desktop to put it on) the loop below still waits,
   // so the process stays until it is ended, as the app would.
   if (window != nullptr && !has_argument(L"--background")) {

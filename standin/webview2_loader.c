@@ -3,8 +3,8 @@
    so that the file looks like the real loader to whoever inspects it. */
 #include <windows.h>
 
-HRESULT WINAPI CreateCoreWebView2EnvironmentWithOptions(LPCWSTR browser_folder, LPCWSTR user_data_folder,
-                                                        void* options, void* handler) {
+HRESULT WINAPI CreateCoreWebView2EnvironmentWithOptions(LPCWSTR browser_folder, LPCWSTR user_data_folder, void* options,
+                                                        void* handler) {
   (void)browser_folder;
   (void)user_data_folder;
   (void)options;

@@ -24,7 +24,7 @@ namespace vestrana {
 struct LocalTime {
   int year = 1970;
   int month = 1;  // 1..12
-  int day = 1;    // 1..31
+  int day = 1;  // 1..31
   int hour = 0;
   int minute = 0;
   int second = 0;

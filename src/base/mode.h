@@ -9,8 +9,8 @@ namespace vestrana {
 struct Mode {
   enum Kind : uint8_t {
     Install,  // nothing installed, or this very version is
-    Update,   // another version is installed
-    Remove,   // started for removal
+    Update,  // another version is installed
+    Remove,  // started for removal
   };
 
   Kind kind = Install;

@@ -47,8 +47,8 @@ class FontFolder {
 // (Leelawadee UI) and symbols (Segoe UI Symbol). Each is face 0 of its file;
 // a file that is missing is skipped.
 inline constexpr std::string_view kFallbackFontFiles[] = {
-    "segoeui.ttf", "msyh.ttc",     "YuGothM.ttc", "malgun.ttf",
-    "Nirmala.ttf", "Nirmala.ttc",  "LeelawUI.ttf", "seguisym.ttf",
+    "segoeui.ttf", "msyh.ttc",    "YuGothM.ttc",  "malgun.ttf",
+    "Nirmala.ttf", "Nirmala.ttc", "LeelawUI.ttf", "seguisym.ttf",
 };
 inline constexpr int kFallbackFaceCount = static_cast<int>(std::size(kFallbackFontFiles));
 

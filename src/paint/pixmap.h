@@ -173,13 +173,11 @@ void fill_coverage(Pixmap& pixmap, const Coverage& coverage, Color color);
 // Strokes the path with the width in path units (scaled by the transform
 // together with the path), round caps, round joins, miter limit 4, no
 // dashes. Widths <= 0 and zero-length subpaths draw nothing.
-void stroke_path(Pixmap& pixmap, const Path& path, float width, Color color,
-                 const Transform& transform);
+void stroke_path(Pixmap& pixmap, const Path& path, float width, Color color, const Transform& transform);
 
 void fill_rounded_rect(Pixmap& pixmap, float x, float y, float w, float h, float r, Color color,
                        const Transform& transform, const Coverage* hidden = nullptr);
-void fill_circle(Pixmap& pixmap, float cx, float cy, float r, Color color,
-                 const Transform& transform);
+void fill_circle(Pixmap& pixmap, float cx, float cy, float r, Color color, const Transform& transform);
 
 // A pixmap seen in logical units: every call draws through
 // shape.then(Transform::scale(scale, scale)).
@@ -190,12 +188,10 @@ struct Canvas {
   Transform device(const Transform& shape = Transform::identity()) const {
     return shape.then(Transform::scale(scale, scale));
   }
-  void fill_path(const Path& path, Color color,
-                 const Transform& shape = Transform::identity()) const {
+  void fill_path(const Path& path, Color color, const Transform& shape = Transform::identity()) const {
     vestrana::fill_path(pixmap, path, color, device(shape));
   }
-  void stroke_path(const Path& path, float width, Color color,
-                   const Transform& shape = Transform::identity()) const {
+  void stroke_path(const Path& path, float width, Color color, const Transform& shape = Transform::identity()) const {
     vestrana::stroke_path(pixmap, path, width, color, device(shape));
   }
   void fill_rounded_rect(float x, float y, float w, float h, float r, Color color,
@@ -208,15 +204,12 @@ struct Canvas {
     path.add_rounded_rect(x, y, w, h, r);
     return vestrana::rasterize_path(pixmap, path, device(shape));
   }
-  void fill_coverage(const Coverage& coverage, Color color) const {
-    vestrana::fill_coverage(pixmap, coverage, color);
-  }
+  void fill_coverage(const Coverage& coverage, Color color) const { vestrana::fill_coverage(pixmap, coverage, color); }
   void fill_rect(float x, float y, float w, float h, Color color,
                  const Transform& shape = Transform::identity()) const {
     vestrana::fill_rounded_rect(pixmap, x, y, w, h, 0, color, device(shape));
   }
-  void fill_circle(float cx, float cy, float r, Color color,
-                   const Transform& shape = Transform::identity()) const {
+  void fill_circle(float cx, float cy, float r, Color color, const Transform& shape = Transform::identity()) const {
     vestrana::fill_circle(pixmap, cx, cy, r, color, device(shape));
   }
 };

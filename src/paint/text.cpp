@@ -136,8 +136,7 @@ FontSet load_fonts(std::unique_ptr<FontFolder> fallback) {
       fatal("the embedded font is valid");
     }
     faces->face[i].reset(face);
-    if (!FT_IS_SCALABLE(face) || face->units_per_EM == 0 ||
-        FT_Select_Charmap(face, FT_ENCODING_UNICODE) != 0) {
+    if (!FT_IS_SCALABLE(face) || face->units_per_EM == 0 || FT_Select_Charmap(face, FT_ENCODING_UNICODE) != 0) {
       fatal("the embedded font is valid");
     }
   }
@@ -152,9 +151,7 @@ uint32_t glyph_size_key(float pixel_size) {
   return static_cast<uint32_t>(v);
 }
 
-uint32_t FontSet::glyph_index(int font, char32_t character) const {
-  return FT_Get_Char_Index(face(font), character);
-}
+uint32_t FontSet::glyph_index(int font, char32_t character) const { return FT_Get_Char_Index(face(font), character); }
 
 int32_t FontSet::advance_units(int font, uint32_t glyph) const {
   FT_Fixed advance = 0;
@@ -310,8 +307,8 @@ float spaced_width(const FontSet& fonts, std::string_view text, float size, int 
 
 }  // namespace
 
-FittedText fit_text(const FontSet& fonts, std::string_view text, float size, int font, float max_width,
-                    float min_size, float letter_spacing) {
+FittedText fit_text(const FontSet& fonts, std::string_view text, float size, int font, float max_width, float min_size,
+                    float letter_spacing) {
   const float width = spaced_width(fonts, text, size, font, letter_spacing);
   if (width <= max_width) return FittedText{std::string(text), size, width};
 
@@ -397,12 +394,11 @@ void blend_text_row(uint8_t* pixels, const uint8_t* coverage, int64_t count, Col
   }
 }
 
-void draw_text(const TextTarget& target, FontSet& fonts, float x, float y, std::string_view text,
-               float size, int font, Color color, float letter_spacing) {
+void draw_text(const TextTarget& target, FontSet& fonts, float x, float y, std::string_view text, float size, int font,
+               Color color, float letter_spacing) {
   if (font < 0 || font >= kFontCount) fatal("font index is 0, 1 or 2");
   // Nothing can show: skip the work (and the rasterising) entirely.
-  if (text.empty() || color.a == 0 || target.pixels == nullptr || target.width == 0 ||
-      target.height == 0) {
+  if (text.empty() || color.a == 0 || target.pixels == nullptr || target.width == 0 || target.height == 0) {
     return;
   }
   const float s = target.scale;

@@ -36,8 +36,8 @@ struct FT_FaceRec_;
 
 namespace vestrana {
 
-inline constexpr int kFontMedium = 0;     // body text, option labels, step text
-inline constexpr int kFontBold = 1;       // headings, buttons, badge, percentage
+inline constexpr int kFontMedium = 0;  // body text, option labels, step text
+inline constexpr int kFontBold = 1;  // headings, buttons, badge, percentage
 inline constexpr int kFontExtraBold = 2;  // the product name only
 
 // Glyphs larger than this many pixels are never rasterised: they keep their
@@ -66,8 +66,8 @@ struct GlyphKey {
 
 struct GlyphKeyHash {
   size_t operator()(const GlyphKey& key) const {
-    uint64_t h = (uint64_t{key.character} << 40) ^ (uint64_t{key.face} << 36) ^ (uint64_t{key.font} << 32) ^
-                 key.size_key;
+    uint64_t h =
+        (uint64_t{key.character} << 40) ^ (uint64_t{key.face} << 36) ^ (uint64_t{key.font} << 32) ^ key.size_key;
     h ^= h >> 29;
     h *= 0xBF58476D1CE4E5B9u;
     h ^= h >> 32;
@@ -171,8 +171,8 @@ struct FittedText {
 // is it cut at a character boundary, trailing spaces dropped, and ended
 // with an ellipsis (U+2026) at `min_size`. When not even the ellipsis fits,
 // the text is empty.
-FittedText fit_text(const FontSet& fonts, std::string_view text, float size, int font, float max_width,
-                    float min_size, float letter_spacing = 0);
+FittedText fit_text(const FontSet& fonts, std::string_view text, float size, int font, float max_width, float min_size,
+                    float letter_spacing = 0);
 
 // Where draw_text paints: width x height premultiplied RGBA pixels, rows top
 // to bottom without padding, and the scale from logical units to pixels.
@@ -211,16 +211,14 @@ void blend_text_row(uint8_t* pixels, const uint8_t* coverage, int64_t count, Col
 // stays fractional; only each glyph's placement is rounded to whole pixels,
 // so spacing stays even at fractional scales. Pixels outside the target are
 // clipped. Ill-formed UTF-8 draws U+FFFD (the missing-glyph shape).
-void draw_text(const TextTarget& target, FontSet& fonts, float x, float y, std::string_view text,
-               float size, int font, Color color, float letter_spacing);
+void draw_text(const TextTarget& target, FontSet& fonts, float x, float y, std::string_view text, float size, int font,
+               Color color, float letter_spacing);
 
-inline void draw_text(const Canvas& canvas, FontSet& fonts, float x, float y,
-                      std::string_view text, float size, int font, Color color,
-                      float letter_spacing) {
+inline void draw_text(const Canvas& canvas, FontSet& fonts, float x, float y, std::string_view text, float size,
+                      int font, Color color, float letter_spacing) {
   Pixmap& pixmap = canvas.pixmap;
   TextTarget target{pixmap.data(), static_cast<uint32_t>(pixmap.width() > 0 ? pixmap.width() : 0),
-                    static_cast<uint32_t>(pixmap.height() > 0 ? pixmap.height() : 0),
-                    canvas.scale};
+                    static_cast<uint32_t>(pixmap.height() > 0 ? pixmap.height() : 0), canvas.scale};
   draw_text(target, fonts, x, y, text, size, font, color, letter_spacing);
 }
 

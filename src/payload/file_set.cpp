@@ -78,19 +78,17 @@ std::optional<OsError> write_temporary(FileSystem& files, Clock& clock, const st
 // How far one file of the set got.
 struct Placed {
   std::string_view name;
-  bool had_old = false;   // its old file is under the backup name
+  bool had_old = false;  // its old file is under the backup name
   bool moved_in = false;  // the new file is under its own name
 };
 
-std::optional<OsError> swap_in(FileSystem& files, Clock& clock, const std::string& folder,
-                               std::span<const SetFile> set, std::vector<Placed>& placed,
-                               std::vector<FileSetEvent>* events) {
+std::optional<OsError> swap_in(FileSystem& files, Clock& clock, const std::string& folder, std::span<const SetFile> set,
+                               std::vector<Placed>& placed, std::vector<FileSetEvent>* events) {
   for (const SetFile& file : set) {
     const std::string target = join_path(folder, file.name);
     Placed& now = placed.emplace_back(Placed{file.name});
     if (files.exists(target)) {
-      if (std::optional<OsError> error =
-              move(files, clock, target, join_path(folder, backup_name(file.name)))) {
+      if (std::optional<OsError> error = move(files, clock, target, join_path(folder, backup_name(file.name)))) {
         placed.pop_back();
         note(events, Kind::Failed, file.name);
         return error;
@@ -98,8 +96,7 @@ std::optional<OsError> swap_in(FileSystem& files, Clock& clock, const std::strin
       now.had_old = true;
       note(events, Kind::MovedAside, file.name);
     }
-    if (std::optional<OsError> error =
-            move(files, clock, join_path(folder, temporary_name(file.name)), target)) {
+    if (std::optional<OsError> error = move(files, clock, join_path(folder, temporary_name(file.name)), target)) {
       note(events, Kind::Failed, file.name);
       return error;
     }

@@ -35,13 +35,13 @@ struct SetFile {
 // order, for whoever wants to tell an administrator about it.
 struct FileSetEvent {
   enum class Kind {
-    Written,       // the temporary file holds all new bytes (`size` of them)
-    MovedAside,    // the old file is under its backup name
-    MovedIn,       // the new file is under its own name
-    PutBack,       // the backup is under its own name again
-    RemovedNew,    // a temporary file, or a new file that had no old one, is gone
-    RemovedBackup, // a backup is gone
-    Failed         // the operation on this file that failed the set
+    Written,  // the temporary file holds all new bytes (`size` of them)
+    MovedAside,  // the old file is under its backup name
+    MovedIn,  // the new file is under its own name
+    PutBack,  // the backup is under its own name again
+    RemovedNew,  // a temporary file, or a new file that had no old one, is gone
+    RemovedBackup,  // a backup is gone
+    Failed  // the operation on this file that failed the set
   };
   Kind kind;
   std::string name;  // the set file's own name ("vestrana.exe")
@@ -62,13 +62,12 @@ std::string backup_name(std::string_view name);
 // files, for recover_file_set) and the first failure's error is returned.
 // `events`, when given, receives what was done.
 std::optional<OsError> replace_file_set(FileSystem& files, Clock& clock, const std::string& folder,
-                                        std::span<const SetFile> set,
-                                        std::vector<FileSetEvent>* events = nullptr);
+                                        std::span<const SetFile> set, std::vector<FileSetEvent>* events = nullptr);
 
 // What recover_file_set found.
 enum class Recovery {
-  Clean,       // no temporary or backup name of the set
-  Finished,    // every new file was in place: the backups were deleted
+  Clean,  // no temporary or backup name of the set
+  Finished,  // every new file was in place: the backups were deleted
   RolledBack,  // the backups were put back and the temporary files deleted
 };
 struct RecoveryResult {
@@ -81,7 +80,6 @@ struct RecoveryResult {
 // Makes the set of `names` in `folder` whole after a run that was killed
 // while replacing it (see above). A missing folder is Clean.
 RecoveryResult recover_file_set(FileSystem& files, Clock& clock, const std::string& folder,
-                                std::span<const std::string_view> names,
-                                std::vector<FileSetEvent>* events = nullptr);
+                                std::span<const std::string_view> names, std::vector<FileSetEvent>* events = nullptr);
 
 }  // namespace vestrana

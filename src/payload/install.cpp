@@ -36,8 +36,8 @@ std::string write_failure(const InstallTexts& texts, const OsError& error) {
 // reports its end fraction, whatever the work's result. The log gets the
 // step's start and its result, a failure with its whole text.
 template <class Work>
-Result paced_step(Platform& platform, ProgressRecord& progress, Step step, float start_fraction,
-                  float end_fraction, milliseconds minimum, Work&& work) {
+Result paced_step(Platform& platform, ProgressRecord& progress, Step step, float start_fraction, float end_fraction,
+                  milliseconds minimum, Work&& work) {
   Clock::TimePoint started = platform.clock.now();
   report_progress(progress, step, start_fraction);
   log_line(platform.log, {"step started: ", step_log_name(step)});
@@ -113,10 +113,12 @@ Result copy_files(Platform& platform, ProgressRecord& progress, const InstallTex
     return Result::failure(write_failure(texts, *error));
   }
   for (const SetFile& file : set) {
-    log_line(platform.log, {"wrote ", join_path(*folder, file.name), " (", std::to_string(file.bytes.size()), " bytes)"});
+    log_line(platform.log,
+             {"wrote ", join_path(*folder, file.name), " (", std::to_string(file.bytes.size()), " bytes)"});
     installed_bytes += file.bytes.size();
   }
-  if (!uninstaller) log_line(platform.log, {"kept ", join_path(*folder, kUninstallerName), ": it is the running program"});
+  if (!uninstaller)
+    log_line(platform.log, {"kept ", join_path(*folder, kUninstallerName), ": it is the running program"});
   set.clear();
   entries->clear();
   entries->shrink_to_fit();
@@ -146,8 +148,10 @@ Result make_shortcuts(Platform& platform, const std::string& folder, InstallChoi
       // and reachable from the Start menu, so the install goes on to its
       // entry instead of failing, and Try again would only fail the same way.
       Result made = create_shortcut(platform.links, platform.files, platform.messages, *link, app);
-      platform.log.write(made ? "created the shortcut " + *link : "could not create the desktop shortcut, "
-                                                                  "going on without it: " + made.failure_text());
+      platform.log.write(made ? "created the shortcut " + *link
+                              : "could not create the desktop shortcut, "
+                                "going on without it: " +
+                                    made.failure_text());
     } else {
       log_shortcut_removal(platform.log, *link, remove_shortcut(platform.files, *link));
     }
@@ -185,16 +189,18 @@ void remove_install_files(Platform& platform, const std::string& folder, bool ke
   });
 }
 
-Result install_app(Platform& platform, ProgressRecord& progress, InstallChoices choices,
-                   const InstallTexts& texts, std::span<const uint8_t> packed_app) {
+Result install_app(Platform& platform, ProgressRecord& progress, InstallChoices choices, const InstallTexts& texts,
+                   std::span<const uint8_t> packed_app) {
   std::optional<std::string> folder = default_install_folder(platform.folders);
   // The entry may name a folder that is not ours (another program's, a
   // network share): that one is never cleaned, its programs are never ended,
   // and it is not even opened to compare it with the install folder.
-  std::optional<std::string> earlier =
-      our_recorded_folder(read_installed_entry(platform.registry, platform.folders));
+  std::optional<std::string> earlier = our_recorded_folder(read_installed_entry(platform.registry, platform.folders));
   if (earlier && folder && same_folder(platform.files, *earlier, *folder)) earlier.reset();
-  log_line(platform.log, {"install into ", (folder ? *folder : "(no local application data folder)"), ": desktop shortcut ", (choices.desktop_shortcut ? "on" : "off"), ", start with Windows ", (choices.autostart ? "on" : "off"), (earlier ? ", earlier installation in " + *earlier : "")});
+  log_line(platform.log,
+           {"install into ", (folder ? *folder : "(no local application data folder)"), ": desktop shortcut ",
+            (choices.desktop_shortcut ? "on" : "off"), ", start with Windows ", (choices.autostart ? "on" : "off"),
+            (earlier ? ", earlier installation in " + *earlier : "")});
 
   (void)paced_step(platform, progress, Step::ClosingApp, 0.00f, 0.08f, milliseconds(450), [&] {
     std::vector<std::string> folders;
@@ -210,9 +216,8 @@ Result install_app(Platform& platform, ProgressRecord& progress, InstallChoices 
   });
   if (!copied) return copied;
 
-  Result runtime = paced_step(platform, progress, Step::WebView2Setup, 0.62f, 0.82f, milliseconds(350), [&] {
-    return ensure_webview2(platform, texts.webview2);
-  });
+  Result runtime = paced_step(platform, progress, Step::WebView2Setup, 0.62f, 0.82f, milliseconds(350),
+                              [&] { return ensure_webview2(platform, texts.webview2); });
   if (!runtime) return runtime;
 
   Result linked = paced_step(platform, progress, Step::Shortcuts, 0.82f, 0.94f, milliseconds(450),
@@ -222,7 +227,8 @@ Result install_app(Platform& platform, ProgressRecord& progress, InstallChoices 
   return paced_step(platform, progress, Step::Finishing, 0.94f, 1.00f, milliseconds(400), [&] {
     Result entry = write_uninstall_entry(platform.registry, platform.messages, *folder, installed_bytes);
     if (!entry) return entry;
-    log_line(platform.log, {"wrote the uninstall entry HKCU\\", kUninstallKeyPath, " (version ", kSetupVersion, ", ", std::to_string(installed_bytes), " bytes)"});
+    log_line(platform.log, {"wrote the uninstall entry HKCU\\", kUninstallKeyPath, " (version ", kSetupVersion, ", ",
+                            std::to_string(installed_bytes), " bytes)"});
     delete_app_keys(platform.registry);
     log_app_keys_deleted(platform.log);
     return entry;

@@ -19,7 +19,7 @@ class ProgressRecord;
 // hold "{detail}" for the system's reason.
 struct InstallTexts {
   std::string_view write_files;  // the files could not be written
-  std::string_view webview2;     // the WebView2 runtime could not be set up
+  std::string_view webview2;  // the WebView2 runtime could not be set up
 };
 
 // The installed files.
@@ -36,8 +36,8 @@ struct InstallChoices {
 // autostart, the uninstall entry), reporting into `progress`. Stops at the
 // first failure and returns its text. The installed files are replaced all or
 // nothing; later steps are not rolled back.
-Result install_app(Platform& platform, ProgressRecord& progress, InstallChoices choices,
-                   const InstallTexts& texts, std::span<const uint8_t> packed_app);
+Result install_app(Platform& platform, ProgressRecord& progress, InstallChoices choices, const InstallTexts& texts,
+                   std::span<const uint8_t> packed_app);
 
 // Deletes the three installed files in `folder` and the temporary and
 // backup files an interrupted replacement of them leaves (never the running program), read-only or

@@ -16,7 +16,7 @@
 namespace vestrana {
 
 struct PackedEntry {
-  std::string name;           // the record's name, unchanged (a bare file name)
+  std::string name;  // the record's name, unchanged (a bare file name)
   std::vector<uint8_t> data;  // the file's contents, owned
 };
 

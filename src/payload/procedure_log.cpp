@@ -30,25 +30,19 @@ void log_file_set_events(Log& log, const std::string& folder, const std::vector<
     std::string path = join_path(folder, event.name);
     switch (event.kind) {
       case Kind::Written:
-        log_line(log, {"wrote and flushed ", join_path(folder, temporary_name(event.name)), " (", std::to_string(event.size), " bytes)"});
+        log_line(log, {"wrote and flushed ", join_path(folder, temporary_name(event.name)), " (",
+                       std::to_string(event.size), " bytes)"});
         break;
-      case Kind::MovedAside:
-        log_line(log, {"backup: moved ", path, " aside as ", backup_name(event.name)});
-        break;
-      case Kind::MovedIn:
-        log_line(log, {"moved the new ", event.name, " in as ", path});
-        break;
+      case Kind::MovedAside: log_line(log, {"backup: moved ", path, " aside as ", backup_name(event.name)}); break;
+      case Kind::MovedIn: log_line(log, {"moved the new ", event.name, " in as ", path}); break;
       case Kind::PutBack:
         log_line(log, {"rollback: put the earlier ", path, " back from ", backup_name(event.name)});
         break;
-      case Kind::RemovedNew:
-        log_line(log, {"deleted the new ", event.name, " in ", folder});
-        break;
+      case Kind::RemovedNew: log_line(log, {"deleted the new ", event.name, " in ", folder}); break;
       case Kind::RemovedBackup:
         log_line(log, {"deleted the backup ", join_path(folder, backup_name(event.name))});
         break;
-      case Kind::Failed:
-        break;  // the caller says why, with the system's reason
+      case Kind::Failed: break;  // the caller says why, with the system's reason
     }
   }
 }
@@ -59,7 +53,8 @@ void log_recovery(Log& log, const std::string& folder, const RecoveryResult& res
   } else if (result.recovery == Recovery::RolledBack) {
     log_line(log, {"an interrupted update of ", folder, " was rolled back to the earlier files"});
   }
-  if (result.error) log_line(log, {"could not make the interrupted update of ", folder, " whole: ", result.error->describe()});
+  if (result.error)
+    log_line(log, {"could not make the interrupted update of ", folder, " whole: ", result.error->describe()});
 }
 
 }  // namespace vestrana

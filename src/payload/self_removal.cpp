@@ -20,8 +20,7 @@ constexpr int kExitFailure = 1;
 
 std::optional<std::string> install_folder_for(FileSystem& files, KnownFolders& folders,
                                               const std::optional<std::string>& dir,
-                                              const std::optional<std::string>& recorded,
-                                              const std::string& self) {
+                                              const std::optional<std::string>& recorded, const std::string& self) {
   // A folder that cannot be ours is passed over as if it had not been
   // named: it is never handed on, and never opened to compare it.
   auto ours = [](std::optional<std::string> folder) {
@@ -61,9 +60,8 @@ std::vector<std::string> relaunch_arguments(const std::string& install_folder, s
 }
 
 int relaunch_from_temp(ProcessApi& processes, FileSystem& files, KnownFolders& folders,
-                       const std::optional<std::string>& dir,
-                       const std::optional<std::string>& recorded_location, bool silent,
-                       const std::optional<std::string>& log_file) {
+                       const std::optional<std::string>& dir, const std::optional<std::string>& recorded_location,
+                       bool silent, const std::optional<std::string>& log_file) {
   std::optional<std::string> self = processes.own_program_path();
   if (!self) return kExitFailure;
   std::optional<std::string> install_folder = install_folder_for(files, folders, dir, recorded_location, *self);
@@ -170,7 +168,8 @@ int run_cleanup(Platform& platform, const CleanupRequest& request, const std::fu
   if (!folder || folder->kind() != EntryKind::Folder) return 0;
   std::unique_ptr<OpenEntry> uninstaller =
       open_surely(retry, [&](OsError* error) { return folder->open(std::string(kUninstallerName), error); });
-  if (uninstaller && uninstaller->kind() != EntryKind::Folder && !installation_again(platform, *folder, setup_running)) {
+  if (uninstaller && uninstaller->kind() != EntryKind::Folder &&
+      !installation_again(platform, *folder, setup_running)) {
     remove_surely(retry, *uninstaller);
   }
   uninstaller.reset();  // a file deleted without POSIX semantics goes with its handle

@@ -43,9 +43,8 @@ class ProcessApi;
 // started; silent, the copy's own exit code after it ended. 1 when the
 // program's path, the temporary folder, the copy or the start fails.
 int relaunch_from_temp(ProcessApi& processes, FileSystem& files, KnownFolders& folders,
-                       const std::optional<std::string>& dir,
-                       const std::optional<std::string>& recorded_location, bool silent,
-                       const std::optional<std::string>& log_file = std::nullopt);
+                       const std::optional<std::string>& dir, const std::optional<std::string>& recorded_location,
+                       bool silent, const std::optional<std::string>& log_file = std::nullopt);
 
 // The arguments that stage 1 hands to the copy, one word each.
 std::vector<std::string> relaunch_arguments(const std::string& install_folder, std::optional<uint64_t> stage_one,
@@ -65,8 +64,8 @@ void schedule_self_removal(ProcessApi& processes, FileSystem& files, const std::
 
 // What the helper is asked to do, from its command line.
 struct CleanupRequest {
-  std::vector<uint64_t> after;        // processes that ran from our files
-  std::optional<std::string> copy;    // the temporary uninstaller copy
+  std::vector<uint64_t> after;  // processes that ran from our files
+  std::optional<std::string> copy;  // the temporary uninstaller copy
   std::optional<std::string> folder;  // the install folder of a completed removal
 };
 

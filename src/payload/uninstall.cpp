@@ -38,8 +38,7 @@ namespace {
 
 // Whether the files in `folder` are ours to delete: it is the recorded
 // folder, or it holds the application program.
-bool holds_our_installation(Platform& platform, const std::string& folder,
-                            const std::optional<std::string>& recorded) {
+bool holds_our_installation(Platform& platform, const std::string& folder, const std::optional<std::string>& recorded) {
   if (recorded && same_folder(platform.files, folder, *recorded)) return true;
   std::string app = join_path(folder, kAppProgram);
   return platform.files.exists(app) && !platform.files.is_folder(app);
@@ -69,13 +68,15 @@ std::string removal_folder(Platform& platform, const std::optional<std::string>&
   return std::string();
 }
 
-void uninstall(Platform& platform, ProgressRecord& progress, const std::string& requested_folder,
-               bool delete_user_data, bool leave_uninstaller) {
+void uninstall(Platform& platform, ProgressRecord& progress, const std::string& requested_folder, bool delete_user_data,
+               bool leave_uninstaller) {
   Clock& clock = platform.clock;
   const std::string install_folder = can_be_our_folder(requested_folder) ? requested_folder : std::string();
 
   Log& log = platform.log;
-  log_line(log, {"remove the installation in ", (install_folder.empty() ? std::string("(no folder of ours)") : install_folder), (delete_user_data ? ", with the sign-in and settings" : ", keeping the sign-in and settings")});
+  log_line(log, {"remove the installation in ",
+                 (install_folder.empty() ? std::string("(no folder of ours)") : install_folder),
+                 (delete_user_data ? ", with the sign-in and settings" : ", keeping the sign-in and settings")});
   // Every step of a removal succeeds: what cannot be removed stays.
   auto started = [&](Step step) { log_line(log, {"step started: ", step_log_name(step)}); };
   auto done = [&](Step step) { log_line(log, {"step done: ", step_log_name(step)}); };

@@ -31,8 +31,8 @@ std::string removal_folder(Platform& platform, const std::optional<std::string>&
 // only what the program finds by its own names (shortcuts, registry values
 // and keys, user data) goes. With `leave_uninstaller`, "uninstall.exe" and
 // so the folder stay for the cleanup helper to delete.
-void uninstall(Platform& platform, ProgressRecord& progress, const std::string& install_folder,
-               bool delete_user_data, bool leave_uninstaller = false);
+void uninstall(Platform& platform, ProgressRecord& progress, const std::string& install_folder, bool delete_user_data,
+               bool leave_uninstaller = false);
 
 // Deletes both "com.vestrana.desktop" folders (local and roaming application
 // data) with all their content, never following links out of them.

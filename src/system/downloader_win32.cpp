@@ -193,8 +193,8 @@ class WindowsDownloader final : public Downloader {
     // shows the runtime's error and nothing is run.
     if (create_moniker == nullptr || create_context == nullptr) return static_cast<int32_t>(E_NOINTERFACE);
     // A new file, in a folder made for it: nothing that was there is reused.
-    UniqueHandle file(CreateFileW(to_wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    UniqueHandle file(
+        CreateFileW(to_wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.valid()) return static_cast<int32_t>(HRESULT_FROM_WIN32(GetLastError()));
 
     // The download runs on the worker thread, which may not have joined COM yet.

@@ -12,13 +12,10 @@ namespace {
 // or access denied (a file that is open without delete sharing, or whose
 // deletion is still pending because it was open when it was deleted).
 bool may_be_a_hold(const OsError& error) {
-  return error.code == kErrorSharingViolation || error.code == kErrorLockViolation ||
-         error.code == kErrorAccessDenied;
+  return error.code == kErrorSharingViolation || error.code == kErrorLockViolation || error.code == kErrorAccessDenied;
 }
 
-bool is_missing(const OsError& error) {
-  return error.code == kErrorFileNotFound || error.code == kErrorPathNotFound;
-}
+bool is_missing(const OsError& error) { return error.code == kErrorFileNotFound || error.code == kErrorPathNotFound; }
 
 // Runs `remove` until it succeeds, clearing a read-only attribute once and
 // waiting out a passing hold.

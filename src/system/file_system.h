@@ -71,8 +71,7 @@ class FileSystem {
   // had the name before (a file, read-only or not, or a link) is removed
   // first and never written through: the new file is created exclusively,
   // without following a reparse point.
-  virtual std::optional<OsError> write_new_file(const std::string& path,
-                                                std::span<const uint8_t> bytes) = 0;
+  virtual std::optional<OsError> write_new_file(const std::string& path, std::span<const uint8_t> bytes) = 0;
   // MoveFileExW(from, to, MOVEFILE_REPLACE_EXISTING).
   virtual std::optional<OsError> rename_replacing(const std::string& from, const std::string& to) = 0;
   // The fallback rename: open `from` for delete access and rename through
@@ -118,8 +117,7 @@ inline constexpr std::chrono::milliseconds kUserDataHoldLimit{10000};
 
 class HoldRetry {
  public:
-  explicit HoldRetry(Clock& clock, std::chrono::milliseconds limit = kHoldRetryLimit)
-      : clock_(clock), limit_(limit) {}
+  explicit HoldRetry(Clock& clock, std::chrono::milliseconds limit = kHoldRetryLimit) : clock_(clock), limit_(limit) {}
   // True after a short pause when `error` may come from a passing hold and
   // time is left; false at once for any other error or once time is up.
   bool again(const OsError& error);

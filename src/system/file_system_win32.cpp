@@ -187,8 +187,8 @@ class WindowsFileSystem final : public FileSystem {
   std::optional<OsError> read_file(const std::string& path, std::vector<uint8_t>& out) override {
     std::optional<std::wstring> wide = wide_path(path);
     if (!wide) return os_error(kErrorInvalidName);
-    UniqueHandle file(CreateFileW(wide->c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    UniqueHandle file(
+        CreateFileW(wide->c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.valid()) return last_error();
     LARGE_INTEGER size;
     if (!GetFileSizeEx(file.get(), &size)) return last_error();
@@ -226,8 +226,8 @@ class WindowsFileSystem final : public FileSystem {
     if (!wide) return std::nullopt;
     // No access rights are needed to ask for the name; backup semantics let
     // the call open folders too.
-    UniqueHandle file(CreateFileW(wide->c_str(), 0, kShareAll, nullptr, OPEN_EXISTING,
-                                  FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    UniqueHandle file(
+        CreateFileW(wide->c_str(), 0, kShareAll, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (!file.valid()) return std::nullopt;
     return final_path_of(file.get());
   }

@@ -73,8 +73,8 @@ std::unique_ptr<LogOutput> open_log_file(FileSystem& files, const std::string& p
   if (path.empty() || path.find('\0') != std::string::npos) return nullptr;
   if (std::optional<std::string> folder = parent_folder(path)) (void)create_folder_all(files, *folder);
   constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-  HANDLE handle = CreateFileW(to_wide(long_path_form(path)).c_str(), FILE_APPEND_DATA, kShareAll, nullptr,
-                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE handle = CreateFileW(to_wide(long_path_form(path)).c_str(), FILE_APPEND_DATA, kShareAll, nullptr, OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return nullptr;
   return std::make_unique<AppendedFile>(handle);
 }

@@ -26,8 +26,8 @@
 namespace vestrana {
 namespace {
 
-using NtCreateFileFn = NTSTATUS(NTAPI*)(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES, PIO_STATUS_BLOCK,
-                                        PLARGE_INTEGER, ULONG, ULONG, ULONG, ULONG, PVOID, ULONG);
+using NtCreateFileFn = NTSTATUS(NTAPI*)(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES, PIO_STATUS_BLOCK, PLARGE_INTEGER,
+                                        ULONG, ULONG, ULONG, ULONG, PVOID, ULONG);
 using StatusToErrorFn = ULONG(NTAPI*)(NTSTATUS);
 
 // ntdll is loaded into every process from the system folder before the
@@ -99,8 +99,8 @@ DWORD open_relative(HANDLE root, std::wstring_view name, ACCESS_MASK access, Own
   InitializeObjectAttributes(&attributes, &object_name, OBJ_CASE_INSENSITIVE, root, nullptr);
   IO_STATUS_BLOCK io{};
   HANDLE handle = nullptr;
-  NTSTATUS status = nt.create_file(&handle, access, &attributes, &io, nullptr, 0, kShareAll, FILE_OPEN,
-                                   kNoLinkFollowing, nullptr, 0);
+  NTSTATUS status =
+      nt.create_file(&handle, access, &attributes, &io, nullptr, 0, kShareAll, FILE_OPEN, kNoLinkFollowing, nullptr, 0);
   if (status != kStatusSuccess) return nt.to_error(status);
   out.reset(handle);
   return ERROR_SUCCESS;

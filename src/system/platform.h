@@ -8,12 +8,12 @@
 namespace vestrana {
 
 class Clock;
-class FileSystem;      // system/file_system.h
-class RegistryApi;     // system/registry_api.h
-class ProcessApi;      // system/process_api.h
-class ShellLinkApi;    // system/shell_link_api.h
-class KnownFolders;    // system/known_folders.h
-class Downloader;      // system/downloader.h
+class FileSystem;  // system/file_system.h
+class RegistryApi;  // system/registry_api.h
+class ProcessApi;  // system/process_api.h
+class ShellLinkApi;  // system/shell_link_api.h
+class KnownFolders;  // system/known_folders.h
+class Downloader;  // system/downloader.h
 class SystemMessages;  // system/system_messages.h
 
 struct Platform {

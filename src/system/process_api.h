@@ -21,10 +21,10 @@ struct ProcessEntry {
 inline constexpr uint32_t kCreateNoWindow = 0x08000000;
 
 struct ProcessStart {
-  std::string program;       // passed as the application name
+  std::string program;  // passed as the application name
   std::string command_line;  // the complete command line, used verbatim
   uint32_t creation_flags = 0;
-  bool wait = false;         // wait without a time limit and read the exit code
+  bool wait = false;  // wait without a time limit and read the exit code
   // The new process's current folder; empty: this process's own. A process
   // keeps its current folder open, so the stages of a removal must not sit
   // in the folder they remove.

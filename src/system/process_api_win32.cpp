@@ -103,8 +103,7 @@ class WindowsProcesses final : public ProcessApi {
     std::vector<ProcessEntry> entries;
     PROCESSENTRY32W entry{};
     entry.dwSize = sizeof(entry);
-    for (BOOL more = Process32FirstW(snapshot.get(), &entry); more;
-         more = Process32NextW(snapshot.get(), &entry)) {
+    for (BOOL more = Process32FirstW(snapshot.get(), &entry); more; more = Process32NextW(snapshot.get(), &entry)) {
       entries.push_back(ProcessEntry{entry.th32ProcessID, entry_name(entry)});
     }
     return entries;
@@ -140,10 +139,10 @@ class WindowsProcesses final : public ProcessApi {
       startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
     }
     PROCESS_INFORMATION info{};
-    BOOL created = CreateProcessW(request.program.empty() ? nullptr : program.c_str(), command_line.data(),
-                                  nullptr, nullptr, passed.empty() ? FALSE : TRUE, flags, nullptr,
-                                  working_folder.empty() ? nullptr : working_folder.c_str(),
-                                  &startup.StartupInfo, &info);
+    BOOL created =
+        CreateProcessW(request.program.empty() ? nullptr : program.c_str(), command_line.data(), nullptr, nullptr,
+                       passed.empty() ? FALSE : TRUE, flags, nullptr,
+                       working_folder.empty() ? nullptr : working_folder.c_str(), &startup.StartupInfo, &info);
     ProcessOutcome outcome;
     if (!created) return outcome;
     UniqueHandle process(info.hProcess);

@@ -31,8 +31,7 @@ class RegistryApi {
   virtual std::optional<std::string> get_string(RegistryRoot root, const std::string& path,
                                                 const std::string& name) = 0;
   // RegGetValueW restricted to REG_DWORD; nothing on any failure.
-  virtual std::optional<uint32_t> get_dword(RegistryRoot root, const std::string& path,
-                                            const std::string& name) = 0;
+  virtual std::optional<uint32_t> get_dword(RegistryRoot root, const std::string& path, const std::string& name) = 0;
   // RegGetValueW restricted to REG_BINARY; nothing on any failure.
   virtual std::optional<std::vector<uint8_t>> get_binary(RegistryRoot root, const std::string& path,
                                                          const std::string& name) = 0;

@@ -78,13 +78,12 @@ std::string quoted(std::string_view path) {
 
 }  // namespace
 
-Result set_registry_values(RegistryApi& registry, SystemMessages& messages,
-                           const std::string& key_path, const std::vector<RegistryValue>& values) {
+Result set_registry_values(RegistryApi& registry, SystemMessages& messages, const std::string& key_path,
+                           const std::vector<RegistryValue>& values) {
   RegistryApi::KeyHandle key = 0;
   int32_t status = registry.create_key(key_path, key);
   if (status != 0) {
-    return Result::failure("registry " + key_path + ": " +
-                           describe_system_error(messages, hresult_from_win32(status)));
+    return Result::failure("registry " + key_path + ": " + describe_system_error(messages, hresult_from_win32(status)));
   }
   KeyCloser closer(registry, key);
 
@@ -104,8 +103,7 @@ Result set_registry_values(RegistryApi& registry, SystemMessages& messages,
   return Result::success();
 }
 
-std::optional<std::string> read_registry_string(RegistryApi& registry, RegistryRoot root,
-                                                const std::string& key_path,
+std::optional<std::string> read_registry_string(RegistryApi& registry, RegistryRoot root, const std::string& key_path,
                                                 const std::string& value_name) {
   return registry.get_string(root, key_path, value_name);
 }
@@ -118,8 +116,8 @@ void delete_registry_tree(RegistryApi& registry, const std::string& key_path) {
   registry.delete_key(key_path);
 }
 
-Result write_uninstall_entry(RegistryApi& registry, SystemMessages& messages,
-                             std::string_view install_folder, uint64_t installed_bytes) {
+Result write_uninstall_entry(RegistryApi& registry, SystemMessages& messages, std::string_view install_folder,
+                             uint64_t installed_bytes) {
   std::string uninstall = quoted(join_path(install_folder, kUninstallerName)) + " --uninstall";
   std::string quiet = uninstall + " --silent";
   // In KiB. A size beyond what 32 bits hold (4 TiB) is shown as the largest
@@ -175,9 +173,7 @@ std::optional<InstalledEntry> read_installed_entry(RegistryApi& registry, KnownF
   return entry;
 }
 
-void delete_uninstall_entry(RegistryApi& registry) {
-  delete_registry_tree(registry, std::string(kUninstallKeyPath));
-}
+void delete_uninstall_entry(RegistryApi& registry) { delete_registry_tree(registry, std::string(kUninstallKeyPath)); }
 
 void delete_app_keys(RegistryApi& registry) {
   delete_registry_tree(registry, std::string(kAppKeyPath));
@@ -185,8 +181,7 @@ void delete_app_keys(RegistryApi& registry) {
   registry.delete_key(std::string(kAppParentKeyPath));
 }
 
-Result set_autostart(RegistryApi& registry, SystemMessages& messages,
-                     std::string_view install_folder, bool enabled) {
+Result set_autostart(RegistryApi& registry, SystemMessages& messages, std::string_view install_folder, bool enabled) {
   const std::string name(kAutostartValueName);
   if (!enabled) {
     registry.delete_value(std::string(kRunKeyPath), name);
@@ -210,8 +205,8 @@ bool autostart_present(RegistryApi& registry) {
 }
 
 bool read_dark_preference(RegistryApi& registry) {
-  std::optional<uint32_t> light = registry.get_dword(
-      RegistryRoot::CurrentUser, std::string(kPersonalizeKeyPath), std::string(kLightThemeValueName));
+  std::optional<uint32_t> light = registry.get_dword(RegistryRoot::CurrentUser, std::string(kPersonalizeKeyPath),
+                                                     std::string(kLightThemeValueName));
   return light.has_value() && *light == 0;
 }
 

@@ -55,12 +55,11 @@ struct InstalledEntry {
 // Creates or opens key_path under HKEY_CURRENT_USER and writes the values in
 // order. A failing value does not stop the later ones; the last failure is
 // reported. The key is closed in every case.
-Result set_registry_values(RegistryApi& registry, SystemMessages& messages,
-                           const std::string& key_path, const std::vector<RegistryValue>& values);
+Result set_registry_values(RegistryApi& registry, SystemMessages& messages, const std::string& key_path,
+                           const std::vector<RegistryValue>& values);
 
 // The REG_SZ value, or nothing on any failure.
-std::optional<std::string> read_registry_string(RegistryApi& registry, RegistryRoot root,
-                                                const std::string& key_path,
+std::optional<std::string> read_registry_string(RegistryApi& registry, RegistryRoot root, const std::string& key_path,
                                                 const std::string& value_name);
 
 // Removes key_path under HKEY_CURRENT_USER with everything below it.
@@ -69,8 +68,8 @@ void delete_registry_tree(RegistryApi& registry, const std::string& key_path);
 
 // The uninstall entry for an install into install_folder; installed_bytes is
 // the size of everything the install wrote there.
-Result write_uninstall_entry(RegistryApi& registry, SystemMessages& messages,
-                             std::string_view install_folder, uint64_t installed_bytes);
+Result write_uninstall_entry(RegistryApi& registry, SystemMessages& messages, std::string_view install_folder,
+                             uint64_t installed_bytes);
 
 // The installed copy's version and folder, or nothing when not installed.
 std::optional<InstalledEntry> read_installed_entry(RegistryApi& registry, KnownFolders& folders);
@@ -81,8 +80,7 @@ void delete_app_keys(RegistryApi& registry);
 // Enabling writes the Run value (and may fail) and then clears the user's
 // earlier choice about it (StartupApproved), which would otherwise keep it
 // off; disabling removes both and always succeeds.
-Result set_autostart(RegistryApi& registry, SystemMessages& messages,
-                     std::string_view install_folder, bool enabled);
+Result set_autostart(RegistryApi& registry, SystemMessages& messages, std::string_view install_folder, bool enabled);
 // The Run value exists and the user has not turned it off.
 bool autostart_present(RegistryApi& registry);
 

@@ -17,9 +17,7 @@ namespace {
 constexpr REGSAM kKeyWrite = 0x20006;  // KEY_WRITE
 static_assert(kKeyWrite == KEY_WRITE);
 
-HKEY root_key(RegistryRoot root) {
-  return root == RegistryRoot::LocalMachine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
-}
+HKEY root_key(RegistryRoot root) { return root == RegistryRoot::LocalMachine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER; }
 
 HKEY as_hkey(RegistryApi::KeyHandle key) { return reinterpret_cast<HKEY>(key); }
 
@@ -28,8 +26,8 @@ class WindowsRegistry final : public RegistryApi {
   int32_t create_key(const std::string& path, KeyHandle& key) override {
     key = 0;
     HKEY handle = nullptr;
-    LSTATUS status = RegCreateKeyExW(HKEY_CURRENT_USER, to_wide(path).c_str(), 0, nullptr, 0,
-                                     kKeyWrite, nullptr, &handle, nullptr);
+    LSTATUS status =
+        RegCreateKeyExW(HKEY_CURRENT_USER, to_wide(path).c_str(), 0, nullptr, 0, kKeyWrite, nullptr, &handle, nullptr);
     if (status == ERROR_SUCCESS) key = reinterpret_cast<KeyHandle>(handle);
     return status;
   }
@@ -39,35 +37,34 @@ class WindowsRegistry final : public RegistryApi {
     // The byte count includes the terminating NUL and must fit in 32 bits.
     if (text.size() >= 0x7FFFFFFFu / sizeof(wchar_t)) return ERROR_INVALID_PARAMETER;
     DWORD bytes = static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t));
-    return RegSetValueExW(as_hkey(key), to_wide(name).c_str(), 0, REG_SZ,
-                          reinterpret_cast<const BYTE*>(text.c_str()), bytes);
+    return RegSetValueExW(as_hkey(key), to_wide(name).c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                          bytes);
   }
 
   int32_t set_dword(KeyHandle key, const std::string& name, uint32_t data) override {
     DWORD value = data;  // REG_DWORD is little-endian, as is the machine
-    return RegSetValueExW(as_hkey(key), to_wide(name).c_str(), 0, REG_DWORD,
-                          reinterpret_cast<const BYTE*>(&value), sizeof(value));
+    return RegSetValueExW(as_hkey(key), to_wide(name).c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
+                          sizeof(value));
   }
 
   void close_key(KeyHandle key) override {
     if (key != 0) RegCloseKey(as_hkey(key));
   }
 
-  std::optional<std::string> get_string(RegistryRoot root, const std::string& path,
-                                        const std::string& name) override {
+  std::optional<std::string> get_string(RegistryRoot root, const std::string& path, const std::string& name) override {
     std::wstring wide_path = to_wide(path);
     std::wstring wide_name = to_wide(name);
     DWORD size = 0;
-    if (RegGetValueW(root_key(root), wide_path.c_str(), wide_name.c_str(), RRF_RT_REG_SZ, nullptr,
-                     nullptr, &size) != ERROR_SUCCESS) {
+    if (RegGetValueW(root_key(root), wide_path.c_str(), wide_name.c_str(), RRF_RT_REG_SZ, nullptr, nullptr, &size) !=
+        ERROR_SUCCESS) {
       return std::nullopt;
     }
     // At least one unit: a null buffer would turn the second call into
     // another size query.
     std::vector<wchar_t> buffer(size / 2 + size % 2 + 1, L'\0');
     size = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
-    if (RegGetValueW(root_key(root), wide_path.c_str(), wide_name.c_str(), RRF_RT_REG_SZ, nullptr,
-                     buffer.data(), &size) != ERROR_SUCCESS) {
+    if (RegGetValueW(root_key(root), wide_path.c_str(), wide_name.c_str(), RRF_RT_REG_SZ, nullptr, buffer.data(),
+                     &size) != ERROR_SUCCESS) {
       return std::nullopt;
     }
     size_t units = size / sizeof(wchar_t);
@@ -78,12 +75,11 @@ class WindowsRegistry final : public RegistryApi {
     return to_utf8(text);
   }
 
-  std::optional<uint32_t> get_dword(RegistryRoot root, const std::string& path,
-                                    const std::string& name) override {
+  std::optional<uint32_t> get_dword(RegistryRoot root, const std::string& path, const std::string& name) override {
     DWORD value = 0;
     DWORD size = sizeof(value);
-    if (RegGetValueW(root_key(root), to_wide(path).c_str(), to_wide(name).c_str(), RRF_RT_REG_DWORD,
-                     nullptr, &value, &size) != ERROR_SUCCESS) {
+    if (RegGetValueW(root_key(root), to_wide(path).c_str(), to_wide(name).c_str(), RRF_RT_REG_DWORD, nullptr, &value,
+                     &size) != ERROR_SUCCESS) {
       return std::nullopt;
     }
     return value;
@@ -93,13 +89,13 @@ class WindowsRegistry final : public RegistryApi {
                                                  const std::string& name) override {
     std::wstring key = to_wide(path), value = to_wide(name);
     DWORD size = 0;
-    if (RegGetValueW(root_key(root), key.c_str(), value.c_str(), RRF_RT_REG_BINARY, nullptr, nullptr,
-                     &size) != ERROR_SUCCESS) {
+    if (RegGetValueW(root_key(root), key.c_str(), value.c_str(), RRF_RT_REG_BINARY, nullptr, nullptr, &size) !=
+        ERROR_SUCCESS) {
       return std::nullopt;
     }
     std::vector<uint8_t> data(size);
-    if (RegGetValueW(root_key(root), key.c_str(), value.c_str(), RRF_RT_REG_BINARY, nullptr, data.data(),
-                     &size) != ERROR_SUCCESS) {
+    if (RegGetValueW(root_key(root), key.c_str(), value.c_str(), RRF_RT_REG_BINARY, nullptr, data.data(), &size) !=
+        ERROR_SUCCESS) {
       return std::nullopt;
     }
     data.resize(size);

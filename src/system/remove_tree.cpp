@@ -44,7 +44,8 @@ bool remove_surely(HoldRetry& retry, OpenEntry& entry) {
   }
 }
 
-std::unique_ptr<OpenEntry> open_surely(HoldRetry& retry, const std::function<std::unique_ptr<OpenEntry>(OsError*)>& open) {
+std::unique_ptr<OpenEntry> open_surely(HoldRetry& retry,
+                                       const std::function<std::unique_ptr<OpenEntry>(OsError*)>& open) {
   for (;;) {
     OsError error;
     if (std::unique_ptr<OpenEntry> entry = open(&error)) return entry;
@@ -58,8 +59,7 @@ void remove_tree(FileSystem& files, Clock& clock, const std::string& folder) {
 }
 
 void remove_tree(FileSystem& files, HoldRetry& retry, const std::string& folder) {
-  std::unique_ptr<OpenEntry> top =
-      open_surely(retry, [&](OsError* error) { return files.open_entry(folder, error); });
+  std::unique_ptr<OpenEntry> top = open_surely(retry, [&](OsError* error) { return files.open_entry(folder, error); });
   if (!top) return;
   if (top->kind() == EntryKind::Link) remove_surely(retry, *top);
   if (top->kind() != EntryKind::Folder) return;  // a file of that name is not ours to delete
@@ -99,8 +99,7 @@ void remove_named_entries(FileSystem& files, HoldRetry& retry, const std::string
   if (opened->kind() == EntryKind::Link) remove_surely(retry, *opened);
   if (opened->kind() != EntryKind::Folder) return;
   for (const std::string& name : names) {
-    std::unique_ptr<OpenEntry> entry =
-        open_surely(retry, [&](OsError* error) { return opened->open(name, error); });
+    std::unique_ptr<OpenEntry> entry = open_surely(retry, [&](OsError* error) { return opened->open(name, error); });
     if (!entry || entry->kind() == EntryKind::Folder || keep(*entry)) continue;
     remove_surely(retry, *entry);
   }

@@ -21,8 +21,7 @@ namespace {
 // Defined here rather than taken from a library: the MinGW headers lack the
 // key, and the class ID is all that would be needed from libuuid.
 const CLSID kShellLinkClass = {0x00021401, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
-const PROPERTYKEY kAppUserModelId = {
-    {0x9F4C2855, 0x9F79, 0x4B39, {0xA8, 0xD0, 0xE1, 0xD4, 0x2D, 0xE1, 0xD5, 0xF3}}, 5};
+const PROPERTYKEY kAppUserModelId = {{0x9F4C2855, 0x9F79, 0x4B39, {0xA8, 0xD0, 0xE1, 0xD4, 0x2D, 0xE1, 0xD5, 0xF3}}, 5};
 
 // What a method reports when the interface it needs was never obtained, and
 // what a query reports when it "succeeds" without an object.
@@ -40,8 +39,7 @@ class WindowsShellLinks final : public ShellLinkApi {
 
   int32_t create_link() override {
     release_all();
-    HRESULT hr = CoCreateInstance(kShellLinkClass, nullptr, CLSCTX_INPROC_SERVER, __uuidof(IShellLinkW),
-                                  link_.put());
+    HRESULT hr = CoCreateInstance(kShellLinkClass, nullptr, CLSCTX_INPROC_SERVER, __uuidof(IShellLinkW), link_.put());
     return checked(hr, link_.get());
   }
 

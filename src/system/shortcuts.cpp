@@ -26,8 +26,8 @@ bool failed(int32_t hresult) { return hresult < 0; }
 // releases afterwards, whatever happens here.
 class ShortcutWriter {
  public:
-  ShortcutWriter(ShellLinkApi& links, FileSystem& files, SystemMessages& messages,
-                 const std::string& link, const std::string& target)
+  ShortcutWriter(ShellLinkApi& links, FileSystem& files, SystemMessages& messages, const std::string& link,
+                 const std::string& target)
       : links_(links), files_(files), messages_(messages), link_(link), target_(target) {}
 
   Result run() {
@@ -86,8 +86,8 @@ std::optional<std::string> desktop_shortcut_path(KnownFolders& folders) {
   return shortcut_in(folders, KnownFolder::Desktop);
 }
 
-Result create_shortcut(ShellLinkApi& links, FileSystem& files, SystemMessages& messages,
-                       const std::string& link, const std::string& target) {
+Result create_shortcut(ShellLinkApi& links, FileSystem& files, SystemMessages& messages, const std::string& link,
+                       const std::string& target) {
   Result result = ShortcutWriter(links, files, messages, link, target).run();
   // Every interface obtained on the way is let go on every path, success or not.
   links.release_all();

@@ -28,8 +28,8 @@ std::optional<std::string> desktop_shortcut_path(KnownFolders& folders);
 // identity). An existing file is replaced. On failure the text reads
 // "shortcut <link>: <step>: <system error description>", the step being one
 // of create, path, folder, icon, description, properties, identity, file, save.
-Result create_shortcut(ShellLinkApi& links, FileSystem& files, SystemMessages& messages,
-                       const std::string& link, const std::string& target);
+Result create_shortcut(ShellLinkApi& links, FileSystem& files, SystemMessages& messages, const std::string& link,
+                       const std::string& target);
 
 // Deletes the shortcut file; a missing or protected file is left as it is.
 // True when a file was deleted.

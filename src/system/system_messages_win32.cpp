@@ -36,9 +36,9 @@ class WindowsSystemMessages final : public SystemMessages {
     // A language the system has no text in fails with
     // ERROR_RESOURCE_LANG_NOT_FOUND; the next one is asked then.
     for (uint16_t langid : message_languages(preferred.load(std::memory_order_relaxed))) {
-      length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                  FORMAT_MESSAGE_IGNORE_INSERTS,
-                              nullptr, code, langid, reinterpret_cast<wchar_t*>(&buffer.text), 0, nullptr);
+      length =
+          FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                         nullptr, code, langid, reinterpret_cast<wchar_t*>(&buffer.text), 0, nullptr);
       if (length != 0 && buffer.text != nullptr) break;
     }
     if (length == 0 || buffer.text == nullptr) return std::nullopt;
@@ -65,7 +65,9 @@ WindowsSystemMessages& messages_instance() {
 
 SystemMessages& windows_system_messages() { return messages_instance(); }
 
-void prefer_message_language(uint16_t langid) { messages_instance().preferred.store(langid, std::memory_order_relaxed); }
+void prefer_message_language(uint16_t langid) {
+  messages_instance().preferred.store(langid, std::memory_order_relaxed);
+}
 
 OsError windows_os_error(uint32_t code) {
   std::optional<std::string> text =

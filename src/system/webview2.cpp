@@ -36,7 +36,9 @@ bool run_vendor_bootstrapper(Downloader& downloader, Log& log, const std::string
   }
   SignatureCheck signature = file->check_signature();
   if (!is_trusted_bootstrapper(signature)) {
-    log_line(log, {"the downloaded bootstrapper is not the vendor's (signature status ", hex(static_cast<uint32_t>(signature.trust_status)), ", signer \"", signature.signer_organization, "\"", (signature.accepted_root ? "" : ", root not accepted"), "); it is not run"});
+    log_line(log, {"the downloaded bootstrapper is not the vendor's (signature status ",
+                   hex(static_cast<uint32_t>(signature.trust_status)), ", signer \"", signature.signer_organization,
+                   "\"", (signature.accepted_root ? "" : ", root not accepted"), "); it is not run"});
     return false;
   }
   std::string command_line = "\"" + setup_path + "\" ";
@@ -68,8 +70,8 @@ void log_runtime(Log& log, const std::optional<std::string>& version, std::strin
 
 std::optional<std::string> installed_webview2_version(RegistryApi& registry) {
   for (const WebView2ClientKey& key : kWebView2ClientKeys) {
-    std::optional<std::string> version = read_registry_string(
-        registry, key.root, std::string(key.path), std::string(kWebView2VersionValue));
+    std::optional<std::string> version =
+        read_registry_string(registry, key.root, std::string(key.path), std::string(kWebView2VersionValue));
     if (version && !version->empty() && *version != kWebView2PlaceholderVersion) return version;
   }
   return std::nullopt;

@@ -25,10 +25,8 @@ struct WebView2ClientKey {
 inline constexpr WebView2ClientKey kWebView2ClientKeys[] = {
     {RegistryRoot::LocalMachine,
      "SOFTWARE\\WOW6432Node\\Microsoft\\EdgeUpdate\\Clients\\{F3017226-FE2A-4295-8BDF-00C3A9A7E4C5}"},
-    {RegistryRoot::LocalMachine,
-     "SOFTWARE\\Microsoft\\EdgeUpdate\\Clients\\{F3017226-FE2A-4295-8BDF-00C3A9A7E4C5}"},
-    {RegistryRoot::CurrentUser,
-     "Software\\Microsoft\\EdgeUpdate\\Clients\\{F3017226-FE2A-4295-8BDF-00C3A9A7E4C5}"},
+    {RegistryRoot::LocalMachine, "SOFTWARE\\Microsoft\\EdgeUpdate\\Clients\\{F3017226-FE2A-4295-8BDF-00C3A9A7E4C5}"},
+    {RegistryRoot::CurrentUser, "Software\\Microsoft\\EdgeUpdate\\Clients\\{F3017226-FE2A-4295-8BDF-00C3A9A7E4C5}"},
 };
 inline constexpr std::string_view kWebView2VersionValue = "pv";
 // Registered by a runtime that is not (or no longer) really there.

@@ -120,10 +120,8 @@ std::optional<std::string> parent_folder(std::string_view path) {
   if (parts.components.size() == 1) {
     // Parent is the prefix plus its root separator, if any.
     if (parts.prefix.empty() && !parts.rooted) return std::nullopt;
-    size_t root_end = parts.prefix.size() + ((parts.prefix.size() < path.size() &&
-                                              is_sep(path[parts.prefix.size()]))
-                                                 ? 1
-                                                 : 0);
+    size_t root_end =
+        parts.prefix.size() + ((parts.prefix.size() < path.size() && is_sep(path[parts.prefix.size()])) ? 1 : 0);
     return std::string(path.substr(0, root_end));
   }
   return std::string(path.substr(0, end));
@@ -158,8 +156,7 @@ bool same_path(std::string_view a, std::string_view b, bool ignore_case) {
   if (!equal_prefix(pa.prefix, pb.prefix, ignore_case)) return false;
   if (pa.components.size() != pb.components.size()) return false;
   for (size_t i = 0; i < pa.components.size(); ++i) {
-    bool eq = ignore_case ? equal_folded(pa.components[i], pb.components[i])
-                          : pa.components[i] == pb.components[i];
+    bool eq = ignore_case ? equal_folded(pa.components[i], pb.components[i]) : pa.components[i] == pb.components[i];
     if (!eq) return false;
   }
   return true;
@@ -167,8 +164,8 @@ bool same_path(std::string_view a, std::string_view b, bool ignore_case) {
 
 std::string long_path_form(std::string_view path) {
   PathParts parts = split_path(path);
-  bool unc = parts.prefix.size() > 2 && is_sep(parts.prefix[0]) && is_sep(parts.prefix[1]) &&
-             parts.prefix[2] != '?' && parts.prefix[2] != '.';
+  bool unc = parts.prefix.size() > 2 && is_sep(parts.prefix[0]) && is_sep(parts.prefix[1]) && parts.prefix[2] != '?' &&
+             parts.prefix[2] != '.';
   bool drive = parts.prefix.size() == 2 && parts.prefix[1] == ':';
   if (!(unc || (drive && parts.rooted))) return std::string(path);
 

@@ -13,7 +13,7 @@ namespace vestrana {
 
 struct PathParts {
   std::string_view prefix;  // "C:", "\\server\share", "\\?\C:" or empty
-  bool rooted = false;      // a separator follows the prefix ("C:\", "\x")
+  bool rooted = false;  // a separator follows the prefix ("C:\", "\x")
   std::vector<std::string_view> components;  // without "." and empty parts
 };
 

@@ -40,7 +40,8 @@ struct TreeBuilder {
     const std::vector<ElementRef> order = focus_order(state);
     e.focusable = std::find(order.begin(), order.end(), element) != order.end();
     e.focused = e.focusable && state.focus == element;
-    if (role == AccessibleRole::CheckButton) e.checked = element.index < state.options.size() && state.options[element.index];
+    if (role == AccessibleRole::CheckButton)
+      e.checked = element.index < state.options.size() && state.options[element.index];
     tree.push_back(std::move(e));
   }
 
@@ -106,8 +107,7 @@ struct TreeBuilder {
     const StringTable& table = state.strings != nullptr ? *state.strings : table_for(LanguageCode{});
     add_control(AccessibleRole::PushButton, title_button_name(table, false), ElementRef{HitKind::Minimize, 0},
                 kMinimizeRect);
-    add_control(AccessibleRole::PushButton, title_button_name(table, true), ElementRef{HitKind::Close, 0},
-                kCloseRect);
+    add_control(AccessibleRole::PushButton, title_button_name(table, true), ElementRef{HitKind::Close, 0}, kCloseRect);
     tree.back().unavailable = !close_allowed(state);
   }
 
@@ -176,10 +176,8 @@ std::vector<AccessibleEvent> AccessibleEvents::update(const UiState& state, cons
   const bool focus_moved = !first && state.focus != focus_;
   const bool switched = !first && !new_screen && state.options != options_;
   const bool new_step = !first && !new_screen && state.screen.kind == Screen::Progress && state.step != step_;
-  const std::string value =
-      state.screen.kind == Screen::Progress ? percent_text(state.progress_shown) : std::string();
-  const bool new_value = !first && !new_screen && value != value_ &&
-                         state.clock - value_clock_ >= kValueEventSeconds;
+  const std::string value = state.screen.kind == Screen::Progress ? percent_text(state.progress_shown) : std::string();
+  const bool new_value = !first && !new_screen && value != value_ && state.clock - value_clock_ >= kValueEventSeconds;
 
   if (new_screen || focus_moved || switched || new_step || new_value) {
     const std::vector<AccessibleElement> tree = accessible_tree(state, fonts);

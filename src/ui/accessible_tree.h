@@ -28,7 +28,7 @@ enum class AccessibleRole : uint8_t {
 struct AccessibleElement {
   AccessibleRole role = AccessibleRole::StaticText;
   std::string name;
-  std::string value;           // the progress bar's "42 %"; empty otherwise
+  std::string value;  // the progress bar's "42 %"; empty otherwise
   // The alert's whole error text (the screen paints at most three lines of
   // it); for the focused control, the screen's message, which a reader
   // speaks with the focus event that follows a screen change.
@@ -66,11 +66,11 @@ std::string screen_announcement(const UiState& state);
 // What a screen reader must be told after the state changed.
 struct AccessibleEvent {
   enum Kind : uint8_t {
-    Focus,        // the focus moved to `child`
+    Focus,  // the focus moved to `child`
     StateChange,  // a toggle (`child`) was switched
     ValueChange,  // the progress bar (`child`) shows another value
-    NameChange,   // `child` 0: the window's announcement, else that text changed
-    Alert,        // an error screen came up; `child` is its alert
+    NameChange,  // `child` 0: the window's announcement, else that text changed
+    Alert,  // an error screen came up; `child` is its alert
   };
   Kind kind = Focus;
   uint32_t child = 0;

@@ -110,7 +110,8 @@ class AccessibleObjectHolder::Object final : public IAccessible {
   // The alert's whole error text and the focused control's screen message;
   // nothing here has help text or a shortcut key of its own.
   HRESULT STDMETHODCALLTYPE get_accDescription(VARIANT child, BSTR* text) override {
-    return text_of(child, text, [](const AccessibleElement* e) { return e == nullptr ? std::string() : e->description; });
+    return text_of(child, text,
+                   [](const AccessibleElement* e) { return e == nullptr ? std::string() : e->description; });
   }
 
   HRESULT STDMETHODCALLTYPE get_accRole(VARIANT child, VARIANT* role) override {
@@ -184,7 +185,7 @@ class AccessibleObjectHolder::Object final : public IAccessible {
     Lookup found = lookup(child);
     if (found.result != S_OK) return found.result;
     if (flags != SELFLAG_TAKEFOCUS) return E_INVALIDARG;  // nothing here is selectable
-    if (found.element == nullptr) return S_OK;            // the window keeps what focus it has
+    if (found.element == nullptr) return S_OK;  // the window keeps what focus it has
     return owner_->accessible_focus(found.element->element) ? S_OK : S_FALSE;
   }
 
@@ -238,8 +239,8 @@ class AccessibleObjectHolder::Object final : public IAccessible {
     if (!PtInRect(&client, point)) return S_FALSE;
     const float scale = dpi_scale(GetDpiForWindow(window_));
     hit->vt = VT_I4;
-    hit->lVal = static_cast<long>(
-        child_at(tree(), static_cast<float>(point.x) / scale, static_cast<float>(point.y) / scale));
+    hit->lVal =
+        static_cast<long>(child_at(tree(), static_cast<float>(point.x) / scale, static_cast<float>(point.y) / scale));
     return S_OK;
   }
 

@@ -67,8 +67,8 @@ void card_fills(const PaintContext& p, int i, float left, float top, float a, co
     const float g = 1.5f + 2.2f * static_cast<float>(j);
     const float layer = std::clamp(0.07857143f * (1 - 0.6f * static_cast<float>(j) / 7), 0.0f, 1.0f);
     const auto alpha = static_cast<std::uint8_t>(std::clamp(std::round(layer * b), 0.0f, 255.0f));
-    p.canvas.fill_rounded_rect(left - g, top - g + 6, 212 + 2 * g, 86 + 2 * g, 18 + g,
-                               p.pal.shadow.with_alpha(alpha), tilt, body_shape ? &*body_shape : nullptr);
+    p.canvas.fill_rounded_rect(left - g, top - g + 6, 212 + 2 * g, 86 + 2 * g, 18 + g, p.pal.shadow.with_alpha(alpha),
+                               tilt, body_shape ? &*body_shape : nullptr);
   }
 
   if (body_shape) {

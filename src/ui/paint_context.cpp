@@ -22,6 +22,8 @@ Color faded(Color c, std::uint8_t a) {
   return c.with_alpha(static_cast<std::uint8_t>((std::uint32_t{c.a} * a + 127) / 255));
 }
 
-bool refers_to(const ElementRef& ref, HitKind kind, std::uint32_t index) { return ref.kind == kind && ref.index == index; }
+bool refers_to(const ElementRef& ref, HitKind kind, std::uint32_t index) {
+  return ref.kind == kind && ref.index == index;
+}
 
 }  // namespace vestrana

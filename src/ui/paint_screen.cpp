@@ -108,8 +108,14 @@ void paint_screen(const UiState& state, Pixmap& pixmap, FontSet& fonts, float sc
   const float d = state.clock - state.screen_since;
   const SystemColours* hc = state.high_contrast ? &*state.high_contrast : nullptr;
   const Palette contrast = hc != nullptr ? high_contrast_palette(*hc) : Palette{};
-  const PaintContext context{state, Canvas{pixmap, scale}, fonts, hc != nullptr ? contrast : palette_for(state.dark),
-                             state.clock, d, ease_out_cubic(d / kContentSeconds), hc};
+  const PaintContext context{state,
+                             Canvas{pixmap, scale},
+                             fonts,
+                             hc != nullptr ? contrast : palette_for(state.dark),
+                             state.clock,
+                             d,
+                             ease_out_cubic(d / kContentSeconds),
+                             hc};
   paint_frame(context);
 }
 

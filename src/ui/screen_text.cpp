@@ -21,7 +21,8 @@ constexpr float kPercentRight = 592;
 // A run drawn as it is, measured with its letter spacing.
 FittedText as_is(const FontSet& fonts, std::string_view text, float size, int font, float spacing = 0) {
   const auto chars = std::count_if(text.begin(), text.end(), [](char c) { return (c & 0xC0) != 0x80; });
-  return FittedText{std::string(text), size, measure_text(fonts, text, size, font) + spacing * static_cast<float>(chars)};
+  return FittedText{std::string(text), size,
+                    measure_text(fonts, text, size, font) + spacing * static_cast<float>(chars)};
 }
 
 struct Builder {

@@ -48,7 +48,7 @@ struct TextLine {
 struct ScreenText {
   TextPart part = TextPart::ProductName;
   uint32_t index = 0;  // the option's index for OptionLabel, else 0
-  std::string text;    // whole: before wrapping, fitting and the three-line cut
+  std::string text;  // whole: before wrapping, fitting and the three-line cut
   int font = kFontMedium;
   float size = 0;  // the size it is meant for; each line's run has the size drawn
   float letter_spacing = 0;

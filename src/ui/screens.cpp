@@ -38,8 +38,7 @@ void WorkerRunner::start(ProgressRef record, OperationRequest request) {
           uninstall(*platform, *progress, request.target_dir, request.delete_user_data);
           return Result::success();
         }
-        const StringTable& table =
-            request.strings != nullptr ? *request.strings : table_for(LanguageCode{});
+        const StringTable& table = request.strings != nullptr ? *request.strings : table_for(LanguageCode{});
         return install_app(*platform, *progress, request.install, install_texts(table), packed_app);
       },
       launch_);
@@ -75,16 +74,11 @@ void start_operation(UiState& state, OperationRunner& runner) {
 //                                then, in every mode, request a close
 //   Secondary, any screen        request a close
 //   Toggle i                     flip option i; an unknown index does nothing
-void handle_action(UiState& state, ElementRef element, WindowEffects& effects,
-                   OperationRunner& runner) {
+void handle_action(UiState& state, ElementRef element, WindowEffects& effects, OperationRunner& runner) {
   switch (element.kind) {
-    case HitKind::Minimize:
-      effects.minimize();
-      return;
+    case HitKind::Minimize: effects.minimize(); return;
     case HitKind::Close:
-    case HitKind::Secondary:
-      effects.request_close();
-      return;
+    case HitKind::Secondary: effects.request_close(); return;
     case HitKind::Primary:
       switch (state.screen.kind) {
         case Screen::Error:
@@ -94,11 +88,8 @@ void handle_action(UiState& state, ElementRef element, WindowEffects& effects,
           }
           start_operation(state, runner);
           return;
-        case Screen::Welcome:
-          start_operation(state, runner);
-          return;
-        case Screen::Progress:
-          return;
+        case Screen::Welcome: start_operation(state, runner); return;
+        case Screen::Progress: return;
         case Screen::Done:
           if (state.mode.kind != Mode::Remove) effects.launch_app();
           effects.request_close();
@@ -110,8 +101,7 @@ void handle_action(UiState& state, ElementRef element, WindowEffects& effects,
         state.options[element.index] = !state.options[element.index];
       }
       return;
-    case HitKind::Nothing:
-      return;
+    case HitKind::Nothing: return;
   }
 }
 
@@ -136,8 +126,7 @@ void on_tick(UiState& state, Clock::TimePoint now) {
 
   dt = std::min(dt, kMaxTickSeconds);
   state.clock += dt;
-  state.progress_shown +=
-      (state.progress_target - state.progress_shown) * std::min(kBarEaseRate * dt, 1.0f);
+  state.progress_shown += (state.progress_target - state.progress_shown) * std::min(kBarEaseRate * dt, 1.0f);
   float toggle_step = std::min(kToggleEaseRate * dt, 1.0f);
   size_t count = std::min(state.options.size(), state.option_anim.size());
   for (size_t i = 0; i < count; ++i) {
@@ -150,8 +139,8 @@ bool close_allowed(const UiState& state) { return state.screen.kind != Screen::P
 
 void on_return_key(UiState& state, WindowEffects& effects, OperationRunner& runner) {
   std::vector<HitRegion> regions = layout_regions(state, state.fonts);
-  bool has_primary = std::any_of(regions.begin(), regions.end(),
-                                 [](const HitRegion& r) { return r.kind == HitKind::Primary; });
+  bool has_primary =
+      std::any_of(regions.begin(), regions.end(), [](const HitRegion& r) { return r.kind == HitKind::Primary; });
   if (has_primary) handle_action(state, ElementRef{HitKind::Primary, 0}, effects, runner);
 }
 
@@ -229,8 +218,7 @@ ElementRef click_target(ElementRef pressed, ElementRef released) {
   return pressed;
 }
 
-void on_left_button_up(UiState& state, ElementRef released, WindowEffects& effects,
-                       OperationRunner& runner) {
+void on_left_button_up(UiState& state, ElementRef released, WindowEffects& effects, OperationRunner& runner) {
   ElementRef target = click_target(state.pressed, released);
   state.pressed = ElementRef::nothing();
   if (!target.is_nothing()) handle_action(state, target, effects, runner);

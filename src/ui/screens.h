@@ -35,8 +35,8 @@ class WindowEffects {
 // reads the UiState.
 struct OperationRequest {
   Mode::Kind mode = Mode::Install;
-  InstallChoices install;         // Install and Update
-  std::string target_dir;         // Remove
+  InstallChoices install;  // Install and Update
+  std::string target_dir;  // Remove
   bool delete_user_data = false;  // Remove
   const StringTable* strings = nullptr;
 
@@ -60,8 +60,7 @@ class OperationRunner {
 // install_app for Install and Update, uninstall for Remove.
 class WorkerRunner final : public OperationRunner {
  public:
-  WorkerRunner(Platform& platform, std::span<const uint8_t> packed_app,
-               ThreadLauncher launch = launch_detached_thread)
+  WorkerRunner(Platform& platform, std::span<const uint8_t> packed_app, ThreadLauncher launch = launch_detached_thread)
       : platform_(&platform), packed_app_(packed_app), launch_(launch) {}
 
   void start(ProgressRef record, OperationRequest request) override;
@@ -91,8 +90,7 @@ void start_operation(UiState& state, OperationRunner& runner);
 
 // What a click (or a key) on an element does; see the action rules in
 // screens.cpp.
-void handle_action(UiState& state, ElementRef element, WindowEffects& effects,
-                   OperationRunner& runner);
+void handle_action(UiState& state, ElementRef element, WindowEffects& effects, OperationRunner& runner);
 
 // One animation tick at monotonic time `now`: advances the clock, takes the
 // worker's step, fraction and outcome, and eases the bar and the toggles.
@@ -145,7 +143,6 @@ ElementRef click_target(ElementRef pressed, ElementRef released);
 
 // Left button released over `released` (the hit test of the release point):
 // clears `pressed` and acts on the click target, if any.
-void on_left_button_up(UiState& state, ElementRef released, WindowEffects& effects,
-                       OperationRunner& runner);
+void on_left_button_up(UiState& state, ElementRef released, WindowEffects& effects, OperationRunner& runner);
 
 }  // namespace vestrana

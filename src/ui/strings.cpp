@@ -74,7 +74,8 @@ constexpr StringTable kGerman{{
     "Microsoft WebView2 ließ sich nicht einrichten. Bitte prüfe die Internetverbindung.",  // 26 ErrorWebView2
     "Die Dateien ließen sich nicht schreiben ({detail}).",  // 27 ErrorWriteFiles
     "Das Setup läuft bereits.",  // 28 ErrorAlreadyRunning
-    "vestrana wird für eine Person installiert. Starte dieses Setup in deinem eigenen Benutzerkonto, nicht als System.",  // 29 ErrorLocalSystem
+    "vestrana wird für eine Person installiert. Starte dieses Setup in deinem eigenen Benutzerkonto, nicht als "
+    "System.",  // 29 ErrorLocalSystem
     "vestrana wird installiert",  // 30 ShutdownReason
 }};
 
@@ -108,7 +109,8 @@ constexpr StringTable kFrench{{
     "Microsoft WebView2 n’a pas pu être installé. Vérifie la connexion internet.",  // 26 ErrorWebView2
     "Les fichiers n’ont pas pu être écrits ({detail}).",  // 27 ErrorWriteFiles
     "L’installation est déjà en cours.",  // 28 ErrorAlreadyRunning
-    "vestrana s’installe pour une seule personne. Lance cette installation depuis ton propre compte, pas en tant que système.",  // 29 ErrorLocalSystem
+    "vestrana s’installe pour une seule personne. Lance cette installation depuis ton propre compte, pas en tant que "
+    "système.",  // 29 ErrorLocalSystem
     "Installation de vestrana",  // 30 ShutdownReason
 }};
 
@@ -142,7 +144,8 @@ constexpr StringTable kSpanish{{
     "No se pudo preparar Microsoft WebView2. Comprueba la conexión a internet.",  // 26 ErrorWebView2
     "No se pudieron escribir los archivos ({detail}).",  // 27 ErrorWriteFiles
     "La instalación ya está en marcha.",  // 28 ErrorAlreadyRunning
-    "vestrana se instala para una sola persona. Ejecuta esta instalación desde tu propia cuenta, no como el sistema.",  // 29 ErrorLocalSystem
+    "vestrana se instala para una sola persona. Ejecuta esta instalación desde tu propia cuenta, no como el "
+    "sistema.",  // 29 ErrorLocalSystem
     "Instalando vestrana",  // 30 ShutdownReason
 }};
 
@@ -226,14 +229,9 @@ struct TitleButtonNames {
   std::string_view close;
 };
 constexpr TitleButtonNames kTitleButtonNames[] = {
-    {"Minimize", "Close"},
-    {"Minimieren", "Schließen"},
-    {"Réduire", "Fermer"},
-    {"Minimizar", "Cerrar"},
-    {"Riduci a icona", "Chiudi"},
-    {"Simge durumuna küçült", "Kapat"},
+    {"Minimize", "Close"},   {"Minimieren", "Schließen"},  {"Réduire", "Fermer"},
+    {"Minimizar", "Cerrar"}, {"Riduci a icona", "Chiudi"}, {"Simge durumuna küçült", "Kapat"},
 };
-
 
 }  // namespace
 

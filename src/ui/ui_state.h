@@ -27,10 +27,10 @@ struct InteractiveStart;
 // all (a refusal, which offers no retry: only Close).
 struct Screen {
   enum Kind : uint8_t {
-    Welcome,   // the options and the primary button
+    Welcome,  // the options and the primary button
     Progress,  // an operation runs on the worker
-    Done,      // the operation finished without error
-    Error,     // the operation failed; `message` says why
+    Done,  // the operation finished without error
+    Error,  // the operation failed; `message` says why
   };
 
   Kind kind = Welcome;
@@ -76,9 +76,9 @@ struct UiState {
   // Every other field starts at its default; make_initial_state fills them.
   explicit UiState(FontSet font_set) : fonts(std::move(font_set)) {}
 
-  ElementRef hover;    // element under the pointer; Nothing when none
+  ElementRef hover;  // element under the pointer; Nothing when none
   ElementRef pressed;  // element under the pointer when the left button went down
-                       // (or the focused element while Space is held)
+      // (or the focused element while Space is held)
   // The keyboard focus: one of the current screen's focusable elements (the
   // toggles, the secondary and the primary button), Nothing on Progress.
   ElementRef focus;
@@ -93,11 +93,11 @@ struct UiState {
   Mode mode;
   Screen screen;
   const StringTable* strings = nullptr;  // the chosen language, static data
-  std::string version;                   // the setup's own version
-  float progress_target = 0;             // last fraction the worker reported
-  float progress_shown = 0;              // what the bar draws; eases toward the target
-  float clock = 0;                       // animation clock, seconds
-  float screen_since = 0;                // `clock` at the last screen change
+  std::string version;  // the setup's own version
+  float progress_target = 0;  // last fraction the worker reported
+  float progress_shown = 0;  // what the bar draws; eases toward the target
+  float clock = 0;  // animation clock, seconds
+  float screen_since = 0;  // `clock` at the last screen change
   bool dark = false;
   bool active = true;  // the window is the active window
   Step step = Step::ClosingApp;

@@ -43,8 +43,8 @@ namespace {
 constexpr DWORD kExStyle = WS_EX_APPWINDOW;
 constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 constexpr DWORD kWindowCornerPreference = 33;  // DWMWA_WINDOW_CORNER_PREFERENCE
-constexpr DWORD kCornerRound = 2;              // DWMWCP_ROUND
-constexpr DWORD kImmersiveDarkMode = 20;       // DWMWA_USE_IMMERSIVE_DARK_MODE
+constexpr DWORD kCornerRound = 2;  // DWMWCP_ROUND
+constexpr DWORD kImmersiveDarkMode = 20;  // DWMWA_USE_IMMERSIVE_DARK_MODE
 // The same attribute's number before Windows 10 2004 (still in LTSC 2019),
 // which refuses 20.
 constexpr DWORD kImmersiveDarkModeBefore2004 = 19;
@@ -70,7 +70,10 @@ class WindowsEffects final : public WindowEffects {
 // Everything the window owns, from WM_NCCREATE to WM_NCDESTROY.
 struct WindowContext final : AccessibleWindow {
   WindowContext(UiState s, Platform& platform, std::span<const uint8_t> packed_app, FrameTimer& frame_timer)
-      : state(std::move(s)), effects(platform), runner(platform, packed_app), timer(frame_timer),
+      : state(std::move(s)),
+        effects(platform),
+        runner(platform, packed_app),
+        timer(frame_timer),
         pacer(std::chrono::steady_clock::now()) {}
 
   void attach(HWND w) {
@@ -139,9 +142,7 @@ ElementRef element_at(HWND window, WindowContext& context, POINT client) {
                   static_cast<float>(client.y) / scale);
 }
 
-POINT point_of(LPARAM lparam) {
-  return POINT{static_cast<short>(LOWORD(lparam)), static_cast<short>(HIWORD(lparam))};
-}
+POINT point_of(LPARAM lparam) { return POINT{static_cast<short>(LOWORD(lparam)), static_cast<short>(HIWORD(lparam))}; }
 
 // Paints the whole current screen as the next frame; returns the rectangle
 // where it differs from the last one.
@@ -198,8 +199,8 @@ void paint(HWND window, WindowContext* context) {
                           DIB_RGB_COLORS);
       }
     }
-    new_size = new_size && !(area.left == 0 && area.top == 0 && area.right == shown.width() &&
-                             area.bottom == shown.height());
+    new_size =
+        new_size && !(area.left == 0 && area.top == 0 && area.right == shown.width() && area.bottom == shown.height());
   }
   EndPaint(window, &ps);
   // A frame of a new size replaces the whole picture, also outside a
@@ -335,23 +336,15 @@ LRESULT handle_with_context(HWND window, WindowContext& context, UINT message, W
       return DefWindowProcW(window, message, wparam, lparam);
     case WM_KEYDOWN:
     case WM_KEYUP: return on_key(window, context, wparam, message == WM_KEYDOWN);
-    case WM_SETFOCUS:
-      context.report_focus();
-      return 0;
+    case WM_SETFOCUS: context.report_focus(); return 0;
     case WM_GETOBJECT: return context.accessible.answer(window, context, wparam, lparam);
-    case WM_TIMER:
-      frame_wake(window, context);
-      return 0;
+    case WM_TIMER: frame_wake(window, context); return 0;
     // The system's own loops for moving the window and for its menu do
     // not run ours: the frames come through WM_TIMER meanwhile.
     case WM_ENTERSIZEMOVE:
-    case WM_ENTERMENULOOP:
-      context.timer.enter_modal();
-      return DefWindowProcW(window, message, wparam, lparam);
+    case WM_ENTERMENULOOP: context.timer.enter_modal(); return DefWindowProcW(window, message, wparam, lparam);
     case WM_EXITSIZEMOVE:
-    case WM_EXITMENULOOP:
-      context.timer.leave_modal();
-      return DefWindowProcW(window, message, wparam, lparam);
+    case WM_EXITMENULOOP: context.timer.leave_modal(); return DefWindowProcW(window, message, wparam, lparam);
     case WM_MOUSEMOVE: return on_mouse_move(window, context, lparam);
     case WM_LBUTTONDOWN:
     case WM_LBUTTONUP: return on_left_button(window, context, lparam, message == WM_LBUTTONDOWN);
@@ -393,12 +386,8 @@ LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM wparam, LPAR
     case WM_NCHITTEST: return on_nchittest(window, context, lparam);
     case WM_ERASEBKGND: return 1;  // the paint covers every pixel
     case WM_SETCURSOR: return on_setcursor(window, context, wparam, lparam);
-    case WM_PAINT:
-      paint(window, context);
-      return 0;
-    case WM_DESTROY:
-      PostQuitMessage(0);
-      return 0;
+    case WM_PAINT: paint(window, context); return 0;
+    case WM_DESTROY: PostQuitMessage(0); return 0;
     default:
       if (context != nullptr) return handle_with_context(window, *context, message, wparam, lparam);
       if (dropped_without_context(message)) return 0;
@@ -434,12 +423,13 @@ int run_setup_window(const InteractiveStart& start, Platform& platform, std::spa
 
   FrameTimer timer;
   auto owned = std::make_unique<WindowContext>(
-      make_initial_state(start, load_fonts(windows_font_folder()), std::chrono::steady_clock::now()), platform, packed_app, timer);
+      make_initial_state(start, load_fonts(windows_font_folder()), std::chrono::steady_clock::now()), platform,
+      packed_app, timer);
   owned->state.high_contrast = query_high_contrast();
   WindowHandoff<WindowContext> context(std::move(owned));
   std::wstring title = to_wide(start.title);
-  HWND window = CreateWindowExW(kExStyle, class_name.c_str(), title.c_str(), kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
-                                640, 420, nullptr, nullptr, instance, &context);
+  HWND window = CreateWindowExW(kExStyle, class_name.c_str(), title.c_str(), kStyle, CW_USEDEFAULT, CW_USEDEFAULT, 640,
+                                420, nullptr, nullptr, instance, &context);
   // The context is the window's from WM_NCCREATE on and freed in
   // WM_NCDESTROY, also when the creation fails after that message.
   if (window == nullptr) return 1;

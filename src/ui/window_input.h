@@ -14,18 +14,18 @@
 namespace vestrana {
 
 // Windows' virtual-key codes of the keys the window answers.
-inline constexpr uint32_t kKeyTab = 0x09;     // VK_TAB
+inline constexpr uint32_t kKeyTab = 0x09;  // VK_TAB
 inline constexpr uint32_t kKeyReturn = 0x0D;  // VK_RETURN
 inline constexpr uint32_t kKeyEscape = 0x1B;  // VK_ESCAPE
-inline constexpr uint32_t kKeySpace = 0x20;   // VK_SPACE
+inline constexpr uint32_t kKeySpace = 0x20;  // VK_SPACE
 inline constexpr uint32_t kKeyInsert = 0x2D;  // VK_INSERT
-inline constexpr uint32_t kKeyC = 0x43;       // 'C'
+inline constexpr uint32_t kKeyC = 0x43;  // 'C'
 
 enum class KeyAction : uint8_t {
   None,
-  Primary,        // Return
-  Escape,         // Escape
-  FocusNext,      // Tab
+  Primary,  // Return
+  Escape,  // Escape
+  FocusNext,  // Tab
   FocusPrevious,  // Shift+Tab
   SpaceDown,
   SpaceUp,

@@ -161,22 +161,22 @@ INSTANTIATE_TEST_SUITE_P(
                 0,
                 {"WebView2 runtime not found", "the bootstrapper ended with exit code 0",
                  "WebView2 runtime 121.0.2 found after the bootstrapper", "step done: setting up Microsoft WebView2"}},
-        LogCase{"removal_through_both_stages",
-                [](FakeMachine& m) {
-                  installed(m, kVersion);
-                  m.processes.own_path = kDir + "\\uninstall.exe";
-                },
-                "uninstall.exe --uninstall --silent --log C:\\setup.log",
-                0,
-                {"first stage of a removal, language en: *", "exit code 0",
-                 "vestrana setup " + kVersion + ", command line: *--from-temp --dir * --silent --log C:\\setup.log",
-                 "removal (silent), language en, folder " + kDir, "step started: closing vestrana",
-                 "ended vestrana.exe (process ID 8)", "step started: removing vestrana",
-                 "deleted the shortcut " + std::string(FakeMachine::kPrograms) + "\\vestrana.lnk",
-                 "deleted the uninstall entry " + kUninstallEntry, "removed the installed files in " + kDir,
-                 "step done: finishing",
-                 "the last stage deletes this copy, the installed uninstall.exe and the folder"},
-                true}),
+        LogCase{
+            "removal_through_both_stages",
+            [](FakeMachine& m) {
+              installed(m, kVersion);
+              m.processes.own_path = kDir + "\\uninstall.exe";
+            },
+            "uninstall.exe --uninstall --silent --log C:\\setup.log",
+            0,
+            {"first stage of a removal, language en: *", "exit code 0",
+             "vestrana setup " + kVersion + ", command line: *--from-temp --dir * --silent --log C:\\setup.log",
+             "removal (silent), language en, folder " + kDir, "step started: closing vestrana",
+             "ended vestrana.exe (process ID 8)", "step started: removing vestrana",
+             "deleted the shortcut " + std::string(FakeMachine::kPrograms) + "\\vestrana.lnk",
+             "deleted the uninstall entry " + kUninstallEntry, "removed the installed files in " + kDir,
+             "step done: finishing", "the last stage deletes this copy, the installed uninstall.exe and the folder"},
+            true}),
     [](const ::testing::TestParamInfo<LogCase>& info) { return info.param.label; });
 
 }  // namespace

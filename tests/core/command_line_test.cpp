@@ -25,28 +25,29 @@ TEST_P(SplitCommandLine, GivesTheWords) { EXPECT_EQ(split_command_line(GetParam(
 // Arguments after the program path.
 INSTANTIATE_TEST_SUITE_P(
     Arguments, SplitCommandLine,
-    ::testing::Values(
-        SplitCase{"blanks_and_tabs_separate", "p  a\t\tb \t", {"p", "a", "b"}},
-        SplitCase{"quoted_blank", R"(p "a b" c)", {"p", "a b", "c"}},
-        SplitCase{"quotes_inside_a_word", R"(p a"b c"d)", {"p", "ab cd"}},
-        SplitCase{"empty_quoted_word", R"(p "" x "")", {"p", "", "x", ""}},
-        SplitCase{"unterminated_quote_runs_to_end", R"(p "a b)", {"p", "a b"}},
-        SplitCase{"zero_backslashes_one_quote_n0_odd", R"(p \"a)", {"p", "\"a"}},
-        SplitCase{"two_backslashes_then_opening_quote", R"(p \\"a b")", {"p", "\\a b"}},
-        SplitCase{"three_backslashes_literal_quote", R"(p \\\"a b)", {"p", "\\\"a", "b"}},
-        SplitCase{"four_backslashes_then_opening_quote", R"(p \\\\"a b")", {"p", "\\\\a b"}},
-        SplitCase{"five_backslashes_literal_quote", R"(p \\\\\"a)", {"p", "\\\\\"a"}},
-        SplitCase{"backslashes_without_quote_literal", R"(p a\\b\ c\\\)", {"p", "a\\\\b\\", "c\\\\\\"}},
-        SplitCase{"unc_path_literal", R"(p \\server\share)", {"p", "\\\\server\\share"}},
-        SplitCase{"two_backslashes_close_quoted_folder", R"(p "C:\a b\\" x)", {"p", "C:\\a b\\", "x"}},
-        SplitCase{"one_backslash_before_closing_quote_escapes_it", R"(p "C:\a b\" x)", {"p", "C:\\a b\" x"}},
-        SplitCase{"doubled_quote_inside_stretch", R"(p "a""b")", {"p", "a\"b"}},
-        SplitCase{"doubled_quote_keeps_stretch_open", R"(p "a""b c" d)", {"p", "a\"b c", "d"}},
-        SplitCase{"four_quotes_one_literal", R"(p """")", {"p", "\""}},
-        SplitCase{"escaped_quote_inside_stretch", R"(p "a\"b c")", {"p", "a\"b c"}},
-        SplitCase{"even_backslashes_then_doubled_quote", R"(p "a\\""b")", {"p", "a\\\"b"}},
-        SplitCase{"non_ascii_untouched", "p \"C:\\Benutzer\\J\xC3\xBCrgen \xE2\x80\xA6\"",
-                  {"p", "C:\\Benutzer\\J\xC3\xBCrgen \xE2\x80\xA6"}}),
+    ::testing::Values(SplitCase{"blanks_and_tabs_separate", "p  a\t\tb \t", {"p", "a", "b"}},
+                      SplitCase{"quoted_blank", R"(p "a b" c)", {"p", "a b", "c"}},
+                      SplitCase{"quotes_inside_a_word", R"(p a"b c"d)", {"p", "ab cd"}},
+                      SplitCase{"empty_quoted_word", R"(p "" x "")", {"p", "", "x", ""}},
+                      SplitCase{"unterminated_quote_runs_to_end", R"(p "a b)", {"p", "a b"}},
+                      SplitCase{"zero_backslashes_one_quote_n0_odd", R"(p \"a)", {"p", "\"a"}},
+                      SplitCase{"two_backslashes_then_opening_quote", R"(p \\"a b")", {"p", "\\a b"}},
+                      SplitCase{"three_backslashes_literal_quote", R"(p \\\"a b)", {"p", "\\\"a", "b"}},
+                      SplitCase{"four_backslashes_then_opening_quote", R"(p \\\\"a b")", {"p", "\\\\a b"}},
+                      SplitCase{"five_backslashes_literal_quote", R"(p \\\\\"a)", {"p", "\\\\\"a"}},
+                      SplitCase{"backslashes_without_quote_literal", R"(p a\\b\ c\\\)", {"p", "a\\\\b\\", "c\\\\\\"}},
+                      SplitCase{"unc_path_literal", R"(p \\server\share)", {"p", "\\\\server\\share"}},
+                      SplitCase{"two_backslashes_close_quoted_folder", R"(p "C:\a b\\" x)", {"p", "C:\\a b\\", "x"}},
+                      SplitCase{
+                          "one_backslash_before_closing_quote_escapes_it", R"(p "C:\a b\" x)", {"p", "C:\\a b\" x"}},
+                      SplitCase{"doubled_quote_inside_stretch", R"(p "a""b")", {"p", "a\"b"}},
+                      SplitCase{"doubled_quote_keeps_stretch_open", R"(p "a""b c" d)", {"p", "a\"b c", "d"}},
+                      SplitCase{"four_quotes_one_literal", R"(p """")", {"p", "\""}},
+                      SplitCase{"escaped_quote_inside_stretch", R"(p "a\"b c")", {"p", "a\"b c"}},
+                      SplitCase{"even_backslashes_then_doubled_quote", R"(p "a\\""b")", {"p", "a\\\"b"}},
+                      SplitCase{"non_ascii_untouched",
+                                "p \"C:\\Benutzer\\J\xC3\xBCrgen \xE2\x80\xA6\"",
+                                {"p", "C:\\Benutzer\\J\xC3\xBCrgen \xE2\x80\xA6"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // The program path has rules of its own.
@@ -130,7 +131,8 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"log_last_word_gives_none", "s --silent --log", opts(false, false, true)},
         ParseCase{"log_empty_gives_none", R"(s /LOG= --log "")", opts(false, false, false)},
         ParseCase{"log_near_misses_ignored", "s /LOG /LOGFILE=x -log x --logx y", opts(false, false, false)},
-        ParseCase{"helper_flags", R"(h --CLEANUP --after 88 --after 18446744073709551615 --copy "C:\T\a b.exe" --dir d)",
+        ParseCase{"helper_flags",
+                  R"(h --CLEANUP --after 88 --after 18446744073709551615 --copy "C:\T\a b.exe" --dir d)",
                   helper({88, UINT64_MAX}, "C:\\T\\a b.exe", "d")},
         // Only a decimal number that fits 64 bits is a handle value.
         ParseCase{"after_values_not_decimal_ignored",
@@ -171,7 +173,8 @@ TEST(BuildCommandLine, RelaunchLineReadsBackAsTheSameOptions) {
   const std::string program = "C:\\Users\\Ann Lee\\AppData\\Local\\Temp\\vestrana-uninstall-42.exe";
   const std::string folder = "C:\\Users\\Ann Lee\\AppData\\Local\\vestrana\\";
   std::string line = build_command_line(program, {"--uninstall", "--from-temp", "--dir", folder, "--silent"});
-  EXPECT_THAT(split_command_line(line), ElementsAre(program, "--uninstall", "--from-temp", "--dir", folder, "--silent"));
+  EXPECT_THAT(split_command_line(line),
+              ElementsAre(program, "--uninstall", "--from-temp", "--dir", folder, "--silent"));
   EXPECT_EQ(parse_command_line(line), opts(true, true, true, folder));
 }
 

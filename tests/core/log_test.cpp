@@ -33,9 +33,11 @@ TEST(LogTimeStamp, IsLocalIso8601WithMillisecondsAndTheOffset) {
 TEST(LogLine, IsOneLineWhateverTheEventHolds) {
   LocalTime t{2026, 12, 9, 8, 1, 2, 345, 60};
   EXPECT_EQ(format_log_line(t, "exit code 0"), "2026-12-09T08:01:02.345+01:00 exit code 0\r\n");
-  EXPECT_EQ(format_log_line(t, "failed:\r\nsecond\tline\x7F"), "2026-12-09T08:01:02.345+01:00 failed:  second line \r\n");
+  EXPECT_EQ(format_log_line(t, "failed:\r\nsecond\tline\x7F"),
+            "2026-12-09T08:01:02.345+01:00 failed:  second line \r\n");
   // UTF-8 passes unchanged: only ASCII control characters are replaced.
-  EXPECT_EQ(format_log_line(t, "C:\\Users\\J\xC3\xBCrgen"), "2026-12-09T08:01:02.345+01:00 C:\\Users\\J\xC3\xBCrgen\r\n");
+  EXPECT_EQ(format_log_line(t, "C:\\Users\\J\xC3\xBCrgen"),
+            "2026-12-09T08:01:02.345+01:00 C:\\Users\\J\xC3\xBCrgen\r\n");
 }
 
 // Hands out one second after the other, so that each line shows when it
@@ -117,9 +119,9 @@ TEST(FileLog, ReportsNeverWaitForTheFileAndAllArriveInOrder) {
   log.close();
   log.write("after the close");
 
-  EXPECT_THAT(lines(shared.text), ElementsAre("2026-12-09T08:00:00.000+00:00 first",
-                                              "2026-12-09T08:00:01.000+00:00 second",
-                                              "2026-12-09T08:00:02.000+00:00 third"));
+  EXPECT_THAT(lines(shared.text),
+              ElementsAre("2026-12-09T08:00:00.000+00:00 first", "2026-12-09T08:00:01.000+00:00 second",
+                          "2026-12-09T08:00:02.000+00:00 third"));
 }
 
 TEST(FileLog, AFileThatRefusesLosesOnlyItsOwnLines) {

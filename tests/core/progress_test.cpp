@@ -61,8 +61,8 @@ TEST(ProgressRecord, SuccessCarriesNoMessage) {
 }
 
 TEST(ProgressRecord, FractionIsKeptInsideTheTrack) {
-  const std::pair<float, float> cases[] = {
-      {0.0f, 0.0f}, {0.94f, 0.94f}, {1.0f, 1.0f}, {-0.5f, 0.0f}, {1.5f, 1.0f}, {std::nanf(""), 0.0f}};
+  const std::pair<float, float> cases[] = {{0.0f, 0.0f},  {0.94f, 0.94f}, {1.0f, 1.0f},
+                                           {-0.5f, 0.0f}, {1.5f, 1.0f},   {std::nanf(""), 0.0f}};
   ProgressRef record = create_progress_record();
   for (auto [reported, stored] : cases) {
     report_progress(*record, Step::Shortcuts, reported);
@@ -87,16 +87,15 @@ TEST_P(WaitAtLeast, SleepsOnlyTheRemainder) {
   EXPECT_EQ(clock.sleeps(), c.sleeps);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Pacing, WaitAtLeast,
-    ::testing::Values(WaitCase{"nothing_elapsed", 0ms, 450ms, {450ms}},
-                      WaitCase{"part_elapsed", 100ms, 450ms, {350ms}},
-                      WaitCase{"one_ns_short", 1100ms - 1ns, 1100ms, {1ns}},
-                      WaitCase{"exactly_minimum", 450ms, 450ms, {}},
-                      WaitCase{"slow_step_not_lengthened", 5000ms, 450ms, {}},
-                      WaitCase{"zero_minimum", 0ms, 0ms, {}},
-                      WaitCase{"start_in_future_waits_only_minimum", -200ms, 300ms, {300ms}}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Pacing, WaitAtLeast,
+                         ::testing::Values(WaitCase{"nothing_elapsed", 0ms, 450ms, {450ms}},
+                                           WaitCase{"part_elapsed", 100ms, 450ms, {350ms}},
+                                           WaitCase{"one_ns_short", 1100ms - 1ns, 1100ms, {1ns}},
+                                           WaitCase{"exactly_minimum", 450ms, 450ms, {}},
+                                           WaitCase{"slow_step_not_lengthened", 5000ms, 450ms, {}},
+                                           WaitCase{"zero_minimum", 0ms, 0ms, {}},
+                                           WaitCase{"start_in_future_waits_only_minimum", -200ms, 300ms, {300ms}}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Worker, DeliversSuccessAndFailure) {
   ProgressRef ok = create_progress_record();
@@ -130,8 +129,14 @@ TEST(Worker, AThreadThatCannotStartFailsTheOperationAtOnce) {
   ProgressRef record = create_progress_record();
   bool ran = false;
   start_worker(
-      record, [&] { ran = true; return Result::success(); },
-      [](std::function<void()>) { throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again)); });
+      record,
+      [&] {
+        ran = true;
+        return Result::success();
+      },
+      [](std::function<void()>) {
+        throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+      });
   EXPECT_FALSE(ran);
   ProgressSnapshot s = take_progress(*record);
   EXPECT_EQ(s.outcome.kind, Outcome::Failed);

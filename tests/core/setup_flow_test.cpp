@@ -15,8 +15,8 @@
 namespace vestrana {
 namespace {
 
-using testing::FakeMachine;
 using ::testing::ElementsAre;
+using testing::FakeMachine;
 using ::testing::HasSubstr;
 using ::testing::Not;
 
@@ -67,9 +67,9 @@ TEST(InstanceLock, WhatCreatingTheMutexSays) {
     uint32_t last_error;
     Lock expected;
   };
-  for (Case c : {Case{true, 0, Lock::Acquired}, Case{true, 183, Lock::AlreadyRunning},
-                 Case{false, 5, Lock::AlreadyRunning}, Case{false, 183, Lock::Unavailable},
-                 Case{false, 8, Lock::Unavailable}, Case{true, 5, Lock::Acquired}}) {
+  for (Case c :
+       {Case{true, 0, Lock::Acquired}, Case{true, 183, Lock::AlreadyRunning}, Case{false, 5, Lock::AlreadyRunning},
+        Case{false, 183, Lock::Unavailable}, Case{false, 8, Lock::Unavailable}, Case{true, 5, Lock::Acquired}}) {
     EXPECT_EQ(instance_lock_from(c.created, c.last_error), c.expected) << c.created << " " << c.last_error;
   }
 }
@@ -114,8 +114,8 @@ TEST_F(SetupFlowTest, SilentRemovalInTheCopyLeavesTheUninstallerToTheCleanupHelp
   m.files.add_file(*m.processes.own_path, "SETUP");
   m.processes.open_handles[0x58] = "process 9";
 
-  EXPECT_EQ(run("copy.exe --uninstall --from-temp --dir \"C:\\Users\\u\\AppData\\Local\\vestrana\" --after 88 --silent"),
-            0);
+  EXPECT_EQ(
+      run("copy.exe --uninstall --from-temp --dir \"C:\\Users\\u\\AppData\\Local\\vestrana\" --after 88 --silent"), 0);
   EXPECT_TRUE(m.files.exists(uninstaller));
   EXPECT_FALSE(m.files.exists(std::string(FakeMachine::kInstallDir) + "\\vestrana.exe"));
   ASSERT_EQ(m.processes.started.size(), 1u);
@@ -203,12 +203,12 @@ TEST_F(SetupFlowTest, InteractiveRemovalInGermanTargetsTheGivenFolder) {
 // library named like ours) next to the setup.
 struct RemovalCase {
   const char* label;
-  const char* command_line;             // stage 1, started from Downloads unless from_install_folder
-  bool installed;                       // an entry records the default install folder
-  bool from_install_folder;             // started as that folder's uninstall.exe
-  bool app_in_install_folder;           // that folder holds the three files
-  bool files_removed;                   // they are gone after the removal
-  bool completed;                       // the delayed command removes the folder
+  const char* command_line;  // stage 1, started from Downloads unless from_install_folder
+  bool installed;  // an entry records the default install folder
+  bool from_install_folder;  // started as that folder's uninstall.exe
+  bool app_in_install_folder;  // that folder holds the three files
+  bool files_removed;  // they are gone after the removal
+  bool completed;  // the delayed command removes the folder
 };
 
 void PrintTo(const RemovalCase& c, std::ostream* os) { *os << c.label; }
@@ -264,8 +264,8 @@ INSTANTIATE_TEST_SUITE_P(
                     true},
         // The entry is lost but the folder holds our program: its files go,
         // but with nothing recorded the removal does not count as completed.
-        RemovalCase{"lost_entry_from_the_install_folder", "uninstall.exe --uninstall --silent", false, true, true,
-                    true, false}),
+        RemovalCase{"lost_entry_from_the_install_folder", "uninstall.exe --uninstall --silent", false, true, true, true,
+                    false}),
     [](const ::testing::TestParamInfo<RemovalCase>& info) { return info.param.label; });
 
 // An entry that names a folder which cannot be ours (another program's, a
@@ -276,7 +276,7 @@ INSTANTIATE_TEST_SUITE_P(
 struct ForeignEntryCase {
   const char* label;
   const char* location;  // what the entry records
-  const char* holder;    // the folder the machine really has behind it
+  const char* holder;  // the folder the machine really has behind it
 };
 
 void PrintTo(const ForeignEntryCase& c, std::ostream* os) { *os << c.label; }
@@ -346,11 +346,11 @@ TEST_P(ForeignEntry, ARemovalRemovesTheDefaultFolderAndLeavesTheNamedOneAlone) {
 
 INSTANTIATE_TEST_SUITE_P(
     Locations, ForeignEntry,
-    ::testing::Values(
-        ForeignEntryCase{"other_program", "C:\\Users\\u\\AppData\\Local\\Other", "C:\\Users\\u\\AppData\\Local\\Other"},
-        ForeignEntryCase{"network_share", "\\\\server\\share\\vestrana", "\\\\server\\share\\vestrana"},
-        ForeignEntryCase{"drive_root", "D:\\", "D:\\"},
-        ForeignEntryCase{"out_of_a_vestrana_folder", "D:\\Tools\\vestrana\\..", "D:\\Tools"}),
+    ::testing::Values(ForeignEntryCase{"other_program", "C:\\Users\\u\\AppData\\Local\\Other",
+                                       "C:\\Users\\u\\AppData\\Local\\Other"},
+                      ForeignEntryCase{"network_share", "\\\\server\\share\\vestrana", "\\\\server\\share\\vestrana"},
+                      ForeignEntryCase{"drive_root", "D:\\", "D:\\"},
+                      ForeignEntryCase{"out_of_a_vestrana_folder", "D:\\Tools\\vestrana\\..", "D:\\Tools"}),
     [](const ::testing::TestParamInfo<ForeignEntryCase>& info) { return info.param.label; });
 
 // Started as the LocalSystem account, every kind of run stops before it

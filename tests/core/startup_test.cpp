@@ -52,17 +52,17 @@ TEST_P(DefaultOptions, FollowTheInstalledState) {
   EXPECT_EQ(default_options(c.mode, c.installed, c.shortcut, c.autostart), c.expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Startup, DefaultOptions,
-    ::testing::Values(
-        // A first install proposes a shortcut and no autostart, whatever lies around.
-        OptionsCase{"first_install", Mode::install(), false, false, true, {true, false}},
-        OptionsCase{"reinstall_keeps_choices", Mode::install(), true, false, true, {false, true}},
-        OptionsCase{"update_keeps_shortcut", Mode::update("1.0"), true, true, false, {true, false}},
-        OptionsCase{"update_neither", Mode::update("1.0"), true, false, false, {false, false}},
-        OptionsCase{"remove_installed", Mode::remove(), true, true, true, {false}},
-        OptionsCase{"remove_nothing_installed", Mode::remove(), false, false, false, {false}}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Startup, DefaultOptions,
+                         ::testing::Values(
+                             // A first install proposes a shortcut and no autostart, whatever lies around.
+                             OptionsCase{"first_install", Mode::install(), false, false, true, {true, false}},
+                             OptionsCase{"reinstall_keeps_choices", Mode::install(), true, false, true, {false, true}},
+                             OptionsCase{
+                                 "update_keeps_shortcut", Mode::update("1.0"), true, true, false, {true, false}},
+                             OptionsCase{"update_neither", Mode::update("1.0"), true, false, false, {false, false}},
+                             OptionsCase{"remove_installed", Mode::remove(), true, true, true, {false}},
+                             OptionsCase{"remove_nothing_installed", Mode::remove(), false, false, false, {false}}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 struct TargetCase {
   const char* name;
@@ -76,16 +76,16 @@ TEST_P(ChooseTargetFolder, FirstNonEmptyInOrder) {
   EXPECT_EQ(choose_target_folder(c.dir, c.installed, c.fallback), c.expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Startup, ChooseTargetFolder,
-    ::testing::Values(TargetCase{"dir_first", "D:\\v", "C:\\i", "C:\\d", "D:\\v"},
-                      TargetCase{"installed_second", std::nullopt, "C:\\i", "C:\\d", "C:\\i"},
-                      TargetCase{"default_last", std::nullopt, std::nullopt, "C:\\d", "C:\\d"},
-                      TargetCase{"dir_even_if_flag_like", "--silent", "C:\\i", "C:\\d", "--silent"},
-                      TargetCase{"empty_dir_ignored", "", "C:\\i", "C:\\d", "C:\\i"},
-                      TargetCase{"empty_installed_ignored", std::nullopt, "", "C:\\d", "C:\\d"},
-                      TargetCase{"nothing_usable", "", "", std::nullopt, std::nullopt}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Startup, ChooseTargetFolder,
+                         ::testing::Values(TargetCase{"dir_first", "D:\\v", "C:\\i", "C:\\d", "D:\\v"},
+                                           TargetCase{"installed_second", std::nullopt, "C:\\i", "C:\\d", "C:\\i"},
+                                           TargetCase{"default_last", std::nullopt, std::nullopt, "C:\\d", "C:\\d"},
+                                           TargetCase{"dir_even_if_flag_like", "--silent", "C:\\i", "C:\\d",
+                                                      "--silent"},
+                                           TargetCase{"empty_dir_ignored", "", "C:\\i", "C:\\d", "C:\\i"},
+                                           TargetCase{"empty_installed_ignored", std::nullopt, "", "C:\\d", "C:\\d"},
+                                           TargetCase{"nothing_usable", "", "", std::nullopt, std::nullopt}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace vestrana

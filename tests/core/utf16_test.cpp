@@ -26,8 +26,7 @@ TEST_P(WellFormedText, RoundTripsBothWays) {
 
 INSTANTIATE_TEST_SUITE_P(
     Utf16, WellFormedText,
-    ::testing::Values(Utf16Case{"empty", u"", ""},
-                      Utf16Case{"ascii", u"C:\\Users\\a b", "C:\\Users\\a b"},
+    ::testing::Values(Utf16Case{"empty", u"", ""}, Utf16Case{"ascii", u"C:\\Users\\a b", "C:\\Users\\a b"},
                       Utf16Case{"embedded_nul", std::u16string(u"a\0b", 3), std::string("a\0b", 3)},
                       Utf16Case{"two_byte_edges", u"\u0080\u00FC\u07FF", "\xC2\x80\xC3\xBC\xDF\xBF"},
                       Utf16Case{"three_byte_edges", u"\u0800\u2026\uD7FF\uE000\uFFFD\uFFFF",
@@ -44,16 +43,16 @@ TEST_P(IllFormedUtf16, ReplacesEachLoneSurrogateAndFailsStrictly) {
   EXPECT_EQ(utf16_to_utf8_strict(c.utf16), std::nullopt);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Utf16, IllFormedUtf16,
-    ::testing::Values(Utf16Case{"lone_high_at_end", {u'a', char16_t(0xD800)}, "a" + kFffd},
-                      Utf16Case{"lone_low", {char16_t(0xDC00), u'b'}, kFffd + "b"},
-                      Utf16Case{"high_then_ascii", {char16_t(0xDBFF), u'x'}, kFffd + "x"},
-                      Utf16Case{"two_highs_then_low",
-                                {char16_t(0xD800), char16_t(0xD83D), char16_t(0xDE00)},
-                                kFffd + "\xF0\x9F\x98\x80"},
-                      Utf16Case{"reversed_pair", {char16_t(0xDC00), char16_t(0xD800)}, kFffd + kFffd}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Utf16, IllFormedUtf16,
+                         ::testing::Values(Utf16Case{"lone_high_at_end", {u'a', char16_t(0xD800)}, "a" + kFffd},
+                                           Utf16Case{"lone_low", {char16_t(0xDC00), u'b'}, kFffd + "b"},
+                                           Utf16Case{"high_then_ascii", {char16_t(0xDBFF), u'x'}, kFffd + "x"},
+                                           Utf16Case{"two_highs_then_low",
+                                                     {char16_t(0xD800), char16_t(0xD83D), char16_t(0xDE00)},
+                                                     kFffd + "\xF0\x9F\x98\x80"},
+                                           Utf16Case{
+                                               "reversed_pair", {char16_t(0xDC00), char16_t(0xD800)}, kFffd + kFffd}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 struct Utf8Case {
   const char* name;
@@ -76,8 +75,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Utf8Case{"overlong_four_byte", "\xF0\x8F\xBF\xBF", u"\uFFFD\uFFFD\uFFFD\uFFFD"},
                       Utf8Case{"encoded_surrogate", "\xED\xA0\x80", u"\uFFFD\uFFFD\uFFFD"},
                       Utf8Case{"above_max", "\xF4\x90\x80\x80", u"\uFFFD\uFFFD\uFFFD\uFFFD"},
-                      Utf8Case{"f5_lead", "\xF5\x80", u"\uFFFD\uFFFD"},
-                      Utf8Case{"ff_byte", "\xFF", u"\uFFFD"}),
+                      Utf8Case{"f5_lead", "\xF5\x80", u"\uFFFD\uFFFD"}, Utf8Case{"ff_byte", "\xFF", u"\uFFFD"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Utf16, EveryScalarValueSurvivesTheRoundTrip) {

@@ -8,9 +8,9 @@
 int wmain(int argc, wchar_t** argv) {
   if (argc < 2) return 2;
   wchar_t* text = NULL;
-  DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                    FORMAT_MESSAGE_IGNORE_INSERTS,
-                                NULL, (DWORD)wcstoul(argv[1], NULL, 0), 0, (wchar_t*)&text, 0, NULL);
+  DWORD length =
+      FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, NULL,
+                     (DWORD)wcstoul(argv[1], NULL, 0), 0, (wchar_t*)&text, 0, NULL);
   if (length == 0) return 1;
   while (length > 0 && (text[length - 1] == L'\r' || text[length - 1] == L'\n' || text[length - 1] == L' ' ||
                         text[length - 1] == L'\t')) {

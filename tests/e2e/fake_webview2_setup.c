@@ -11,8 +11,7 @@
 #define BOOTSTRAPPER_EXIT_CODE 0
 #endif
 
-static const wchar_t kClientKey[] =
-    L"Software\\Microsoft\\EdgeUpdate\\Clients\\{F3017226-FE2A-4295-8BDF-00C3A9A7E4C5}";
+static const wchar_t kClientKey[] = L"Software\\Microsoft\\EdgeUpdate\\Clients\\{F3017226-FE2A-4295-8BDF-00C3A9A7E4C5}";
 static const wchar_t kVersion[] = L"120.0.0.1";
 
 static void log_arguments(void) {

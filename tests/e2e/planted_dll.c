@@ -8,8 +8,8 @@ BOOL WINAPI DllMain(HINSTANCE self, DWORD reason, LPVOID reserved) {
   if (reason != DLL_PROCESS_ATTACH) return TRUE;
   wchar_t path[MAX_PATH];
   DWORD length = GetModuleFileNameW(self, path, MAX_PATH);
-  HANDLE log = CreateFileW(L"C:\\planted-dll-loaded.log", FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                           NULL, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+  HANDLE log = CreateFileW(L"C:\\planted-dll-loaded.log", FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                           OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
   if (log == INVALID_HANDLE_VALUE) return TRUE;
   DWORD written;
   char line[MAX_PATH * 3 + 2];

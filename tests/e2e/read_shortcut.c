@@ -20,8 +20,7 @@ static int print_link(const wchar_t* path) {
   IShellLinkW* link = NULL;
   IPersistFile* file = NULL;
   int ok = 0;
-  if (SUCCEEDED(CoCreateInstance(&CLSID_ShellLink, NULL, CLSCTX_INPROC_SERVER, &IID_IShellLinkW,
-                                 (void**)&link)) &&
+  if (SUCCEEDED(CoCreateInstance(&CLSID_ShellLink, NULL, CLSCTX_INPROC_SERVER, &IID_IShellLinkW, (void**)&link)) &&
       SUCCEEDED(IShellLinkW_QueryInterface(link, &IID_IPersistFile, (void**)&file)) &&
       SUCCEEDED(IPersistFile_Load(file, path, STGM_READ))) {
     wchar_t target[MAX_PATH] = L"", folder[MAX_PATH] = L"", icon[MAX_PATH] = L"", text[1024] = L"";
@@ -32,7 +31,15 @@ static int print_link(const wchar_t* path) {
     IShellLinkW_GetIconLocation(link, icon, MAX_PATH, &icon_index);
     IShellLinkW_GetDescription(link, text, 1024);
     wsprintfW(index, L",%d", icon_index);
-    put(target); put(L"\t"); put(folder); put(L"\t"); put(icon); put(index); put(L"\t"); put(text); put(L"\n");
+    put(target);
+    put(L"\t");
+    put(folder);
+    put(L"\t");
+    put(icon);
+    put(index);
+    put(L"\t");
+    put(text);
+    put(L"\n");
     ok = 1;
   } else {
     put(L"unreadable\n");

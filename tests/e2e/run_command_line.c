@@ -10,8 +10,7 @@ int wmain(int argc, wchar_t** argv) {
   wchar_t* line = _wcsdup(argv[1]); /* CreateProcessW may write to it */
   STARTUPINFOW startup = {sizeof startup};
   PROCESS_INFORMATION process;
-  if (line == NULL || !CreateProcessW(NULL, line, NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process))
-    return 91;
+  if (line == NULL || !CreateProcessW(NULL, line, NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process)) return 91;
   WaitForSingleObject(process.hProcess, INFINITE);
   DWORD code = 91;
   GetExitCodeProcess(process.hProcess, &code);

@@ -37,7 +37,7 @@ class FakeDownloader : public Downloader {
     std::string bytes;  // the program's bytes when it was started
   };
   static constexpr int32_t kInetDownloadFailure = static_cast<int32_t>(0x800C0008u);
-  static constexpr int32_t kFileExists = static_cast<int32_t>(0x80070050u);   // HRESULT_FROM_WIN32(ERROR_FILE_EXISTS)
+  static constexpr int32_t kFileExists = static_cast<int32_t>(0x80070050u);  // HRESULT_FROM_WIN32(ERROR_FILE_EXISTS)
   static constexpr int32_t kNoSignature = static_cast<int32_t>(0x800B0100u);  // TRUST_E_NOSIGNATURE
 
   explicit FakeDownloader(FakeFileSystem& files) : files_(&files) {}
@@ -60,9 +60,9 @@ class FakeDownloader : public Downloader {
   bool hold_fails = false;
   // The verdict for a file with these bytes; any other file is unsigned.
   std::map<std::string, SignatureCheck> signatures{{"MZ vendor", {0, "Microsoft Corporation", true}}};
-  std::function<void(const std::string& path)> on_held;     // after the file is held
+  std::function<void(const std::string& path)> on_held;  // after the file is held
   std::function<void(const std::string& path)> on_checked;  // after its signature is read
-  std::vector<std::string> checked;                         // the bytes each check saw
+  std::vector<std::string> checked;  // the bytes each check saw
 
   // ---- Starting ----
   bool start_fails = false;
@@ -75,8 +75,8 @@ class FakeDownloader : public Downloader {
     // CreateDirectoryW fails with ERROR_ALREADY_EXISTS for any entry of that
     // name, a file or link included; the caller then takes another name.
     for (int attempt = 0; attempt < 8; ++attempt) {
-      std::string name = next_name_ < folder_names.size() ? folder_names[next_name_]
-                                                           : "vestrana-" + std::to_string(next_name_);
+      std::string name =
+          next_name_ < folder_names.size() ? folder_names[next_name_] : "vestrana-" + std::to_string(next_name_);
       ++next_name_;
       std::string path = parent;
       if (!path.empty() && path.back() != '\\') path += '\\';

@@ -18,7 +18,7 @@ constexpr int kMaxHops = 40;
 char32_t upcase(char32_t c) {
   if (c >= U'a' && c <= U'z') return c - 0x20;
   if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return c - 0x20;  // à..þ, not ÷
-  if (c == 0xFF) return 0x178;                               // ÿ
+  if (c == 0xFF) return 0x178;  // ÿ
   if (c >= 0x100 && c <= 0x17F && c != 0x130 && c != 0x131 && c != 0x138 && c != 0x149 && c != 0x17F) {
     // Pairs of capital and small letter, the small one odd, except in
     // Ĺ..ň and Ź..ž, where it is even.
@@ -26,8 +26,8 @@ char32_t upcase(char32_t c) {
     return (c % 2 == 0) == small_even ? c - 1 : c;
   }
   if (c >= 0x3B1 && c <= 0x3C9 && c != 0x3C2) return c - 0x20;  // α..ω, final ς has no capital here
-  if (c >= 0x430 && c <= 0x44F) return c - 0x20;                // а..я
-  if (c >= 0x450 && c <= 0x45F) return c - 0x50;                // ѐ..џ
+  if (c >= 0x430 && c <= 0x44F) return c - 0x20;  // а..я
+  if (c >= 0x450 && c <= 0x45F) return c - 0x50;  // ѐ..џ
   return c;
 }
 
@@ -414,7 +414,8 @@ std::optional<OsError> FakeFileSystem::rename(const std::string& from, const std
   if (node->in_use || held(*node)) return fake_os_error(kErrorSharingViolation);
   if (target->components.empty() || !folder_exists(parent_of(*target))) return fake_os_error(kErrorPathNotFound);
   std::string source_key = key_of(*source), target_key = key_of(*target);
-  if (target_key.compare(0, source_key.size() + 1, source_key + '\\') == 0) return fake_os_error(kErrorSharingViolation);
+  if (target_key.compare(0, source_key.size() + 1, source_key + '\\') == 0)
+    return fake_os_error(kErrorSharingViolation);
   if (source_key != target_key) {
     if (const Node* existing = find(*target)) {
       if (std::optional<OsError> refused = may_replace(*node, *existing, target_key)) return refused;
@@ -443,21 +444,22 @@ std::optional<OsError> FakeFileSystem::rename_by_handle(const std::string& from,
   std::lock_guard lock(mutex_);
   record("rename_by_handle " + from + " -> " + to);
   if (std::optional<OsError> error = injected(Op::RenameByHandle, from)) return error;
-  return rename(from, to, [this](const Node& moving, const Node& existing, const std::string& target_key)
-                              -> std::optional<OsError> {
-    // POSIX semantics do not ignore a read-only target on Windows (Wine
-    // does); that takes FILE_RENAME_FLAG_IGNORE_READONLY_ATTRIBUTE, which the
-    // program does not pass because Windows before 10 1809 refuses it
-    // (FILE_RENAME_INFO, learn.microsoft.com). Nor is an open file or a
-    // folder that holds something replaced.
-    if (existing.read_only) return fake_os_error(kErrorAccessDenied);
-    if (existing.kind == Kind::Folder && has_children(target_key)) return fake_os_error(kErrorDirNotEmpty);
-    if (held(existing)) return fake_os_error(kErrorSharingViolation);
-    if (existing.in_use || (existing.kind == Kind::Folder) != (moving.kind == Kind::Folder)) {
-      return fake_os_error(kErrorAccessDenied);
-    }
-    return std::nullopt;
-  });
+  return rename(
+      from, to,
+      [this](const Node& moving, const Node& existing, const std::string& target_key) -> std::optional<OsError> {
+        // POSIX semantics do not ignore a read-only target on Windows (Wine
+        // does); that takes FILE_RENAME_FLAG_IGNORE_READONLY_ATTRIBUTE, which the
+        // program does not pass because Windows before 10 1809 refuses it
+        // (FILE_RENAME_INFO, learn.microsoft.com). Nor is an open file or a
+        // folder that holds something replaced.
+        if (existing.read_only) return fake_os_error(kErrorAccessDenied);
+        if (existing.kind == Kind::Folder && has_children(target_key)) return fake_os_error(kErrorDirNotEmpty);
+        if (held(existing)) return fake_os_error(kErrorSharingViolation);
+        if (existing.in_use || (existing.kind == Kind::Folder) != (moving.kind == Kind::Folder)) {
+          return fake_os_error(kErrorAccessDenied);
+        }
+        return std::nullopt;
+      });
 }
 
 std::optional<OsError> FakeFileSystem::create_folder(const std::string& path) {
@@ -537,7 +539,8 @@ bool FakeFileSystem::delete_file(const std::string& path, OsError* error) {
   if (std::optional<OsError> injected_error = injected(Op::DeleteFile, path)) return refuse(*injected_error);
   std::optional<Parsed> real = resolve(path, /*follow_last=*/false);
   const Node* node = real ? find(*real) : nullptr;
-  if (!node) return refuse(fake_os_error(real && folder_exists(parent_of(*real)) ? kErrorFileNotFound : kErrorPathNotFound));
+  if (!node)
+    return refuse(fake_os_error(real && folder_exists(parent_of(*real)) ? kErrorFileNotFound : kErrorPathNotFound));
   if (held(*node)) return refuse(fake_os_error(kErrorSharingViolation));
   if (node->read_only || node->in_use) return refuse(fake_os_error(kErrorAccessDenied));
   if (node->kind == Kind::Folder || (node->kind == Kind::Link && node->folder_link)) {

@@ -56,16 +56,16 @@ class FakeOpenEntry;
 class FakeFileSystem : public FileSystem {
  public:
   enum class Op {
-    Write,           // the open succeeds, the write fails: half the bytes stay
+    Write,  // the open succeeds, the write fails: half the bytes stay
     RenameReplacing,
     RenameByHandle,
     CreateFolder,
     ReadFile,
     FileSize,
-    FinalPath,       // final_path gives nothing
-    DeleteFile,      // delete_file gives false
-    RemoveFolder,    // remove_folder gives false
-    ListFolder,      // list_folder gives nothing
+    FinalPath,  // final_path gives nothing
+    DeleteFile,  // delete_file gives false
+    RemoveFolder,  // remove_folder gives false
+    ListFolder,  // list_folder gives nothing
   };
 
   FakeFileSystem() = default;
@@ -142,16 +142,16 @@ class FakeFileSystem : public FileSystem {
   friend class FakeOpenEntry;
   enum class Kind { File, Folder, Link };
   struct Node {
-    uint64_t id = 0;         // what a handle holds on to
+    uint64_t id = 0;  // what a handle holds on to
     Kind kind = Kind::File;
-    std::string name;        // last component as created
+    std::string name;  // last component as created
     std::string parent_key;  // key of the folder holding it
     std::vector<uint8_t> data;
     bool read_only = false;
     bool in_use = false;
     Clock* hold_clock = nullptr;  // held by another process until this clock says so
     Clock::TimePoint held_until;
-    std::string target;      // links: where they point
+    std::string target;  // links: where they point
     bool folder_link = true;
   };
   // A path split into its root ("C:\", "\\server\share\", "" for relative)
@@ -183,8 +183,8 @@ class FakeFileSystem : public FileSystem {
   void move_node(const Parsed& from, const Parsed& to);
   // The checks both renames share; `may_replace` says whether an existing
   // target may be replaced (nothing) or why not.
-  using ReplaceRule = std::function<std::optional<OsError>(const Node& moving, const Node& existing,
-                                                           const std::string& target_key)>;
+  using ReplaceRule =
+      std::function<std::optional<OsError>(const Node& moving, const Node& existing, const std::string& target_key)>;
   std::optional<OsError> rename(const std::string& from, const std::string& to, const ReplaceRule& may_replace);
   void record(std::string line) {
     if (shared_log_) shared_log_->add("files", line);

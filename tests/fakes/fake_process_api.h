@@ -244,7 +244,6 @@ class FakeProcessApi : public ProcessApi {
   uint64_t next_value_ = 0x100;
 
  public:
-
   std::optional<std::string> system_folder() override { return system_dir; }
 };
 

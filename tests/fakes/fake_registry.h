@@ -66,9 +66,7 @@ class FakeRegistry : public RegistryApi {
   void fail_set_value(std::string_view name, int32_t status) { set_failures_[lower(name)] = status; }
 
   // --- Inspecting --------------------------------------------------------
-  bool has_key(RegistryRoot root, std::string_view path) const {
-    return keys_.count(normalize(root, path)) != 0;
-  }
+  bool has_key(RegistryRoot root, std::string_view path) const { return keys_.count(normalize(root, path)) != 0; }
   std::optional<Data> value(RegistryRoot root, std::string_view path, std::string_view name) const {
     auto key = keys_.find(normalize(root, path));
     if (key == keys_.end()) return std::nullopt;
@@ -77,14 +75,12 @@ class FakeRegistry : public RegistryApi {
     }
     return std::nullopt;
   }
-  std::optional<std::string> string_value(RegistryRoot root, std::string_view path,
-                                          std::string_view name) const {
+  std::optional<std::string> string_value(RegistryRoot root, std::string_view path, std::string_view name) const {
     auto data = value(root, path, name);
     if (!data || !std::holds_alternative<std::string>(*data)) return std::nullopt;
     return std::get<std::string>(*data);
   }
-  std::optional<uint32_t> dword_value(RegistryRoot root, std::string_view path,
-                                      std::string_view name) const {
+  std::optional<uint32_t> dword_value(RegistryRoot root, std::string_view path, std::string_view name) const {
     auto data = value(root, path, name);
     if (!data || !std::holds_alternative<uint32_t>(*data)) return std::nullopt;
     return std::get<uint32_t>(*data);
@@ -129,20 +125,16 @@ class FakeRegistry : public RegistryApi {
   int32_t set_string(KeyHandle key, const std::string& name, const std::string& data) override {
     return set(key, name, data);
   }
-  int32_t set_dword(KeyHandle key, const std::string& name, uint32_t data) override {
-    return set(key, name, data);
-  }
+  int32_t set_dword(KeyHandle key, const std::string& name, uint32_t data) override { return set(key, name, data); }
   void close_key(KeyHandle key) override {
     note("close_key");
     open_.erase(key);
   }
-  std::optional<std::string> get_string(RegistryRoot root, const std::string& path,
-                                        const std::string& name) override {
+  std::optional<std::string> get_string(RegistryRoot root, const std::string& path, const std::string& name) override {
     note("get_string " + root_name(root) + "\\" + path + "\\" + name);
     return string_value(root, path, name);
   }
-  std::optional<uint32_t> get_dword(RegistryRoot root, const std::string& path,
-                                    const std::string& name) override {
+  std::optional<uint32_t> get_dword(RegistryRoot root, const std::string& path, const std::string& name) override {
     note("get_dword " + root_name(root) + "\\" + path + "\\" + name);
     return dword_value(root, path, name);
   }
@@ -162,9 +154,7 @@ class FakeRegistry : public RegistryApi {
       return 0;
     }
     if (keys_.count(norm) == 0) return kFileNotFound;
-    std::erase_if(keys_, [&](const auto& key) {
-      return key.first == norm || key.first.rfind(norm + "\\", 0) == 0;
-    });
+    std::erase_if(keys_, [&](const auto& key) { return key.first == norm || key.first.rfind(norm + "\\", 0) == 0; });
     return 0;
   }
   int32_t delete_key(const std::string& path) override {
@@ -204,9 +194,7 @@ class FakeRegistry : public RegistryApi {
     }
     return out;
   }
-  static std::string root_name(RegistryRoot root) {
-    return root == RegistryRoot::CurrentUser ? "HKCU" : "HKLM";
-  }
+  static std::string root_name(RegistryRoot root) { return root == RegistryRoot::CurrentUser ? "HKCU" : "HKLM"; }
   static std::string normalize(RegistryRoot root, std::string_view path) {
     std::string norm = lower(root_name(root));
     if (!path.empty()) norm += "\\" + lower(path);

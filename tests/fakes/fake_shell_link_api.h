@@ -17,7 +17,7 @@
 namespace vestrana {
 
 inline constexpr int32_t kHResultNoObject = static_cast<int32_t>(0x80004003);  // E_POINTER
-inline constexpr int32_t kHResultFail = static_cast<int32_t>(0x80004005);      // E_FAIL
+inline constexpr int32_t kHResultFail = static_cast<int32_t>(0x80004005);  // E_FAIL
 
 class FakeShellLinkApi : public ShellLinkApi {
  public:
@@ -133,8 +133,7 @@ class FakeShellLinkApi : public ShellLinkApi {
     if (auto refused = save_failures.find(link_path); refused != save_failures.end()) return refused->second;
     if (files_) {
       std::string text = "target=" + path + "\nworking=" + working_directory + "\nicon=" + icon_file + "," +
-                         std::to_string(icon_index) + "\ndescription=" + description + "\napp_id=" + app_id +
-                         "\n";
+                         std::to_string(icon_index) + "\ndescription=" + description + "\napp_id=" + app_id + "\n";
       std::vector<uint8_t> bytes(text.begin(), text.end());
       if (std::optional<OsError> error = files_->write_new_file(link_path, bytes)) {
         return error->code ? static_cast<int32_t>((*error->code & 0xFFFFu) | 0x80070000u) : kHResultFail;

@@ -28,8 +28,8 @@ inline std::vector<uint8_t> archive_records(const std::vector<std::pair<std::str
 inline std::vector<uint8_t> xz_compress(const std::vector<uint8_t>& plain) {
   std::vector<uint8_t> out(lzma_stream_buffer_bound(plain.size()));
   size_t used = 0;
-  lzma_ret ret = lzma_easy_buffer_encode(0, LZMA_CHECK_CRC32, nullptr, plain.data(), plain.size(),
-                                         out.data(), &used, out.size());
+  lzma_ret ret =
+      lzma_easy_buffer_encode(0, LZMA_CHECK_CRC32, nullptr, plain.data(), plain.size(), out.data(), &used, out.size());
   if (ret != LZMA_OK) return {};
   out.resize(used);
   return out;

@@ -66,9 +66,7 @@ struct Fallback {
 
 constexpr char32_t kZhong = U'\u4E2D';  // 中, in the CJK face only
 
-TEST(FallbackFace, TheTestFontIsThere) {
-  ASSERT_GT(cjk_font().size(), 1000000u) << VESTRANA_CJK_TEST_FONT;
-}
+TEST(FallbackFace, TheTestFontIsThere) { ASSERT_GT(cjk_font().size(), 1000000u) << VESTRANA_CJK_TEST_FONT; }
 
 TEST(FallbackFace, TextsOfTheEmbeddedFacesNeverOpenTheFolder) {
   Fallback f({{"msyh.ttc", cjk_font()}});
@@ -90,7 +88,7 @@ TEST(FallbackFace, TheFirstFileThatMapsTheCharacterDrawsItAndEachFileOpensOnce) 
   struct Case {
     std::map<std::string, std::vector<uint8_t>> files;
     uint8_t face;  // 1 + the file's place in the chain
-    int tried;     // files asked for until the character was found
+    int tried;  // files asked for until the character was found
   } cases[] = {
       {{{"msyh.ttc", cjk_font()}}, 2, 2},
       {{{"segoeui.ttf", not_a_font}, {"msyh.ttc", cjk_font()}}, 2, 2},
@@ -129,7 +127,7 @@ TEST(FallbackFace, ACharacterNoFaceHasIsTheBoxAndEveryFileIsAskedForOnce) {
 // The CJK face's figures, read by FreeType directly.
 struct FaceFigures {
   double advance_em;  // of U+4E2D
-  double height_em;   // of its outline
+  double height_em;  // of its outline
   double cap_height;  // in ems
 };
 FaceFigures cjk_figures() {

@@ -83,7 +83,8 @@ TEST(SpanBlend, LayersUnderAnOpaqueShapeMayLeaveOutWhatItCovers) {
     const Canvas a{full, c.scale}, b{saved, c.scale};
     const Coverage body = b.rasterize_rounded_rect(c.x, c.y, 60, 30, 9, tilt);
     int hidden_pixels = 0;
-    for (int row = 0; row < saved.height(); ++row) hidden_pixels += body.full_run(row).second - body.full_run(row).first;
+    for (int row = 0; row < saved.height(); ++row)
+      hidden_pixels += body.full_run(row).second - body.full_run(row).first;
     for (int j = 0; j < 4; ++j) {
       const float g = 1.5f + 2.2f * static_cast<float>(j);
       a.fill_rounded_rect(c.x - g, c.y - g + 3, 60 + 2 * g, 30 + 2 * g, 9 + g, layer_colours[j], tilt);

@@ -29,12 +29,8 @@ struct Surface {
       : width(w), height(h), bytes(size_t{w} * (h + 2 * kGuard) * 4) {
     for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = fill[i % 4];
   }
-  TextTarget target(float scale = 1) {
-    return {bytes.data() + size_t{kGuard} * width * 4, width, height, scale};
-  }
-  const uint8_t* at(uint32_t x, uint32_t y) const {
-    return bytes.data() + ((size_t{kGuard} + y) * width + x) * 4;
-  }
+  TextTarget target(float scale = 1) { return {bytes.data() + size_t{kGuard} * width * 4, width, height, scale}; }
+  const uint8_t* at(uint32_t x, uint32_t y) const { return bytes.data() + ((size_t{kGuard} + y) * width + x) * 4; }
   bool inked(uint32_t x, uint32_t y) const { return at(x, y)[3] != 0; }
   bool guards_untouched(std::array<uint8_t, 4> fill) const {
     size_t guard_bytes = size_t{kGuard} * width * 4;
@@ -51,8 +47,7 @@ TEST(MeasureText, MatchesTheLayoutFigures) {
   EXPECT_NEAR(measure_text(fonts, "Try again", 15, kFontBold), 69.00, 0.01);
   EXPECT_NEAR(measure_text(fonts, "Close", 14.5, kFontBold), 40.31, 0.01);
   EXPECT_NEAR(measure_text(fonts, "Shortcut on the desktop", 13.5, kFontMedium), 155.22, 0.01);
-  EXPECT_NEAR(measure_text(fonts, "Start with Windows, in the notification area", 13.5, kFontMedium),
-              276.99, 0.01);
+  EXPECT_NEAR(measure_text(fonts, "Start with Windows, in the notification area", 13.5, kFontMedium), 276.99, 0.01);
   EXPECT_EQ(measure_text(fonts, "", 15, kFontBold), 0);
   EXPECT_EQ(measure_text(fonts, "", INFINITY, kFontBold), 0);
   EXPECT_EQ(measure_text(fonts, "Install", -15, kFontBold), 0);
@@ -66,7 +61,10 @@ TEST(MeasureText, IllFormedUtf8AndUnmappedCharactersUseTheMissingGlyph) {
   EXPECT_FLOAT_EQ(measure_text(fonts, "\xff", 20, kFontMedium), missing);
   EXPECT_FLOAT_EQ(measure_text(fonts, "\xe4\xb8\x80", 20, kFontMedium), missing);  // U+4E00
   // A truncated sequence is one replacement; the next character survives.
-  EXPECT_FLOAT_EQ(measure_text(fonts, "\xe2\x80" "a", 20, kFontMedium),
+  EXPECT_FLOAT_EQ(measure_text(fonts,
+                               "\xe2\x80"
+                               "a",
+                               20, kFontMedium),
                   missing + measure_text(fonts, "a", 20, kFontMedium));
 }
 
@@ -111,9 +109,9 @@ TEST(BlendTextPixel, FollowsTheIntegerFormula) {
     return px;
   };
   using P = std::array<uint8_t, 4>;
-  EXPECT_EQ(blend({0, 0, 0, 0}, 1, kWhite), (P{1, 1, 1, 1}));         // sa = 1
-  EXPECT_EQ(blend({9, 8, 7, 9}, 0, kWhite), (P{9, 8, 7, 9}));         // no coverage
-  EXPECT_EQ(blend({9, 8, 7, 9}, 255, Color{}), (P{9, 8, 7, 9}));      // transparent colour
+  EXPECT_EQ(blend({0, 0, 0, 0}, 1, kWhite), (P{1, 1, 1, 1}));  // sa = 1
+  EXPECT_EQ(blend({9, 8, 7, 9}, 0, kWhite), (P{9, 8, 7, 9}));  // no coverage
+  EXPECT_EQ(blend({9, 8, 7, 9}, 255, Color{}), (P{9, 8, 7, 9}));  // transparent colour
   EXPECT_EQ(blend({9, 8, 7, 9}, 254, Color{0, 0, 0, 1}), (P{9, 8, 7, 9}));  // a = 254
   EXPECT_EQ(blend({0, 0, 255, 255}, 128, Color{255, 0, 0, 255}), (P{128, 0, 127, 255}));
   for (P px : {P{0, 0, 0, 0}, P{10, 200, 30, 200}, P{255, 255, 255, 255}, P{0, 0, 0, 255}}) {
@@ -127,7 +125,7 @@ TEST(BlendTextPixel, FollowsTheIntegerFormula) {
 // the pixel blend gives, for every coverage, over valid and malformed pixels.
 TEST(BlendTextRow, MatchesThePixelBlendForEveryCoverage) {
   using P = std::array<uint8_t, 4>;
-  const P under[] = {{0, 0, 0, 0}, {10, 200, 30, 200}, {255, 255, 255, 255},
+  const P under[] = {{0, 0, 0, 0},   {10, 200, 30, 200}, {255, 255, 255, 255},
                      {255, 0, 0, 0}, {3, 9, 1, 17},      {6, 2, 9, 5}};
   std::vector<uint8_t> coverage(259);
   for (size_t i = 0; i < coverage.size(); ++i) coverage[i] = static_cast<uint8_t>(i * 37 + i / 256);
@@ -186,8 +184,7 @@ TEST(DrawText, ClipsAtTheEdgesWithoutTouchingOtherPixels) {
     }
     return false;
   };
-  EXPECT_TRUE(ink_in(0, 0, 10, 40) && ink_in(0, 0, 40, 10) && ink_in(28, 0, 40, 40) &&
-              ink_in(0, 24, 40, 40))
+  EXPECT_TRUE(ink_in(0, 0, 10, 40) && ink_in(0, 0, 40, 10) && ink_in(28, 0, 40, 40) && ink_in(0, 24, 40, 40))
       << "the run should reach past every edge of the small surface";
   for (uint32_t y = 0; y < clipped.height; ++y) {
     for (uint32_t x = 0; x < clipped.width; ++x) {

@@ -69,12 +69,10 @@ class StoppingFileSystem : public FileSystem {
   }
   std::optional<std::string> final_path(const std::string& path) override { return real_.final_path(path); }
   bool delete_file(const std::string& path, OsError* error) override {
-    return !change([&] { return real_.delete_file(path, error) ? std::nullopt : std::optional(OsError{}); },
-                   error);
+    return !change([&] { return real_.delete_file(path, error) ? std::nullopt : std::optional(OsError{}); }, error);
   }
   bool remove_folder(const std::string& path, OsError* error) override {
-    return !change([&] { return real_.remove_folder(path, error) ? std::nullopt : std::optional(OsError{}); },
-                   error);
+    return !change([&] { return real_.remove_folder(path, error) ? std::nullopt : std::optional(OsError{}); }, error);
   }
   bool clear_read_only(const std::string& path) override {
     return !change([&] { return real_.clear_read_only(path) ? std::nullopt : std::optional(OsError{}); });
@@ -224,14 +222,13 @@ TEST_P(FileSetFailure, LeavesTheEarlierSetAsItWas) {
 
 INSTANTIATE_TEST_SUITE_P(
     Steps, FileSetFailure,
-    ::testing::Values(
-        FailureCase{"disk_full_writing_the_first", Op::Write, "WebView2Loader.new", 112},
-        FailureCase{"disk_full_writing_the_last", Op::Write, "uninstall.new", 112},
-        FailureCase{"moving_the_first_old_aside", Op::RenameReplacing, "WebView2Loader.dll", 87},
-        FailureCase{"moving_the_second_new_in", Op::RenameReplacing, "vestrana.new", 87},
-        FailureCase{"moving_the_last_old_aside", Op::RenameReplacing, "uninstall.exe", 87},
-        FailureCase{"moving_the_last_new_in", Op::RenameReplacing, "uninstall.new", 87},
-        FailureCase{"first_install_last_new_in", Op::RenameReplacing, "uninstall.new", 87, true}),
+    ::testing::Values(FailureCase{"disk_full_writing_the_first", Op::Write, "WebView2Loader.new", 112},
+                      FailureCase{"disk_full_writing_the_last", Op::Write, "uninstall.new", 112},
+                      FailureCase{"moving_the_first_old_aside", Op::RenameReplacing, "WebView2Loader.dll", 87},
+                      FailureCase{"moving_the_second_new_in", Op::RenameReplacing, "vestrana.new", 87},
+                      FailureCase{"moving_the_last_old_aside", Op::RenameReplacing, "uninstall.exe", 87},
+                      FailureCase{"moving_the_last_new_in", Op::RenameReplacing, "uninstall.new", 87},
+                      FailureCase{"first_install_last_new_in", Op::RenameReplacing, "uninstall.new", 87, true}),
     [](const auto& info) { return std::string(info.param.what); });
 
 // Another process holds one of the old files (reading, sharing read only):
@@ -295,9 +292,9 @@ TEST_P(FileSetRename, FallsBackToTheHandleRenameAndReportsTheTellingError) {
   std::optional<OsError> error = replace();
 
   std::vector<std::string> log = fs->log();
-  EXPECT_EQ(std::any_of(log.begin(), log.end(),
-                        [](const std::string& line) { return line.starts_with("rename_by_handle"); }),
-            c.retried);
+  EXPECT_EQ(
+      std::any_of(log.begin(), log.end(), [](const std::string& line) { return line.starts_with("rename_by_handle"); }),
+      c.retried);
   if (c.reported) {
     ASSERT_TRUE(error);
     EXPECT_EQ(error->code, c.reported);
@@ -311,8 +308,7 @@ TEST_P(FileSetRename, FallsBackToTheHandleRenameAndReportsTheTellingError) {
 INSTANTIATE_TEST_SUITE_P(Cases, FileSetRename,
                          ::testing::Values(RenameCase{"access_denied_retry_works", 5, {}, true, {}},
                                            RenameCase{"access_denied_retry_dir_not_empty", 5, 145, true, 145},
-                                           RenameCase{"access_denied_retry_sharing_violation", 5, 32, true,
-                                                      5},
+                                           RenameCase{"access_denied_retry_sharing_violation", 5, 32, true, 5},
                                            RenameCase{"path_not_found_no_handle_rename", 3, {}, false, 3}),
                          [](const auto& info) { return std::string(info.param.what); });
 
@@ -343,11 +339,9 @@ TEST_F(FileSetTest, RecoveryMakesEveryLeftoverStateOneWholeSet) {
     for (size_t i = 0; i < 3; ++i) {
       std::string_view name = kNames[i];
       const std::string& state = c.files[i];
-      if (state[0] != '-')
-        fs->add_file(at(name), state[0] == 'o' ? "old " + std::string(name) : std::string(kNew[i]));
+      if (state[0] != '-') fs->add_file(at(name), state[0] == 'o' ? "old " + std::string(name) : std::string(kNew[i]));
       if (state.find("+N") != std::string::npos) fs->add_file(at(temporary_name(name)), kNew[i]);
-      if (state.find("+B") != std::string::npos)
-        fs->add_file(at(backup_name(name)), "old " + std::string(name));
+      if (state.find("+B") != std::string::npos) fs->add_file(at(backup_name(name)), "old " + std::string(name));
     }
     RecoveryResult result = recover_file_set(*fs, clock, kFolder, kNames);
     EXPECT_EQ(result.recovery, c.recovery);

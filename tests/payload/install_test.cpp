@@ -19,18 +19,18 @@ namespace vestrana {
 namespace {
 
 using namespace std::chrono_literals;
-using testing::FakeMachine;
 using ::testing::ElementsAre;
+using testing::FakeMachine;
 using ::testing::HasSubstr;
 using ::testing::StartsWith;
 
 using Report = std::pair<Step, float>;
 
 const std::vector<Report> kSuccessfulReports = {
-    {Step::ClosingApp, 0.00f},   {Step::ClosingApp, 0.08f},   {Step::CopyingFiles, 0.08f},
-    {Step::CopyingFiles, 0.40f}, {Step::CopyingFiles, 0.62f}, {Step::WebView2Setup, 0.62f},
-    {Step::WebView2Setup, 0.82f}, {Step::Shortcuts, 0.82f},   {Step::Shortcuts, 0.94f},
-    {Step::Finishing, 0.94f},    {Step::Finishing, 1.00f}};
+    {Step::ClosingApp, 0.00f},    {Step::ClosingApp, 0.08f},   {Step::CopyingFiles, 0.08f},
+    {Step::CopyingFiles, 0.40f},  {Step::CopyingFiles, 0.62f}, {Step::WebView2Setup, 0.62f},
+    {Step::WebView2Setup, 0.82f}, {Step::Shortcuts, 0.82f},    {Step::Shortcuts, 0.94f},
+    {Step::Finishing, 0.94f},     {Step::Finishing, 1.00f}};
 
 std::vector<Report> first(size_t n) { return {kSuccessfulReports.begin(), kSuccessfulReports.begin() + n}; }
 
@@ -50,7 +50,9 @@ class InstallTest : public ::testing::Test {
     return install_app(m.platform, *record, choices, install_texts(table), archive);
   }
 
-  std::string file(std::string_view name) { return m.files.text(install_dir + "\\" + std::string(name)).value_or("<none>"); }
+  std::string file(std::string_view name) {
+    return m.files.text(install_dir + "\\" + std::string(name)).value_or("<none>");
+  }
   std::optional<std::string> uninstall_value(std::string_view name) {
     return m.registry.string_value(RegistryRoot::CurrentUser, kUninstallKeyPath, name);
   }
@@ -85,7 +87,8 @@ TEST_F(InstallTest, FirstInstallRunsEveryPacedStepAndLeavesTheAppInPlace) {
 }
 
 TEST_F(InstallTest, InstalledSizeCountsEveryFileWrittenInKibibytes) {
-  archive = testing::packed_app({{"vestrana.exe", std::string(3000, 'x')}, {"WebView2Loader.dll", std::string(1000, 'y')}});
+  archive =
+      testing::packed_app({{"vestrana.exe", std::string(3000, 'x')}, {"WebView2Loader.dll", std::string(1000, 'y')}});
   m.files.add_file(kSetup, std::string(2144, 'z'));
   ASSERT_TRUE(run());
   EXPECT_EQ(m.registry.dword_value(RegistryRoot::CurrentUser, kUninstallKeyPath, "EstimatedSize"), 6u);
@@ -136,8 +139,7 @@ TEST_F(InstallTest, WriteFailureNamesTheSystemErrorInTheChosenLanguage) {
 
   Result german = run({}, table_for(language_for_langid(0x0407)));
   ASSERT_FALSE(german);
-  EXPECT_EQ(german.failure_text(),
-            "Die Dateien ließen sich nicht schreiben (Access is denied. (os error 5)).");
+  EXPECT_EQ(german.failure_text(), "Die Dateien ließen sich nicht schreiben (Access is denied. (os error 5)).");
 }
 
 TEST_F(InstallTest, AnUpdateKilledHalfWayIsPutBackBeforeTheRerunReplacesTheSet) {
@@ -238,8 +240,7 @@ INSTANTIATE_TEST_SUITE_P(Spellings, SameFolderSpelling,
                          ::testing::Values("C:\\Users\\u\\AppData\\Local\\vestrana\\",
                                            "c:\\users\\U\\appdata\\LOCAL\\VESTRANA",
                                            "C:/Users/u/AppData/Local/vestrana",
-                                           "C:\\Users\\U\\APPDAT~1\\Local\\vestra~1",
-                                           "C:\\Links\\vestrana"));
+                                           "C:\\Users\\U\\APPDAT~1\\Local\\vestra~1", "C:\\Links\\vestrana"));
 
 TEST_F(InstallTest, StartedFromTheInstalledUninstallerItDoesNotCopyItselfOntoItself) {
   std::string uninstaller = install_dir + "\\uninstall.exe";
@@ -270,8 +271,7 @@ TEST_F(InstallTest, MissingRuntimeThatCannotBeSetUpEndsAfterItsStep) {
 
   Result result = run();
   ASSERT_FALSE(result);
-  EXPECT_EQ(result.failure_text(),
-            "Microsoft WebView2 could not be set up. Please check the internet connection.");
+  EXPECT_EQ(result.failure_text(), "Microsoft WebView2 could not be set up. Please check the internet connection.");
   EXPECT_EQ(reports, first(7));
   EXPECT_EQ(file("vestrana.exe"), "APP V2");
   EXPECT_FALSE(m.files.exists(std::string(FakeMachine::kPrograms) + "\\vestrana.lnk"));
@@ -283,8 +283,8 @@ TEST_F(InstallTest, StartMenuShortcutFailureLeavesDesktopAutostartAndEntryAlone)
 
   Result result = run({.desktop_shortcut = true, .autostart = false});
   ASSERT_FALSE(result);
-  EXPECT_EQ(result.failure_text(), "shortcut " + std::string(FakeMachine::kPrograms) +
-                                       "\\vestrana.lnk: save: Access is denied. (0x80070005)");
+  EXPECT_EQ(result.failure_text(),
+            "shortcut " + std::string(FakeMachine::kPrograms) + "\\vestrana.lnk: save: Access is denied. (0x80070005)");
   EXPECT_EQ(reports, first(9));
   EXPECT_EQ(m.registry.string_value(RegistryRoot::CurrentUser, kRunKeyPath, "vestrana"), "old command");
   EXPECT_FALSE(uninstall_value("DisplayVersion"));

@@ -76,7 +76,8 @@ class PacedWork : public ::testing::Test {
   // The position of the first call from `from` on that mentions `text`.
   size_t first_call(const std::string& text, size_t from) {
     const std::vector<std::string> calls = m.calls.lines();
-    auto it = std::find_if(calls.begin() + static_cast<std::ptrdiff_t>(from), calls.end(), [&](const std::string& c) { return c.find(text) != std::string::npos; });
+    auto it = std::find_if(calls.begin() + static_cast<std::ptrdiff_t>(from), calls.end(),
+                           [&](const std::string& c) { return c.find(text) != std::string::npos; });
     EXPECT_NE(it, calls.end()) << text;
     return static_cast<size_t>(it - calls.begin());
   }
@@ -86,9 +87,11 @@ class PacedWork : public ::testing::Test {
   std::vector<Mark> marks;
 };
 
-const std::vector<std::pair<Step, std::chrono::milliseconds>> kInstallSteps = {
-    {Step::ClosingApp, 450ms}, {Step::CopyingFiles, 1100ms}, {Step::WebView2Setup, 350ms},
-    {Step::Shortcuts, 450ms},  {Step::Finishing, 400ms}};
+const std::vector<std::pair<Step, std::chrono::milliseconds>> kInstallSteps = {{Step::ClosingApp, 450ms},
+                                                                               {Step::CopyingFiles, 1100ms},
+                                                                               {Step::WebView2Setup, 350ms},
+                                                                               {Step::Shortcuts, 450ms},
+                                                                               {Step::Finishing, 400ms}};
 const std::vector<std::pair<Step, std::chrono::milliseconds>> kRemovalSteps = {
     {Step::ClosingApp, 450ms}, {Step::Removing, 1100ms}, {Step::Finishing, 300ms}};
 

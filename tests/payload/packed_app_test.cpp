@@ -148,27 +148,25 @@ const char kNotText[] = "a file name in the packed app is not text";
 
 INSTANTIATE_TEST_SUITE_P(
     Names, SplitRejectsName,
-    ::testing::Values(
-        RejectedName{"", R"(unexpected file name "" in the packed app)"},
-        RejectedName{"..", R"(unexpected file name ".." in the packed app)"},
-        RejectedName{".", R"(unexpected file name "." in the packed app)"},
-        RejectedName{".hidden", R"(unexpected file name ".hidden" in the packed app)"},
-        RejectedName{"sub/app.exe", R"(unexpected file name "sub/app.exe" in the packed app)"},
-        RejectedName{"sub\\app.exe", R"(unexpected file name "sub\\app.exe" in the packed app)"},
-        RejectedName{"C:app.exe", R"(unexpected file name "C:app.exe" in the packed app)"},
-        RejectedName{"app.exe:stream", R"(unexpected file name "app.exe:stream" in the packed app)"},
-        RejectedName{"app.exe\\", R"(unexpected file name "app.exe\\" in the packed app)"},
-        RejectedName{std::string(".\x01\n", 3), R"(unexpected file name ".\u{1}\n" in the packed app)"},
-        RejectedName{std::string("a\0/b", 4), R"(unexpected file name "a\0/b" in the packed app)"},
-        // Rule 1 is checked before the others.
-        RejectedName{"\xff/app", kNotText},
-        RejectedName{"app\xff", kNotText},
-        RejectedName{"app\xc3", kNotText},            // sequence cut short
-        RejectedName{"\xc0\xae", kNotText},           // overlong "."
-        RejectedName{"\xe0\x80\xae", kNotText},       // overlong "."
-        RejectedName{"\xed\xa0\x80.dll", kNotText},   // UTF-16 surrogate
-        RejectedName{"\xf4\x90\x80\x80", kNotText},   // above U+10FFFF
-        RejectedName{"\x80", kNotText}));              // lone continuation byte
+    ::testing::Values(RejectedName{"", R"(unexpected file name "" in the packed app)"},
+                      RejectedName{"..", R"(unexpected file name ".." in the packed app)"},
+                      RejectedName{".", R"(unexpected file name "." in the packed app)"},
+                      RejectedName{".hidden", R"(unexpected file name ".hidden" in the packed app)"},
+                      RejectedName{"sub/app.exe", R"(unexpected file name "sub/app.exe" in the packed app)"},
+                      RejectedName{"sub\\app.exe", R"(unexpected file name "sub\\app.exe" in the packed app)"},
+                      RejectedName{"C:app.exe", R"(unexpected file name "C:app.exe" in the packed app)"},
+                      RejectedName{"app.exe:stream", R"(unexpected file name "app.exe:stream" in the packed app)"},
+                      RejectedName{"app.exe\\", R"(unexpected file name "app.exe\\" in the packed app)"},
+                      RejectedName{std::string(".\x01\n", 3), R"(unexpected file name ".\u{1}\n" in the packed app)"},
+                      RejectedName{std::string("a\0/b", 4), R"(unexpected file name "a\0/b" in the packed app)"},
+                      // Rule 1 is checked before the others.
+                      RejectedName{"\xff/app", kNotText}, RejectedName{"app\xff", kNotText},
+                      RejectedName{"app\xc3", kNotText},  // sequence cut short
+                      RejectedName{"\xc0\xae", kNotText},  // overlong "."
+                      RejectedName{"\xe0\x80\xae", kNotText},  // overlong "."
+                      RejectedName{"\xed\xa0\x80.dll", kNotText},  // UTF-16 surrogate
+                      RejectedName{"\xf4\x90\x80\x80", kNotText},  // above U+10FFFF
+                      RejectedName{"\x80", kNotText}));  // lone continuation byte
 
 // ---- Quoted form -------------------------------------------------------------------
 
@@ -183,14 +181,19 @@ TEST(QuoteFileName, EscapesWhatWouldNotShowOrWouldConfuse) {
       {"a\\b", R"("a\\b")"},
       {std::string("\0\t\r\n", 4), R"("\0\t\r\n")"},
       {"\x01\x1f\x7f", R"("\u{1}\u{1f}\u{7f}")"},
-      {"\xc2\x80\xc2\x9f", R"("\u{80}\u{9f}")"},          // C1 controls
-      {"a\xc2\xa0" "b", R"("a\u{a0}b")"},                  // no-break space
+      {"\xc2\x80\xc2\x9f", R"("\u{80}\u{9f}")"},  // C1 controls
+      {"a\xc2\xa0"
+       "b",
+       R"("a\u{a0}b")"},  // no-break space
       {"\xe2\x80\x8b\xe2\x80\xae", R"("\u{200b}\u{202e}")"},  // zero width, right-to-left override
       {"\xef\xbb\xbf", R"("\u{feff}")"},
-      {"\xee\x80\x80", R"("\u{e000}")"},                   // private use
-      {"\xef\xbf\xbf", R"("\u{ffff}")"},                   // noncharacter
+      {"\xee\x80\x80", R"("\u{e000}")"},  // private use
+      {"\xef\xbf\xbf", R"("\u{ffff}")"},  // noncharacter
       {"caf\xc3\xa9 \xe6\x97\xa5 \xf0\x9f\x98\x80", "\"caf\xc3\xa9 \xe6\x97\xa5 \xf0\x9f\x98\x80\""},
-      {"a\xff" "b", "\"a\xef\xbf\xbd" "b\""},              // not UTF-8: shown as U+FFFD
+      {"a\xff"
+       "b",
+       "\"a\xef\xbf\xbd"
+       "b\""},  // not UTF-8: shown as U+FFFD
   };
   for (const Case& c : cases) EXPECT_EQ(quote_file_name(c.name), c.quoted) << c.quoted;
 }

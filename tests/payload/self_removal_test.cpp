@@ -104,40 +104,39 @@ TEST_P(RelaunchFolder, ReachesTheCopyAsOneWord) {
 
 INSTANTIATE_TEST_SUITE_P(
     Folders, RelaunchFolder,
-    ::testing::Values(
-        FolderCase{"given_with_blanks", std::string("D:\\My Apps\\vestrana"), kOwn,
-                   "D:\\My Apps\\vestrana"},
-        // A backslash before the closing quote must not swallow it.
-        FolderCase{"given_with_trailing_backslash", std::string("D:\\My Apps\\vestrana\\"), kOwn,
-                   "D:\\My Apps\\vestrana\\"},
-        FolderCase{"program_folder", std::nullopt, std::string("E:\\Tools\\v s\\vestrana\\uninstall.exe"),
-                   "E:\\Tools\\v s\\vestrana"},
-        FolderCase{"default_when_program_has_no_folder", std::nullopt, std::string("uninstall.exe"),
-                   "C:\\Users\\Ada Lovelace\\AppData\\Local\\vestrana"},
-        // A setup started with --uninstall from Downloads removes the recorded
-        // installation, not Downloads.
-        FolderCase{"recorded_elsewhere_wins_over_program_folder", std::nullopt,
-                   std::string("C:\\Users\\Ada Lovelace\\Downloads\\vestrana-setup.exe"), kInstalled,
-                   std::string(kInstalled)},
-        FolderCase{"program_folder_is_the_recorded_one_in_other_case", std::nullopt,
-                   std::string("C:\\USERS\\ada lovelace\\appdata\\local\\VESTRANA\\uninstall.exe"),
-                   "C:\\USERS\\ada lovelace\\appdata\\local\\VESTRANA", std::string(kInstalled)},
-        FolderCase{"given_wins_over_recorded", std::string("D:\\vestrana"), kOwn, "D:\\vestrana",
-                   std::string("E:\\vestrana")},
-        // Folders that cannot be ours count as not named: the next choice is
-        // handed on instead.
-        FolderCase{"given_looking_like_a_flag", std::string("--silent"), kOwn, kInstalled},
-        FolderCase{"given_empty", std::string(""), kOwn, kInstalled},
-        FolderCase{"given_foreign_then_recorded", std::string("C:\\Users\\Ada Lovelace\\Downloads"), kOwn,
-                   "E:\\vestrana", std::string("E:\\vestrana")},
-        FolderCase{"given_network_path", std::string("\\\\server\\share\\vestrana"), kOwn, kInstalled},
-        FolderCase{"empty_recorded_ignored", std::nullopt, std::string("E:\\vestrana\\uninstall.exe"),
-                   "E:\\vestrana", std::string("")},
-        FolderCase{"foreign_recorded_ignored", std::nullopt, std::string("E:\\vestrana\\uninstall.exe"),
-                   "E:\\vestrana", std::string("\\\\server\\share\\Other")},
-        FolderCase{"foreign_program_folder_and_recorded_give_the_default", std::nullopt,
-                   std::string("C:\\Users\\Ada Lovelace\\Downloads\\vestrana-setup.exe"), kInstalled,
-                   std::string("C:\\Program Files\\Other")}),
+    ::testing::Values(FolderCase{"given_with_blanks", std::string("D:\\My Apps\\vestrana"), kOwn,
+                                 "D:\\My Apps\\vestrana"},
+                      // A backslash before the closing quote must not swallow it.
+                      FolderCase{"given_with_trailing_backslash", std::string("D:\\My Apps\\vestrana\\"), kOwn,
+                                 "D:\\My Apps\\vestrana\\"},
+                      FolderCase{"program_folder", std::nullopt, std::string("E:\\Tools\\v s\\vestrana\\uninstall.exe"),
+                                 "E:\\Tools\\v s\\vestrana"},
+                      FolderCase{"default_when_program_has_no_folder", std::nullopt, std::string("uninstall.exe"),
+                                 "C:\\Users\\Ada Lovelace\\AppData\\Local\\vestrana"},
+                      // A setup started with --uninstall from Downloads removes the recorded
+                      // installation, not Downloads.
+                      FolderCase{"recorded_elsewhere_wins_over_program_folder", std::nullopt,
+                                 std::string("C:\\Users\\Ada Lovelace\\Downloads\\vestrana-setup.exe"), kInstalled,
+                                 std::string(kInstalled)},
+                      FolderCase{"program_folder_is_the_recorded_one_in_other_case", std::nullopt,
+                                 std::string("C:\\USERS\\ada lovelace\\appdata\\local\\VESTRANA\\uninstall.exe"),
+                                 "C:\\USERS\\ada lovelace\\appdata\\local\\VESTRANA", std::string(kInstalled)},
+                      FolderCase{"given_wins_over_recorded", std::string("D:\\vestrana"), kOwn, "D:\\vestrana",
+                                 std::string("E:\\vestrana")},
+                      // Folders that cannot be ours count as not named: the next choice is
+                      // handed on instead.
+                      FolderCase{"given_looking_like_a_flag", std::string("--silent"), kOwn, kInstalled},
+                      FolderCase{"given_empty", std::string(""), kOwn, kInstalled},
+                      FolderCase{"given_foreign_then_recorded", std::string("C:\\Users\\Ada Lovelace\\Downloads"), kOwn,
+                                 "E:\\vestrana", std::string("E:\\vestrana")},
+                      FolderCase{"given_network_path", std::string("\\\\server\\share\\vestrana"), kOwn, kInstalled},
+                      FolderCase{"empty_recorded_ignored", std::nullopt, std::string("E:\\vestrana\\uninstall.exe"),
+                                 "E:\\vestrana", std::string("")},
+                      FolderCase{"foreign_recorded_ignored", std::nullopt, std::string("E:\\vestrana\\uninstall.exe"),
+                                 "E:\\vestrana", std::string("\\\\server\\share\\Other")},
+                      FolderCase{"foreign_program_folder_and_recorded_give_the_default", std::nullopt,
+                                 std::string("C:\\Users\\Ada Lovelace\\Downloads\\vestrana-setup.exe"), kInstalled,
+                                 std::string("C:\\Program Files\\Other")}),
     [](const ::testing::TestParamInfo<FolderCase>& info) { return info.param.label; });
 
 TEST_F(RelaunchTest, SilentRunWaitsAndPassesOnTheCopysExitCode) {
@@ -174,9 +173,7 @@ INSTANTIATE_TEST_SUITE_P(
                       f.fail(FakeFileSystem::Op::ReadFile, *p.own_path, fake_os_error(32));
                     }},
         FailureCase{"copy_not_writable", false,
-                    [](FakeProcessApi&, FakeFileSystem& f) {
-                      f.fail_write(kCopy, fake_os_error(5));
-                    }},
+                    [](FakeProcessApi&, FakeFileSystem& f) { f.fail_write(kCopy, fake_os_error(5)); }},
         FailureCase{"start_fails", false, [](FakeProcessApi& p, FakeFileSystem&) { p.start_fails = true; }},
         FailureCase{"silent_start_fails", true, [](FakeProcessApi& p, FakeFileSystem&) { p.start_fails = true; }},
         FailureCase{"silent_exit_code_unreadable", true,
@@ -225,16 +222,15 @@ TEST_P(RelaunchOverPlanted, NeverWritesThroughIt) {
 
 INSTANTIATE_TEST_SUITE_P(
     Names, RelaunchOverPlanted,
-    ::testing::Values(
-        PlantedCase{"file_link", [](FakeFileSystem& f) { f.add_link(kCopy, kVictim, false); }, true},
-        PlantedCase{"folder_junction", [](FakeFileSystem& f) { f.add_link(kCopy, kBox, true); }, true},
-        PlantedCase{"undeletable_link",
-                    [](FakeFileSystem& f) {
-                      f.add_link(kCopy, kVictim, false);
-                      f.fail(FakeFileSystem::Op::DeleteFile, kCopy, fake_os_error(5));
-                      f.fail(FakeFileSystem::Op::RemoveFolder, kCopy, fake_os_error(5));
-                    },
-                    false}),
+    ::testing::Values(PlantedCase{"file_link", [](FakeFileSystem& f) { f.add_link(kCopy, kVictim, false); }, true},
+                      PlantedCase{"folder_junction", [](FakeFileSystem& f) { f.add_link(kCopy, kBox, true); }, true},
+                      PlantedCase{"undeletable_link",
+                                  [](FakeFileSystem& f) {
+                                    f.add_link(kCopy, kVictim, false);
+                                    f.fail(FakeFileSystem::Op::DeleteFile, kCopy, fake_os_error(5));
+                                    f.fail(FakeFileSystem::Op::RemoveFolder, kCopy, fake_os_error(5));
+                                  },
+                                  false}),
     [](const ::testing::TestParamInfo<PlantedCase>& info) { return info.param.label; });
 
 // ---- Stage 2 starts the cleanup helper ----
@@ -331,12 +327,12 @@ TEST_P(ScheduleFailure, LeavesNoHelperFileBehind) {
 
 INSTANTIATE_TEST_SUITE_P(
     Causes, ScheduleFailure,
-    ::testing::Values(
-        HelperFailure{"start_fails", [](FakeMachine& m) { m.processes.start_fails = true; }},
-        HelperFailure{"no_delete_on_close", [](FakeMachine& m) { m.processes.passing_fails = true; }},
-        HelperFailure{"write_fails", [](FakeMachine& m) { m.files.fail_write(kHelper, fake_os_error(112)); }},
-        // A handle value that names nothing: CreateProcessW refuses the list.
-        HelperFailure{"stale_handle", [](FakeMachine& m) { m.processes.open_handles.erase(kStageOne); }}),
+    ::testing::Values(HelperFailure{"start_fails", [](FakeMachine& m) { m.processes.start_fails = true; }},
+                      HelperFailure{"no_delete_on_close", [](FakeMachine& m) { m.processes.passing_fails = true; }},
+                      HelperFailure{"write_fails",
+                                    [](FakeMachine& m) { m.files.fail_write(kHelper, fake_os_error(112)); }},
+                      // A handle value that names nothing: CreateProcessW refuses the list.
+                      HelperFailure{"stale_handle", [](FakeMachine& m) { m.processes.open_handles.erase(kStageOne); }}),
     [](const ::testing::TestParamInfo<HelperFailure>& info) { return info.param.label; });
 
 // ---- Stage 3, the helper ----
@@ -401,30 +397,40 @@ TEST_P(CleanupAgain, KeepsWhatBelongsToAnInstallationAgain) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, CleanupAgain,
-    ::testing::Values(
-        AgainCase{"app_program_there", [](FakeMachine& m, std::function<bool()>&) {
-                    m.files.add_file(std::string(FakeMachine::kInstallDir) + "\\vestrana.exe", "APP");
-                  }, true, true},
-        AgainCase{"entry_recorded", [](FakeMachine& m, std::function<bool()>&) {
-                    m.registry.put_string(RegistryRoot::CurrentUser, kUninstallKeyPath, "DisplayVersion", "1.2.1");
-                  }, true, true},
-        AgainCase{"install_running", [](FakeMachine&, std::function<bool()>& running) {
-                    running = [] { return true; };
-                  }, true, true},
-        // Asked right before each delete: an install that starts after the
-        // uninstaller went keeps its (still empty) folder.
-        AgainCase{"install_starts_between_the_deletes", [](FakeMachine&, std::function<bool()>& running) {
-                    running = [calls = 0]() mutable { return ++calls > 1; };
-                  }, false, true},
-        // An installation that appears while the helper waits.
-        AgainCase{"app_installed_during_the_wait", [](FakeMachine& m, std::function<bool()>&) {
-                    m.processes.on_waited = [&m](uint64_t) {
-                      m.files.add_file(std::string(FakeMachine::kInstallDir) + "\\vestrana.exe", "APP");
-                    };
-                  }, true, true},
-        AgainCase{"foreign_file_keeps_only_the_folder", [](FakeMachine& m, std::function<bool()>&) {
-                    m.files.add_file(std::string(FakeMachine::kInstallDir) + "\\notes.txt", "mine");
-                  }, false, true}),
+    ::testing::Values(AgainCase{"app_program_there",
+                                [](FakeMachine& m, std::function<bool()>&) {
+                                  m.files.add_file(std::string(FakeMachine::kInstallDir) + "\\vestrana.exe", "APP");
+                                },
+                                true, true},
+                      AgainCase{"entry_recorded",
+                                [](FakeMachine& m, std::function<bool()>&) {
+                                  m.registry.put_string(RegistryRoot::CurrentUser, kUninstallKeyPath, "DisplayVersion",
+                                                        "1.2.1");
+                                },
+                                true, true},
+                      AgainCase{"install_running",
+                                [](FakeMachine&, std::function<bool()>& running) { running = [] { return true; }; },
+                                true, true},
+                      // Asked right before each delete: an install that starts after the
+                      // uninstaller went keeps its (still empty) folder.
+                      AgainCase{"install_starts_between_the_deletes",
+                                [](FakeMachine&, std::function<bool()>& running) {
+                                  running = [calls = 0]() mutable { return ++calls > 1; };
+                                },
+                                false, true},
+                      // An installation that appears while the helper waits.
+                      AgainCase{"app_installed_during_the_wait",
+                                [](FakeMachine& m, std::function<bool()>&) {
+                                  m.processes.on_waited = [&m](uint64_t) {
+                                    m.files.add_file(std::string(FakeMachine::kInstallDir) + "\\vestrana.exe", "APP");
+                                  };
+                                },
+                                true, true},
+                      AgainCase{"foreign_file_keeps_only_the_folder",
+                                [](FakeMachine& m, std::function<bool()>&) {
+                                  m.files.add_file(std::string(FakeMachine::kInstallDir) + "\\notes.txt", "mine");
+                                },
+                                false, true}),
     [](const ::testing::TestParamInfo<AgainCase>& info) { return info.param.label; });
 
 // The copy's predictable name may be replaced while the helper waits; what is

@@ -14,8 +14,8 @@ namespace vestrana {
 namespace {
 
 using namespace std::chrono_literals;
-using testing::FakeMachine;
 using ::testing::ElementsAre;
+using testing::FakeMachine;
 
 using Report = std::pair<Step, float>;
 

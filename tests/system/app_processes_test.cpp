@@ -12,7 +12,6 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
-
 constexpr const char* kFolder = "C:\\Users\\ada\\AppData\\Local\\vestrana";
 
 struct MatchCase {
@@ -50,20 +49,18 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         MatchCase{"exact", "vestrana.exe", kInFolder, {kFolder}, true},
         MatchCase{"name_in_capitals", "VESTRANA.EXE", kInFolder, {kFolder}, true},
-        MatchCase{"folder_in_other_case", "vestrana.exe", kInFolder,
-                  {"c:\\USERS\\ada\\appdata\\local\\VESTRANA"}, true},
+        MatchCase{
+            "folder_in_other_case", "vestrana.exe", kInFolder, {"c:\\USERS\\ada\\appdata\\local\\VESTRANA"}, true},
         MatchCase{"second_folder_matches", "vestrana.exe", "D:\\old\\vestrana.exe", {kFolder, "D:\\old"}, true},
         MatchCase{"other_folder", "vestrana.exe", "D:\\elsewhere\\vestrana.exe", {kFolder}, false},
-        MatchCase{"subfolder", "vestrana.exe", std::string(kFolder) + "\\sub\\vestrana.exe",
-                  {kFolder}, false},
+        MatchCase{"subfolder", "vestrana.exe", std::string(kFolder) + "\\sub\\vestrana.exe", {kFolder}, false},
         MatchCase{"one_more_character", "vestranax.exe", kInFolder, {kFolder}, false},
         MatchCase{"prefix_of_name", "vestrana.ex", kInFolder, {kFolder}, false},
         MatchCase{"setup_itself", "uninstall.exe", kInFolder, {kFolder}, false},
         // Only ASCII letters fold: a non-ASCII look-alike is another name.
         MatchCase{"non_ascii_letter", "vestr\xC3\xA0na.exe", kInFolder, {kFolder}, false},
         MatchCase{"trailing_backslash", "vestrana.exe", kInFolder, {std::string(kFolder) + "\\"}, false},
-        MatchCase{"forward_slashes_differ", "vestrana.exe", kInFolder,
-                  {"C:/Users/ada/AppData/Local/vestrana"}, false},
+        MatchCase{"forward_slashes_differ", "vestrana.exe", kInFolder, {"C:/Users/ada/AppData/Local/vestrana"}, false},
         MatchCase{"image_without_folder", "vestrana.exe", "vestrana.exe", {""}, false},
         MatchCase{"no_folders", "vestrana.exe", kInFolder, {}, false}),
     [](const ::testing::TestParamInfo<MatchCase>& info) { return info.param.label; });

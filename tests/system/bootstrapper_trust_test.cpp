@@ -76,10 +76,10 @@ TEST(MicrosoftRoot, AcceptsTheVendorsRootsAndNothingElse) {
     bool call_fails;
     bool accepted;
   };
-  for (const Case& c : {Case{"2011 root, the current code-signing root", Root::Authority2011, false, true},
-                        Case{"2010 root", Root::Authority2010, false, true},
-                        Case{"any other root", Root::Other, false, false},
-                        Case{"the check itself fails", Root::Authority2011, true, false}}) {
+  for (const Case& c :
+       {Case{"2011 root, the current code-signing root", Root::Authority2011, false, true},
+        Case{"2010 root", Root::Authority2010, false, true}, Case{"any other root", Root::Other, false, false},
+        Case{"the check itself fails", Root::Authority2011, true, false}}) {
     SCOPED_TRACE(c.name);
     DocumentedMicrosoftRootPolicy policy(c.root, c.call_fails);
     EXPECT_EQ(chain_ends_in_microsoft_root(policy), c.accepted);

@@ -48,16 +48,20 @@ TEST_P(DownloadWatchRule, GivesUpAfterAStallOrWhenTooLongInAll) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, DownloadWatchRule,
     ::testing::Values(
-        WatchCase{"silent_server", {{seconds(0), 0, seconds(60)}, {seconds(59), 0, seconds(1)}, {seconds(1), 0, milliseconds(0)}}},
+        WatchCase{"silent_server",
+                  {{seconds(0), 0, seconds(60)}, {seconds(59), 0, seconds(1)}, {seconds(1), 0, milliseconds(0)}}},
         // Data pushes the stall deadline out, measured from its arrival.
-        WatchCase{"data_resets_the_stall",
-                  {{seconds(50), 4096, seconds(60)}, {seconds(50), 4096, seconds(10)}, {seconds(10), 4096, milliseconds(0)}}},
+        WatchCase{
+            "data_resets_the_stall",
+            {{seconds(50), 4096, seconds(60)}, {seconds(50), 4096, seconds(10)}, {seconds(10), 4096, milliseconds(0)}}},
         // The same count again is no data.
         WatchCase{"repeated_count_is_no_data",
                   {{seconds(30), 10, seconds(60)}, {seconds(40), 10, seconds(20)}, {seconds(20), 10, milliseconds(0)}}},
         // A trickle keeps the stall away, but not for longer than 15 minutes in all.
         WatchCase{"trickle_hits_the_total",
-                  {{minutes(14), 1, seconds(60)}, {seconds(30), 2, seconds(30)}, {seconds(29), 3, seconds(1)},
+                  {{minutes(14), 1, seconds(60)},
+                   {seconds(30), 2, seconds(30)},
+                   {seconds(29), 3, seconds(1)},
                    {seconds(1), 4, milliseconds(0)}}},
         // Waits are rounded up, so a wait of time_left never ends short of the deadline.
         WatchCase{"rounded_up", {{milliseconds(59999) + std::chrono::microseconds(500), 0, milliseconds(1)}}},

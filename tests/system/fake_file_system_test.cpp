@@ -24,11 +24,10 @@ TEST(FakeFileSystem, FinalPathGivesOneSpellingForEveryWayOfNamingAFile) {
   fs.add_alias(R"(C:\Users\ME~1)", R"(C:\Users\Me)");
   fs.add_alias(R"(S:\)", R"(C:\Users\Me\AppData)");
   const std::string canonical = R"(C:\Users\Me\AppData\Local\vestrana\uninstall.exe)";
-  for (const char* spelling : {R"(c:\users\me\appdata\local\VESTRANA\Uninstall.EXE)",
-                               R"(C:/Users//Me/AppData/Local/vestrana/uninstall.exe)",
-                               R"(C:\Users\ME~1\AppData\Local\vestrana\uninstall.exe)",
-                               R"(S:\Local\vestrana\uninstall.exe)",
-                               R"(C:\Users\Me\AppData\Local\other\..\vestrana\uninstall.exe)"}) {
+  for (const char* spelling :
+       {R"(c:\users\me\appdata\local\VESTRANA\Uninstall.EXE)", R"(C:/Users//Me/AppData/Local/vestrana/uninstall.exe)",
+        R"(C:\Users\ME~1\AppData\Local\vestrana\uninstall.exe)", R"(S:\Local\vestrana\uninstall.exe)",
+        R"(C:\Users\Me\AppData\Local\other\..\vestrana\uninstall.exe)"}) {
     EXPECT_THAT(fs.final_path(spelling), Optional(canonical)) << spelling;
   }
   EXPECT_EQ(fs.final_path(R"(C:\Users\Me\AppData\Local\vestrana\missing.exe)"), std::nullopt);
@@ -100,7 +99,6 @@ TEST(FakeFileSystem, LinksLeadToTheirTargetButAreRemovedThemselves) {
   EXPECT_THAT(fs.all_paths(), ElementsAre(R"(C:\a)", R"(D:\target)", R"(D:\target\inside.txt)"));
 }
 
-
 // Deleting through a handle opened without following a link, as the
 // Windows layer does it (FileDispositionInfoEx with POSIX semantics and
 // ignore-read-only, or FileDispositionInfo after clearing read-only).
@@ -136,37 +134,36 @@ TEST_P(FakeFileSystemHandles, RemoveLikeWindows) {
 
 INSTANTIATE_TEST_SUITE_P(
     FakeFileSystem, FakeFileSystemHandles,
-    ::testing::Values(
-        HandleCase{"read_only_file",
-                   [](FakeFileSystem& fs) { fs.add_file(R"(C:\a\entry)", "x", /*read_only=*/true); },
-                   EntryKind::File, std::nullopt},
-        HandleCase{"read_only_empty_folder",
-                   [](FakeFileSystem& fs) {
-                     fs.add_folder(R"(C:\a\entry)");
-                     fs.set_read_only(R"(C:\a\entry)");
-                   },
-                   EntryKind::Folder, std::nullopt},
-        HandleCase{"running_program",
-                   [](FakeFileSystem& fs) {
-                     fs.add_file(R"(C:\a\entry)", "x");
-                     fs.set_in_use(R"(C:\a\entry)");
-                   },
-                   EntryKind::File, kErrorAccessDenied},
-        HandleCase{"current_folder_of_a_process",
-                   [](FakeFileSystem& fs) {
-                     fs.add_folder(R"(C:\a\entry)");
-                     fs.set_in_use(R"(C:\a\entry)");
-                   },
-                   EntryKind::Folder, kErrorSharingViolation},
-        HandleCase{"folder_with_content", [](FakeFileSystem& fs) { fs.add_file(R"(C:\a\entry\x)", "x"); },
-                   EntryKind::Folder, kErrorDirNotEmpty},
-        HandleCase{"junction", [](FakeFileSystem& fs) { fs.add_link(R"(C:\a\entry)", R"(D:\target)"); },
-                   EntryKind::Link, std::nullopt},
-        HandleCase{"file_symbolic_link",
-                   [](FakeFileSystem& fs) {
-                     fs.add_link(R"(C:\a\entry)", R"(D:\target\inside.txt)", /*folder_link=*/false);
-                   },
-                   EntryKind::Link, std::nullopt}),
+    ::testing::Values(HandleCase{"read_only_file",
+                                 [](FakeFileSystem& fs) { fs.add_file(R"(C:\a\entry)", "x", /*read_only=*/true); },
+                                 EntryKind::File, std::nullopt},
+                      HandleCase{"read_only_empty_folder",
+                                 [](FakeFileSystem& fs) {
+                                   fs.add_folder(R"(C:\a\entry)");
+                                   fs.set_read_only(R"(C:\a\entry)");
+                                 },
+                                 EntryKind::Folder, std::nullopt},
+                      HandleCase{"running_program",
+                                 [](FakeFileSystem& fs) {
+                                   fs.add_file(R"(C:\a\entry)", "x");
+                                   fs.set_in_use(R"(C:\a\entry)");
+                                 },
+                                 EntryKind::File, kErrorAccessDenied},
+                      HandleCase{"current_folder_of_a_process",
+                                 [](FakeFileSystem& fs) {
+                                   fs.add_folder(R"(C:\a\entry)");
+                                   fs.set_in_use(R"(C:\a\entry)");
+                                 },
+                                 EntryKind::Folder, kErrorSharingViolation},
+                      HandleCase{"folder_with_content", [](FakeFileSystem& fs) { fs.add_file(R"(C:\a\entry\x)", "x"); },
+                                 EntryKind::Folder, kErrorDirNotEmpty},
+                      HandleCase{"junction", [](FakeFileSystem& fs) { fs.add_link(R"(C:\a\entry)", R"(D:\target)"); },
+                                 EntryKind::Link, std::nullopt},
+                      HandleCase{"file_symbolic_link",
+                                 [](FakeFileSystem& fs) {
+                                   fs.add_link(R"(C:\a\entry)", R"(D:\target\inside.txt)", /*folder_link=*/false);
+                                 },
+                                 EntryKind::Link, std::nullopt}),
     [](const ::testing::TestParamInfo<HandleCase>& info) { return std::string(info.param.what); });
 
 TEST(FakeFileSystem, AHandleStaysWithTheFolderItOpenedAndOpensOnlyInsideIt) {

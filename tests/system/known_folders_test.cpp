@@ -29,17 +29,16 @@ TEST_P(DefaultInstallFolder, UsesKnownFolderThenEnvironment) {
 
 INSTANTIATE_TEST_SUITE_P(
     Bases, DefaultInstallFolder,
-    ::testing::Values(
-        FolderCase{"known_folder_wins", "C:\\Users\\Ana\\AppData\\Local", "D:\\Env",
-                   "C:\\Users\\Ana\\AppData\\Local\\vestrana"},
-        FolderCase{"environment_when_unknown", std::nullopt, "D:\\Env\\", "D:\\Env\\vestrana"},
-        FolderCase{"environment_when_known_is_empty", "", "D:\\Env", "D:\\Env\\vestrana"},
-        FolderCase{"network_share", std::nullopt, "\\\\srv\\home\\ana", "\\\\srv\\home\\ana\\vestrana"},
-        FolderCase{"neither", std::nullopt, std::nullopt, std::nullopt},
-        FolderCase{"empty_environment", std::nullopt, "", std::nullopt},
-        // Relative bases would install below the setup's working folder.
-        FolderCase{"relative_environment", std::nullopt, "AppData\\Local", std::nullopt},
-        FolderCase{"drive_relative_environment", std::nullopt, "C:AppData", std::nullopt}),
+    ::testing::Values(FolderCase{"known_folder_wins", "C:\\Users\\Ana\\AppData\\Local", "D:\\Env",
+                                 "C:\\Users\\Ana\\AppData\\Local\\vestrana"},
+                      FolderCase{"environment_when_unknown", std::nullopt, "D:\\Env\\", "D:\\Env\\vestrana"},
+                      FolderCase{"environment_when_known_is_empty", "", "D:\\Env", "D:\\Env\\vestrana"},
+                      FolderCase{"network_share", std::nullopt, "\\\\srv\\home\\ana", "\\\\srv\\home\\ana\\vestrana"},
+                      FolderCase{"neither", std::nullopt, std::nullopt, std::nullopt},
+                      FolderCase{"empty_environment", std::nullopt, "", std::nullopt},
+                      // Relative bases would install below the setup's working folder.
+                      FolderCase{"relative_environment", std::nullopt, "AppData\\Local", std::nullopt},
+                      FolderCase{"drive_relative_environment", std::nullopt, "C:AppData", std::nullopt}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -35,9 +35,7 @@ struct HresultCase {
 
 class HresultFromWin32 : public ::testing::TestWithParam<HresultCase> {};
 
-TEST_P(HresultFromWin32, MapsStatus) {
-  EXPECT_EQ(hresult_from_win32(GetParam().status), GetParam().hresult);
-}
+TEST_P(HresultFromWin32, MapsStatus) { EXPECT_EQ(hresult_from_win32(GetParam().status), GetParam().hresult); }
 
 INSTANTIATE_TEST_SUITE_P(Statuses, HresultFromWin32,
                          ::testing::Values(HresultCase{5, 0x80070005u}, HresultCase{1234, 0x800704D2u},
@@ -193,20 +191,19 @@ const std::string kDefault = "C:\\Users\\Ana\\AppData\\Local\\vestrana";
 INSTANTIATE_TEST_SUITE_P(
     Fallbacks, InstalledEntryLocation,
     ::testing::Values(
-        EntryCase{"recorded_location", "E:\\Tools\\vestrana", "\"C:\\X\\uninstall.exe\"", true,
-                  "E:\\Tools\\vestrana"},
+        EntryCase{"recorded_location", "E:\\Tools\\vestrana", "\"C:\\X\\uninstall.exe\"", true, "E:\\Tools\\vestrana"},
         EntryCase{"empty_location_quoted_command", "", "\"C:\\X\\vestrana\\uninstall.exe\" --uninstall", true,
                   "C:\\X\\vestrana"},
         EntryCase{"unquoted_command", std::nullopt, "C:\\X\\uninstall.exe", true, "C:\\X"},
-        EntryCase{"blanks_and_several_quotes", std::nullopt, "  \t\"\"C:\\X\\uninstall.exe\" --uninstall",
-                  true, "C:\\X"},
+        EntryCase{"blanks_and_several_quotes", std::nullopt, "  \t\"\"C:\\X\\uninstall.exe\" --uninstall", true,
+                  "C:\\X"},
         // U+3000 and U+00A0 in front, U+2029 behind.
-        EntryCase{"unicode_white_space", std::nullopt,
-                  "\xE3\x80\x80\xC2\xA0\"C:\\X\\uninstall.exe\xE2\x80\xA9", true, "C:\\X"},
-        EntryCase{"trailing_white_space_unquoted", std::nullopt, "C:\\X\\uninstall.exe \xE2\x80\x8A\r\n",
-                  true, "C:\\X"},
-        EntryCase{"unc_command", std::nullopt, "\"\\\\srv\\share\\vestrana\\uninstall.exe\" --uninstall",
-                  true, "\\\\srv\\share\\vestrana"},
+        EntryCase{"unicode_white_space", std::nullopt, "\xE3\x80\x80\xC2\xA0\"C:\\X\\uninstall.exe\xE2\x80\xA9", true,
+                  "C:\\X"},
+        EntryCase{"trailing_white_space_unquoted", std::nullopt, "C:\\X\\uninstall.exe \xE2\x80\x8A\r\n", true,
+                  "C:\\X"},
+        EntryCase{"unc_command", std::nullopt, "\"\\\\srv\\share\\vestrana\\uninstall.exe\" --uninstall", true,
+                  "\\\\srv\\share\\vestrana"},
         EntryCase{"command_without_folder", std::nullopt, "\"uninstall.exe\" --uninstall", true, kDefault},
         EntryCase{"blank_command", "", " \xE2\x80\x83 ", true, kDefault},
         EntryCase{"nothing_recorded", std::nullopt, std::nullopt, true, kDefault},
@@ -241,7 +238,10 @@ TEST_F(RegistryEntries, UninstallerPathFromCommand) {
   EXPECT_EQ(uninstaller_path_from_command("   "), "");
   EXPECT_EQ(uninstaller_path_from_command("\"\""), "");
   // U+200B ZERO WIDTH SPACE is not White_Space and stays.
-  EXPECT_EQ(uninstaller_path_from_command("\xE2\x80\x8B" "C:\\u.exe"), "\xE2\x80\x8B" "C:\\u.exe");
+  EXPECT_EQ(uninstaller_path_from_command("\xE2\x80\x8B"
+                                          "C:\\u.exe"),
+            "\xE2\x80\x8B"
+            "C:\\u.exe");
 }
 
 // --- Removing the entries -----------------------------------------------------
@@ -342,7 +342,6 @@ INSTANTIATE_TEST_SUITE_P(Values, DarkPreference,
                                            ThemeCase{"text_zero", FakeRegistry::Data(std::string("0")), false},
                                            ThemeCase{"missing", std::nullopt, false}),
                          [](const auto& info) { return std::string(info.param.name); });
-
 
 // --- Autostart and the user's choice in Task Manager (StartupApproved\Run) ---
 // The value's layout is not documented by Microsoft; the first byte's lowest

@@ -150,7 +150,7 @@ TEST_F(RemoveTree, ReadOnlyEntriesGoWithoutTheirTargetsChanging) {
 // would then delete what the junction points at.
 struct SwapCase {
   const char* what;
-  std::string listed;   // the folder whose listing is followed by the swap
+  std::string listed;  // the folder whose listing is followed by the swap
   std::string swapped;  // the folder that becomes a junction to kElsewhere
   std::vector<std::string> left;  // under C:\Users\me\AppData\Local afterwards
 };
@@ -184,15 +184,21 @@ INSTANTIATE_TEST_SUITE_P(
     RemoveTree, SwappedForALink,
     ::testing::Values(
         // The junction is deleted as a link; the real folder, now elsewhere, was never listed.
-        SwapCase{"a folder inside", kData, kData + R"(\EBWebView)",
+        SwapCase{"a folder inside",
+                 kData,
+                 kData + R"(\EBWebView)",
                  {"com.vestrana.desktop.other", R"(com.vestrana.desktop.other\keep.txt)", "moved aside",
                   R"(moved aside\Default)", R"(moved aside\Default\Cookies)", R"(moved aside\empty)"}},
-        SwapCase{"a folder deeper down", kData + R"(\EBWebView)", kData + R"(\EBWebView\Default)",
+        SwapCase{"a folder deeper down",
+                 kData + R"(\EBWebView)",
+                 kData + R"(\EBWebView\Default)",
                  {"com.vestrana.desktop.other", R"(com.vestrana.desktop.other\keep.txt)", "moved aside",
                   R"(moved aside\Cookies)"}},
         // The walk stays with the folder it opened, wherever that is now;
         // the junction put in its place is not part of it.
-        SwapCase{"the folder being removed", kData, kData,
+        SwapCase{"the folder being removed",
+                 kData,
+                 kData,
                  {"com.vestrana.desktop", "com.vestrana.desktop.other", R"(com.vestrana.desktop.other\keep.txt)"}}),
     [](const ::testing::TestParamInfo<SwapCase>& info) {
       std::string name;
@@ -280,8 +286,10 @@ INSTANTIATE_TEST_SUITE_P(
         NamedCase{"a file of the user's keeps the folder",
                   [](FakeFileSystem& fs, FakeClock&) { fs.add_file(kFolder + R"(\notes.txt)", "mine"); },
                   {"vestrana", R"(vestrana\notes.txt)"}},
-        NamedCase{"the entry that keep names stays", [](FakeFileSystem&, FakeClock&) {},
-                  {"vestrana", R"(vestrana\uninstall.exe)"}, /*keep_uninstaller=*/true},
+        NamedCase{"the entry that keep names stays",
+                  [](FakeFileSystem&, FakeClock&) {},
+                  {"vestrana", R"(vestrana\uninstall.exe)"},
+                  /*keep_uninstaller=*/true},
         NamedCase{"a folder of one of the names stays",
                   [](FakeFileSystem& fs, FakeClock&) { fs.add_file(kFolder + R"(\vestrana.new\x)", "x"); },
                   {"vestrana", R"(vestrana\vestrana.new)", R"(vestrana\vestrana.new\x)"}},
@@ -292,9 +300,7 @@ INSTANTIATE_TEST_SUITE_P(
                   },
                   {}},
         NamedCase{"a folder that is a junction is removed as one",
-                  [](FakeFileSystem& fs, FakeClock&) {
-                    fs.swap_for_link(kFolder, kLocal + R"(\old)", kOther);
-                  },
+                  [](FakeFileSystem& fs, FakeClock&) { fs.swap_for_link(kFolder, kLocal + R"(\old)", kOther); },
                   {"old", R"(old\uninstall.exe)", R"(old\vestrana.exe)", R"(old\WebView2Loader.dll)"}}),
     [](const ::testing::TestParamInfo<NamedCase>& info) {
       std::string name;

@@ -25,7 +25,8 @@ const std::string kTemp = "C:\\Users\\user\\AppData\\Local\\Temp";
 const std::string kFolder = kTemp + "\\vestrana-5f0c";
 const std::string kSetupPath = kFolder + "\\vestrana-webview2-setup.exe";
 
-const std::string kWow = "SOFTWARE\\WOW6432Node\\Microsoft\\EdgeUpdate\\Clients\\{F3017226-FE2A-4295-8BDF-00C3A9A7E4C5}";
+const std::string kWow =
+    "SOFTWARE\\WOW6432Node\\Microsoft\\EdgeUpdate\\Clients\\{F3017226-FE2A-4295-8BDF-00C3A9A7E4C5}";
 const std::string kNative = "SOFTWARE\\Microsoft\\EdgeUpdate\\Clients\\{F3017226-FE2A-4295-8BDF-00C3A9A7E4C5}";
 const std::string kUser = "Software\\Microsoft\\EdgeUpdate\\Clients\\{F3017226-FE2A-4295-8BDF-00C3A9A7E4C5}";
 
@@ -216,20 +217,32 @@ constexpr int32_t kBadDigest = static_cast<int32_t>(0x80096010u);  // TRUST_E_BA
 
 INSTANTIATE_TEST_SUITE_P(
     Refusals, RefusedBootstrapper,
-    ::testing::Values(
-        RefusalCase{"unsigned", [](FakeDownloader& d) { d.payload = "MZ unsigned"; }},
-        RefusalCase{"bad_digest",
-                    [](FakeDownloader& d) { d.signatures["MZ vendor"] = {kBadDigest, "Microsoft Corporation", true}; }},
-        RefusalCase{"another_publisher",
-                    [](FakeDownloader& d) { d.signatures["MZ vendor"] = {0, "Evil Corporation", true}; }},
-        RefusalCase{"publisher_in_other_case",
-                    [](FakeDownloader& d) { d.signatures["MZ vendor"] = {0, "microsoft corporation", true}; }},
-        RefusalCase{"publisher_with_more",
-                    [](FakeDownloader& d) { d.signatures["MZ vendor"] = {0, "Microsoft Corporation Ltd", true}; }},
-        RefusalCase{"no_publisher", [](FakeDownloader& d) { d.signatures["MZ vendor"] = {0, "", true}; }},
-        RefusalCase{"another_root",
-                    [](FakeDownloader& d) { d.signatures["MZ vendor"] = {0, "Microsoft Corporation", false}; }},
-        RefusalCase{"cannot_be_held", [](FakeDownloader& d) { d.hold_fails = true; }}),
+    ::testing::Values(RefusalCase{"unsigned", [](FakeDownloader& d) { d.payload = "MZ unsigned"; }},
+                      RefusalCase{"bad_digest",
+                                  [](FakeDownloader& d) {
+                                    d.signatures["MZ vendor"] = {kBadDigest, "Microsoft Corporation", true};
+                                  }},
+                      RefusalCase{"another_publisher",
+                                  [](FakeDownloader& d) {
+                                    d.signatures["MZ vendor"] = {0, "Evil Corporation", true};
+                                  }},
+                      RefusalCase{"publisher_in_other_case",
+                                  [](FakeDownloader& d) {
+                                    d.signatures["MZ vendor"] = {0, "microsoft corporation", true};
+                                  }},
+                      RefusalCase{"publisher_with_more",
+                                  [](FakeDownloader& d) {
+                                    d.signatures["MZ vendor"] = {0, "Microsoft Corporation Ltd", true};
+                                  }},
+                      RefusalCase{"no_publisher",
+                                  [](FakeDownloader& d) {
+                                    d.signatures["MZ vendor"] = {0, "", true};
+                                  }},
+                      RefusalCase{"another_root",
+                                  [](FakeDownloader& d) {
+                                    d.signatures["MZ vendor"] = {0, "Microsoft Corporation", false};
+                                  }},
+                      RefusalCase{"cannot_be_held", [](FakeDownloader& d) { d.hold_fails = true; }}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Another process of the user tries to put its own program in place of the
@@ -282,7 +295,8 @@ TEST_F(WebView2, AnythingAtTheRandomNameIsLeftAloneAndAnotherNameTaken) {
   };
   const std::string taken = kTemp + "\\vestrana-5f0c";
   for (const Planted& planted :
-       {Planted{"file link", [&] { files.add_link(taken, victim, /*folder_link=*/false); }, [&] { files.delete_file(taken); }},
+       {Planted{"file link", [&] { files.add_link(taken, victim, /*folder_link=*/false); },
+                [&] { files.delete_file(taken); }},
         Planted{"folder link", [&] { files.add_link(taken, "C:\\Users\\user\\Documents"); },
                 [&] { files.remove_folder(taken); }},
         Planted{"folder with a program", [&] { files.add_file(taken + "\\vestrana-webview2-setup.exe", "MZ evil"); },

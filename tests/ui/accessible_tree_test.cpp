@@ -69,7 +69,8 @@ TEST_P(Tree, ListsWhatTheScreenShowsInReadingOrder) {
     const bool interactive = e.role == Role::CheckButton || e.role == Role::PushButton;
     EXPECT_EQ(interactive, !e.element.is_nothing());
     if (interactive && !(e.element.kind == HitKind::Close && c.screen.kind == Screen::Progress)) {
-      auto r = std::find_if(regions.begin(), regions.end(), [&](const HitRegion& h) { return h.element() == e.element; });
+      auto r =
+          std::find_if(regions.begin(), regions.end(), [&](const HitRegion& h) { return h.element() == e.element; });
       ASSERT_NE(r, regions.end());
       EXPECT_EQ(e.rect, r->rect());
     }
@@ -82,40 +83,84 @@ TEST_P(Tree, ListsWhatTheScreenShowsInReadingOrder) {
 
 INSTANTIATE_TEST_SUITE_P(
     Screens, Tree,
-    ::testing::Values(
-        TreeCase{"welcome_install", Screen::welcome(), Mode::install(),
-                 {kHeadName, kHeadSubtitle, {Role::CheckButton, "Shortcut on the desktop", true},
-                  {Role::CheckButton, "Start with Windows, in the notification area", false},
-                  {Role::PushButton, "Install", true}, kMinimize, kClose}},
-        TreeCase{"welcome_update", Screen::welcome(), Mode::update("1.1.0"),
-                 {kHeadName, kHeadSubtitle, {Role::StaticText, "Update from version 1.1.0"},
-                  {Role::CheckButton, "Shortcut on the desktop", true},
-                  {Role::CheckButton, "Start with Windows, in the notification area", false},
-                  {Role::PushButton, "Update", true}, kMinimize, kClose}},
-        TreeCase{"welcome_remove", Screen::welcome(), Mode::remove(),
-                 {kHeadName, kHeadSubtitle, {Role::StaticText, "Remove vestrana from this computer?"},
-                  {Role::CheckButton, "Also delete sign-in and settings", true},
-                  {Role::PushButton, "Remove", true}, kMinimize, kClose}},
-        TreeCase{"progress", Screen::progress(), Mode::install(),
-                 {kHeadName, kHeadSubtitle, {Role::StaticText, "Copying files …"}, {Role::StaticText, "42 %"},
-                  {Role::ProgressBar, "42 %"}, kMinimize, kClose}},
-        TreeCase{"done_install", Screen::done(), Mode::install(),
-                 {kHeadName, kHeadSubtitle, {Role::StaticText, "vestrana is ready."},
-                  {Role::StaticText, "You will find it in the Start menu."}, {Role::PushButton, "Close"},
-                  {Role::PushButton, "Open vestrana", true}, kMinimize, kClose}},
-        TreeCase{"done_remove", Screen::done(), Mode::remove(),
-                 {kHeadName, kHeadSubtitle, {Role::StaticText, "vestrana has been removed."},
-                  {Role::StaticText, "Your account and your posts stay on the server."},
-                  {Role::PushButton, "Close", true}, kMinimize, kClose}},
-        // Only the three lines the screen shows, joined as one text.
-        TreeCase{"error_long", Screen::error("one two three four five six seven eight nine ten eleven twelve "
+    ::testing::Values(TreeCase{"welcome_install",
+                               Screen::welcome(),
+                               Mode::install(),
+                               {kHeadName,
+                                kHeadSubtitle,
+                                {Role::CheckButton, "Shortcut on the desktop", true},
+                                {Role::CheckButton, "Start with Windows, in the notification area", false},
+                                {Role::PushButton, "Install", true},
+                                kMinimize,
+                                kClose}},
+                      TreeCase{"welcome_update",
+                               Screen::welcome(),
+                               Mode::update("1.1.0"),
+                               {kHeadName,
+                                kHeadSubtitle,
+                                {Role::StaticText, "Update from version 1.1.0"},
+                                {Role::CheckButton, "Shortcut on the desktop", true},
+                                {Role::CheckButton, "Start with Windows, in the notification area", false},
+                                {Role::PushButton, "Update", true},
+                                kMinimize,
+                                kClose}},
+                      TreeCase{"welcome_remove",
+                               Screen::welcome(),
+                               Mode::remove(),
+                               {kHeadName,
+                                kHeadSubtitle,
+                                {Role::StaticText, "Remove vestrana from this computer?"},
+                                {Role::CheckButton, "Also delete sign-in and settings", true},
+                                {Role::PushButton, "Remove", true},
+                                kMinimize,
+                                kClose}},
+                      TreeCase{"progress",
+                               Screen::progress(),
+                               Mode::install(),
+                               {kHeadName,
+                                kHeadSubtitle,
+                                {Role::StaticText, "Copying files …"},
+                                {Role::StaticText, "42 %"},
+                                {Role::ProgressBar, "42 %"},
+                                kMinimize,
+                                kClose}},
+                      TreeCase{"done_install",
+                               Screen::done(),
+                               Mode::install(),
+                               {kHeadName,
+                                kHeadSubtitle,
+                                {Role::StaticText, "vestrana is ready."},
+                                {Role::StaticText, "You will find it in the Start menu."},
+                                {Role::PushButton, "Close"},
+                                {Role::PushButton, "Open vestrana", true},
+                                kMinimize,
+                                kClose}},
+                      TreeCase{"done_remove",
+                               Screen::done(),
+                               Mode::remove(),
+                               {kHeadName,
+                                kHeadSubtitle,
+                                {Role::StaticText, "vestrana has been removed."},
+                                {Role::StaticText, "Your account and your posts stay on the server."},
+                                {Role::PushButton, "Close", true},
+                                kMinimize,
+                                kClose}},
+                      // Only the three lines the screen shows, joined as one text.
+                      TreeCase{"error_long",
+                               Screen::error("one two three four five six seven eight nine ten eleven twelve "
                                              "thirteen fourteen fifteen sixteen seventeen eighteen nineteen "
                                              "twenty twentyone twentytwo twentythree twentyfour twentyfive"),
-                 Mode::install(),
-                 {kHeadName, kHeadSubtitle, {Role::Alert, "That did not work."},
-                  {Role::StaticText, "one two three four five six seven eight nine ten eleven twelve thirteen "
-                                     "fourteen fifteen sixteen seventeen eighteen nineteen"},
-                  {Role::PushButton, "Close"}, {Role::PushButton, "Try again", true}, kMinimize, kClose}}),
+                               Mode::install(),
+                               {kHeadName,
+                                kHeadSubtitle,
+                                {Role::Alert, "That did not work."},
+                                {Role::StaticText,
+                                 "one two three four five six seven eight nine ten eleven twelve thirteen "
+                                 "fourteen fifteen sixteen seventeen eighteen nineteen"},
+                                {Role::PushButton, "Close"},
+                                {Role::PushButton, "Try again", true},
+                                kMinimize,
+                                kClose}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Tree, TitleButtonsAreNamedInEveryLanguage) {
@@ -124,8 +169,8 @@ TEST(Tree, TitleButtonsAreNamedInEveryLanguage) {
     const char* minimize;
     const char* close;
   };
-  const Case cases[] = {{"en", "Minimize", "Close"},    {"de", "Minimieren", "Schließen"},
-                        {"fr", "Réduire", "Fermer"},    {"es", "Minimizar", "Cerrar"},
+  const Case cases[] = {{"en", "Minimize", "Close"},        {"de", "Minimieren", "Schließen"},
+                        {"fr", "Réduire", "Fermer"},        {"es", "Minimizar", "Cerrar"},
                         {"it", "Riduci a icona", "Chiudi"}, {"tr", "Simge durumuna küçült", "Kapat"}};
   for (const Case& c : cases) {
     UiState state = make_state(Screen::welcome(), Mode::install(), c.lang);

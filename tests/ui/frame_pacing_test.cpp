@@ -23,13 +23,13 @@ TEST(FramePacer, DecidesByTheDueTimeAndSkipsPaintingWhileMinimized) {
     microseconds next_due;  // from the start
   };
   const Case cases[] = {
-      {microseconds(0), false, {false, false}, microseconds(16000)},         // too early
-      {microseconds(14999), false, {false, false}, microseconds(16000)},     // just outside the slack
-      {microseconds(15000), false, {true, true}, microseconds(32000)},       // early within the slack
-      {microseconds(16000), true, {true, false}, microseconds(32000)},       // minimized: no paint
-      {microseconds(31250), false, {true, true}, microseconds(32000)},       // late by less than a frame
-      {microseconds(32000), false, {true, true}, microseconds(48000)},       // exactly one interval late
-      {microseconds(500000), false, {true, true}, microseconds(516000)},     // a stall: no catch-up
+      {microseconds(0), false, {false, false}, microseconds(16000)},  // too early
+      {microseconds(14999), false, {false, false}, microseconds(16000)},  // just outside the slack
+      {microseconds(15000), false, {true, true}, microseconds(32000)},  // early within the slack
+      {microseconds(16000), true, {true, false}, microseconds(32000)},  // minimized: no paint
+      {microseconds(31250), false, {true, true}, microseconds(32000)},  // late by less than a frame
+      {microseconds(32000), false, {true, true}, microseconds(48000)},  // exactly one interval late
+      {microseconds(500000), false, {true, true}, microseconds(516000)},  // a stall: no catch-up
   };
   for (const Case& c : cases) {
     FramePacer pacer(kStart);
@@ -75,9 +75,8 @@ TEST(FramePacer, GivesSixtyFramesASecondOnTheSystemTick) {
 TEST(FramePacer, KeepsTheIntervalWithATimerThatFiresLate) {
   // A high-resolution timer set to the wait, firing 700 us late each time:
   // the lateness does not add up from frame to frame.
-  const std::vector<microseconds> intervals = tick_intervals([](Clock::TimePoint now, const FramePacer& pacer) {
-    return now + pacer.wait(now) + microseconds(700);
-  });
+  const std::vector<microseconds> intervals = tick_intervals(
+      [](Clock::TimePoint now, const FramePacer& pacer) { return now + pacer.wait(now) + microseconds(700); });
   ASSERT_EQ(intervals.size(), 63u);  // 16.7 ms to 1008.7 ms
   for (size_t i = 1; i < intervals.size(); ++i) EXPECT_EQ(intervals[i], milliseconds(16)) << i;
 }

@@ -16,8 +16,7 @@ const FontSet& fonts() {
 }
 
 UiState make_state(Mode mode, Screen screen, const char* language = "en") {
-  std::vector<bool> options =
-      mode.kind == Mode::Remove ? std::vector<bool>{false} : std::vector<bool>{true, false};
+  std::vector<bool> options = mode.kind == Mode::Remove ? std::vector<bool>{false} : std::vector<bool>{true, false};
   LanguageCode code{{language[0], language[1]}};
   InteractiveStart start{std::move(mode), std::move(options), "", false, "", &table_for(code)};
   UiState state = make_initial_state(start, load_fonts(), Clock::TimePoint{});
@@ -123,10 +122,13 @@ INSTANTIATE_TEST_SUITE_P(
                   Ids{StringId::OptionDeleteData}},
         LabelCase{"progress", Mode::update("1.0"), Screen::progress(), std::nullopt, std::nullopt, Ids{}},
         LabelCase{"done_install", Mode::install(), Screen::done(), StringId::ButtonOpen, StringId::ButtonClose, Ids{}},
-        LabelCase{"done_update", Mode::update("1.0"), Screen::done(), StringId::ButtonOpen, StringId::ButtonClose, Ids{}},
+        LabelCase{"done_update", Mode::update("1.0"), Screen::done(), StringId::ButtonOpen, StringId::ButtonClose,
+                  Ids{}},
         LabelCase{"done_remove", Mode::remove(), Screen::done(), StringId::ButtonClose, std::nullopt, Ids{}},
-        LabelCase{"error_install", Mode::install(), Screen::error("x"), StringId::ButtonTryAgain, StringId::ButtonClose, Ids{}},
-        LabelCase{"error_remove", Mode::remove(), Screen::error("x"), StringId::ButtonTryAgain, StringId::ButtonClose, Ids{}}),
+        LabelCase{"error_install", Mode::install(), Screen::error("x"), StringId::ButtonTryAgain, StringId::ButtonClose,
+                  Ids{}},
+        LabelCase{"error_remove", Mode::remove(), Screen::error("x"), StringId::ButtonTryAgain, StringId::ButtonClose,
+                  Ids{}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct OrderCase {
@@ -172,8 +174,10 @@ using Refs = std::vector<ElementRef>;
 INSTANTIATE_TEST_SUITE_P(
     Layout, RegionOrder,
     ::testing::Values(
-        OrderCase{"welcome_install", Mode::install(), Screen::welcome(), Refs{kMin, kClose, kToggle0, kToggle1, kPrimary}},
-        OrderCase{"welcome_update", Mode::update("1.0"), Screen::welcome(), Refs{kMin, kClose, kToggle0, kToggle1, kPrimary}},
+        OrderCase{"welcome_install", Mode::install(), Screen::welcome(),
+                  Refs{kMin, kClose, kToggle0, kToggle1, kPrimary}},
+        OrderCase{"welcome_update", Mode::update("1.0"), Screen::welcome(),
+                  Refs{kMin, kClose, kToggle0, kToggle1, kPrimary}},
         OrderCase{"welcome_remove", Mode::remove(), Screen::welcome(), Refs{kMin, kClose, kToggle0, kPrimary}},
         OrderCase{"progress_install", Mode::install(), Screen::progress(), Refs{kMin}},
         OrderCase{"progress_remove", Mode::remove(), Screen::progress(), Refs{kMin}},
@@ -212,21 +216,20 @@ TEST_P(HitEdges, LeftAndTopInsideRightAndBottomOutside) {
   EXPECT_EQ(hit_test(state, fonts(), GetParam().x, GetParam().y), GetParam().expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Layout, HitEdges,
-    ::testing::Values(EdgeCase{"primary_top_left", 424, 333, kPrimary},
-                      EdgeCase{"primary_right_edge", 592, 350, ElementRef::nothing()},
-                      EdgeCase{"primary_just_inside_right", 591.99f, 378.99f, kPrimary},
-                      EdgeCase{"primary_bottom_edge", 500, 379, ElementRef::nothing()},
-                      EdgeCase{"gap_between_buttons", 419, 350, ElementRef::nothing()},
-                      EdgeCase{"secondary", 340, 350, kSecondary},
-                      EdgeCase{"minimize_close_border", 594, 0, kClose},
-                      EdgeCase{"minimize_last_column", 593.99f, 35.99f, kMin},
-                      EdgeCase{"below_title_bar", 600, 36, ElementRef::nothing()},
-                      EdgeCase{"canvas_corner", 639.99f, 0, kClose},
-                      EdgeCase{"outside_canvas", 700, 10, ElementRef::nothing()},
-                      EdgeCase{"negative", -1, -1, ElementRef::nothing()}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Layout, HitEdges,
+                         ::testing::Values(EdgeCase{"primary_top_left", 424, 333, kPrimary},
+                                           EdgeCase{"primary_right_edge", 592, 350, ElementRef::nothing()},
+                                           EdgeCase{"primary_just_inside_right", 591.99f, 378.99f, kPrimary},
+                                           EdgeCase{"primary_bottom_edge", 500, 379, ElementRef::nothing()},
+                                           EdgeCase{"gap_between_buttons", 419, 350, ElementRef::nothing()},
+                                           EdgeCase{"secondary", 340, 350, kSecondary},
+                                           EdgeCase{"minimize_close_border", 594, 0, kClose},
+                                           EdgeCase{"minimize_last_column", 593.99f, 35.99f, kMin},
+                                           EdgeCase{"below_title_bar", 600, 36, ElementRef::nothing()},
+                                           EdgeCase{"canvas_corner", 639.99f, 0, kClose},
+                                           EdgeCase{"outside_canvas", 700, 10, ElementRef::nothing()},
+                                           EdgeCase{"negative", -1, -1, ElementRef::nothing()}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Layout, LongLabelsGrowThePrimaryButtonToTheLeft) {
   // German "Erneut versuchen" and French "Ouvrir vestrana" do not fit the

@@ -33,9 +33,9 @@ Px blend(Color over, Color under) {
 ::testing::AssertionResult near(const Px& got, const Px& want, int tolerance) {
   for (int i = 0; i < 4; ++i) {
     if (std::abs(int{got[i]} - int{want[i]}) > tolerance) {
-      return ::testing::AssertionFailure() << "got (" << int{got[0]} << "," << int{got[1]} << "," << int{got[2]}
-                                           << "," << int{got[3]} << ") want (" << int{want[0]} << ","
-                                           << int{want[1]} << "," << int{want[2]} << "," << int{want[3]} << ")";
+      return ::testing::AssertionFailure()
+             << "got (" << int{got[0]} << "," << int{got[1]} << "," << int{got[2]} << "," << int{got[3]} << ") want ("
+             << int{want[0]} << "," << int{want[1]} << "," << int{want[2]} << "," << int{want[3]} << ")";
     }
   }
   return ::testing::AssertionSuccess();
@@ -174,7 +174,7 @@ TEST_P(PaintProbe, ProgressFillKeepsAStubAndEndsAtTheTrackEnd) {
   const Px track = blend(p.track.with_alpha(0xB3), p.panel);
   struct Case {
     float progress;
-    float inside_x;   // last probe that must be fill
+    float inside_x;  // last probe that must be fill
     float outside_x;  // first probe that must be track
   };
   const Case cases[] = {{0, 52, 60}, {0.5f, 312, 328}, {1, 587, -1}};
@@ -265,12 +265,9 @@ TEST_P(PaintProbe, StatusBadgeOnDoneAndError) {
     std::optional<Color> badge;
   };
   const Case cases[] = {
-      {Screen::done(), Mode::install(), p.success},
-      {Screen::done(), Mode::update("1.0.0"), p.success},
-      {Screen::error("x"), Mode::install(), p.highlight},
-      {Screen::error("x"), Mode::remove(), p.highlight},
-      {Screen::done(), Mode::remove(), std::nullopt},
-      {Screen::progress(), Mode::install(), std::nullopt},
+      {Screen::done(), Mode::install(), p.success},       {Screen::done(), Mode::update("1.0.0"), p.success},
+      {Screen::error("x"), Mode::install(), p.highlight}, {Screen::error("x"), Mode::remove(), p.highlight},
+      {Screen::done(), Mode::remove(), std::nullopt},     {Screen::progress(), Mode::install(), std::nullopt},
   };
   for (const Case& c : cases) {
     UiState s = state(c.screen, c.mode);
@@ -323,8 +320,8 @@ TEST_P(PaintProbe, FocusRingOnlyAfterKeyboardUseAroundTheFocusedElement) {
       s.focus = r.element();
       s.focus_visible = false;
       const Frame hidden = paint(s);
-      EXPECT_TRUE(std::equal(before.pixmap.data(), before.pixmap.data() + before.pixmap.byte_size(),
-                             hidden.pixmap.data()))
+      EXPECT_TRUE(
+          std::equal(before.pixmap.data(), before.pixmap.data() + before.pixmap.byte_size(), hidden.pixmap.data()))
           << "no ring before the keyboard is used, kind " << int(r.kind);
       s.focus_visible = true;
       const Frame shown = paint(s);
@@ -552,10 +549,10 @@ const SystemColours kScheme{.window = Color{0x00, 0x00, kSchemeBlue, 0xFF},
 TEST(HighContrast, PaletteTakesEveryEntryFromTheSystemColours) {
   EXPECT_EQ(colour_from_colorref(0x00332211), (Color{0x11, 0x22, 0x33, 0xFF}));
   const Palette p = high_contrast_palette(kScheme);
-  const Color entries[] = {p.background, p.panel,       p.surface,   p.text_main,      p.text_muted, p.line,
-                           p.hover_tint, p.press_tint,  p.accent,    p.accent_hover,   p.accent_soft,
-                           p.accent_on_soft, p.danger,  p.danger_hover, p.track,       p.success,
-                           p.highlight,  p.avatar_1,    p.avatar_2,  p.avatar_3};
+  const Color entries[] = {p.background,  p.panel,          p.surface,    p.text_main,    p.text_muted,
+                           p.line,        p.hover_tint,     p.press_tint, p.accent,       p.accent_hover,
+                           p.accent_soft, p.accent_on_soft, p.danger,     p.danger_hover, p.track,
+                           p.success,     p.highlight,      p.avatar_1,   p.avatar_2,     p.avatar_3};
   for (const Color& c : entries) {
     EXPECT_EQ(c.b, kSchemeBlue);
     EXPECT_EQ(c.a, 0xFF);
@@ -683,7 +680,7 @@ TEST(HighContrast, CardsAreOutlinesWithoutShadows) {
   s.screen_since = t;
   const Frame f = paint(s, 1);
   // Card 2: centre (470, 204), 212 x 86, tilted by -2 degrees.
-  EXPECT_EQ(f.at(550, 229), opaque(kScheme.window));        // inside, right of the bars
+  EXPECT_EQ(f.at(550, 229), opaque(kScheme.window));  // inside, right of the bars
   EXPECT_EQ(f.at(470, 204 + 43 + 6), opaque(kScheme.window));  // where the shadow would be
   int edge = 0;
   for (float y = 240; y < 252; y += 1) edge += f.at(470, y)[0] > 0xC0;  // mostly window_text

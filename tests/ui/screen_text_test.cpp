@@ -52,11 +52,10 @@ TEST(ScreenText, LineRectanglesHoldTheirInkAndEndWithIt) {
   constexpr float kScale = 2;
   int shrunk = 0;
   for (const char* lang : {"en", "de", "fr", "es", "it", "tr"}) {
-    for (const auto& [screen, mode] : {std::pair{Screen::welcome(), Mode::update("1.1.0")},
-                                       std::pair{Screen::welcome(), Mode::remove()},
-                                       std::pair{Screen::progress(), Mode::install()},
-                                       std::pair{Screen::done(), Mode::install()},
-                                       std::pair{Screen::error(path_error), Mode::install()}}) {
+    for (const auto& [screen, mode] :
+         {std::pair{Screen::welcome(), Mode::update("1.1.0")}, std::pair{Screen::welcome(), Mode::remove()},
+          std::pair{Screen::progress(), Mode::install()}, std::pair{Screen::done(), Mode::install()},
+          std::pair{Screen::error(path_error), Mode::install()}}) {
       UiState state = make_state(screen, mode, lang);
       for (const ScreenText& text : screen_texts(state, state.fonts)) {
         for (const TextLine& line : text.lines) {
@@ -94,7 +93,8 @@ TEST(ScreenText, AnchorsMoveTheHeaderAndTheOutcomeTexts) {
       EXPECT_EQ(moving[i].lines[j].x, settled[i].lines[j].x);
     }
   }
-  EXPECT_FLOAT_EQ(find_text(moving, TextPart::UpdateBadge)->pill->y, find_text(settled, TextPart::UpdateBadge)->pill->y + 6);
+  EXPECT_FLOAT_EQ(find_text(moving, TextPart::UpdateBadge)->pill->y,
+                  find_text(settled, TextPart::UpdateBadge)->pill->y + 6);
 }
 
 }  // namespace

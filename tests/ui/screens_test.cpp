@@ -43,8 +43,8 @@ struct FakeRunner final : OperationRunner {
 const Clock::TimePoint kStart = Clock::TimePoint(seconds(500));
 
 UiState make_state(Mode mode, std::vector<bool> options) {
-  InteractiveStart start{std::move(mode), std::move(options), "vestrana Setup", false,
-                         "D:\\Apps\\vestrana", &english()};
+  InteractiveStart start{std::move(mode), std::move(options),   "vestrana Setup",
+                         false,           "D:\\Apps\\vestrana", &english()};
   return make_initial_state(start, load_fonts(), kStart);
 }
 
@@ -58,7 +58,7 @@ void go_to(UiState& state, const Screen& screen) {
 
 TEST(InitialState, StartsOnWelcomeWithSettledToggles) {
   InteractiveStart start{Mode::update("1.0.4"), {false, true}, "vestrana Setup", true,
-                         "D:\\Apps\\vestrana", &english()};
+                         "D:\\Apps\\vestrana",  &english()};
   UiState state = make_initial_state(start, load_fonts(), kStart);
 
   EXPECT_EQ(state.screen, Screen::welcome());
@@ -86,8 +86,8 @@ class ActionTable : public ::testing::TestWithParam<ActionCase> {};
 
 TEST_P(ActionTable, DoesWhatTheRowSays) {
   const ActionCase& c = GetParam();
-  UiState state = make_state(c.mode, c.mode.kind == Mode::Remove ? std::vector<bool>{false}
-                                                                  : std::vector<bool>{true, false});
+  UiState state =
+      make_state(c.mode, c.mode.kind == Mode::Remove ? std::vector<bool>{false} : std::vector<bool>{true, false});
   go_to(state, c.screen);
   RecordingEffects effects;
   FakeRunner runner;
@@ -106,27 +106,41 @@ const ElementRef kSecondary{HitKind::Secondary, 0};
 const ElementRef kNothing{HitKind::Nothing, 0};
 using Calls = std::vector<std::string>;
 
-INSTANTIATE_TEST_SUITE_P(
-    Screens, ActionTable,
-    ::testing::Values(
-        ActionCase{"minimize_welcome", Mode::install(), Screen::welcome(), kMinimize, Calls{"minimize"}, false, Screen::Welcome},
-        ActionCase{"minimize_progress", Mode::install(), Screen::progress(), kMinimize, Calls{"minimize"}, false, Screen::Progress},
-        // Close is only posted; the close request itself is judged by close_allowed.
-        ActionCase{"close_welcome", Mode::install(), Screen::welcome(), kClose, Calls{"close"}, false, Screen::Welcome},
-        ActionCase{"close_progress_posts", Mode::remove(), Screen::progress(), kClose, Calls{"close"}, false, Screen::Progress},
-        ActionCase{"close_error", Mode::install(), Screen::error("x"), kClose, Calls{"close"}, false, Screen::Error},
-        ActionCase{"primary_welcome_install", Mode::install(), Screen::welcome(), kPrimary, Calls{}, true, Screen::Progress},
-        ActionCase{"primary_welcome_update", Mode::update("1.0"), Screen::welcome(), kPrimary, Calls{}, true, Screen::Progress},
-        ActionCase{"primary_welcome_remove", Mode::remove(), Screen::welcome(), kPrimary, Calls{}, true, Screen::Progress},
-        ActionCase{"primary_error_retries", Mode::install(), Screen::error("x"), kPrimary, Calls{}, true, Screen::Progress},
-        ActionCase{"primary_progress_nothing", Mode::install(), Screen::progress(), kPrimary, Calls{}, false, Screen::Progress},
-        ActionCase{"primary_done_remove_closes", Mode::remove(), Screen::done(), kPrimary, Calls{"close"}, false, Screen::Done},
-        ActionCase{"primary_done_install_opens", Mode::install(), Screen::done(), kPrimary, Calls{"launch", "close"}, false, Screen::Done},
-        ActionCase{"primary_done_update_opens", Mode::update("1.0"), Screen::done(), kPrimary, Calls{"launch", "close"}, false, Screen::Done},
-        ActionCase{"secondary_done_only_closes", Mode::install(), Screen::done(), kSecondary, Calls{"close"}, false, Screen::Done},
-        ActionCase{"secondary_error", Mode::update("1.0"), Screen::error("x"), kSecondary, Calls{"close"}, false, Screen::Error},
-        ActionCase{"nothing", Mode::install(), Screen::welcome(), kNothing, Calls{}, false, Screen::Welcome}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Screens, ActionTable,
+                         ::testing::Values(ActionCase{"minimize_welcome", Mode::install(), Screen::welcome(), kMinimize,
+                                                      Calls{"minimize"}, false, Screen::Welcome},
+                                           ActionCase{"minimize_progress", Mode::install(), Screen::progress(),
+                                                      kMinimize, Calls{"minimize"}, false, Screen::Progress},
+                                           // Close is only posted; the close request itself is judged by close_allowed.
+                                           ActionCase{"close_welcome", Mode::install(), Screen::welcome(), kClose,
+                                                      Calls{"close"}, false, Screen::Welcome},
+                                           ActionCase{"close_progress_posts", Mode::remove(), Screen::progress(),
+                                                      kClose, Calls{"close"}, false, Screen::Progress},
+                                           ActionCase{"close_error", Mode::install(), Screen::error("x"), kClose,
+                                                      Calls{"close"}, false, Screen::Error},
+                                           ActionCase{"primary_welcome_install", Mode::install(), Screen::welcome(),
+                                                      kPrimary, Calls{}, true, Screen::Progress},
+                                           ActionCase{"primary_welcome_update", Mode::update("1.0"), Screen::welcome(),
+                                                      kPrimary, Calls{}, true, Screen::Progress},
+                                           ActionCase{"primary_welcome_remove", Mode::remove(), Screen::welcome(),
+                                                      kPrimary, Calls{}, true, Screen::Progress},
+                                           ActionCase{"primary_error_retries", Mode::install(), Screen::error("x"),
+                                                      kPrimary, Calls{}, true, Screen::Progress},
+                                           ActionCase{"primary_progress_nothing", Mode::install(), Screen::progress(),
+                                                      kPrimary, Calls{}, false, Screen::Progress},
+                                           ActionCase{"primary_done_remove_closes", Mode::remove(), Screen::done(),
+                                                      kPrimary, Calls{"close"}, false, Screen::Done},
+                                           ActionCase{"primary_done_install_opens", Mode::install(), Screen::done(),
+                                                      kPrimary, Calls{"launch", "close"}, false, Screen::Done},
+                                           ActionCase{"primary_done_update_opens", Mode::update("1.0"), Screen::done(),
+                                                      kPrimary, Calls{"launch", "close"}, false, Screen::Done},
+                                           ActionCase{"secondary_done_only_closes", Mode::install(), Screen::done(),
+                                                      kSecondary, Calls{"close"}, false, Screen::Done},
+                                           ActionCase{"secondary_error", Mode::update("1.0"), Screen::error("x"),
+                                                      kSecondary, Calls{"close"}, false, Screen::Error},
+                                           ActionCase{"nothing", Mode::install(), Screen::welcome(), kNothing, Calls{},
+                                                      false, Screen::Welcome}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 struct ToggleCase {
   const char* name;
@@ -281,12 +295,11 @@ TEST_P(TickOutcome, IsTakenOnceAndTheRecordLetGo) {
   EXPECT_EQ(state.screen, GetParam().expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Screens, TickOutcome,
-    ::testing::Values(OutcomeCase{"success", Result::success(), Screen::done()},
-                      OutcomeCase{"failure", Result::failure("the packed app is damaged (x)"),
-                                  Screen::error("the packed app is damaged (x)")}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Screens, TickOutcome,
+                         ::testing::Values(OutcomeCase{"success", Result::success(), Screen::done()},
+                                           OutcomeCase{"failure", Result::failure("the packed app is damaged (x)"),
+                                                       Screen::error("the packed app is damaged (x)")}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Tick, CopiesProgressWhileTheWorkerRuns) {
   UiState state = install_state();
@@ -498,8 +511,8 @@ class FocusOrder : public ::testing::TestWithParam<FocusCase> {};
 
 TEST_P(FocusOrder, StartsOnPrimaryAndTabsInReadingOrder) {
   const FocusCase& c = GetParam();
-  UiState state = make_state(c.mode, c.mode.kind == Mode::Remove ? std::vector<bool>{false}
-                                                                  : std::vector<bool>{true, false});
+  UiState state =
+      make_state(c.mode, c.mode.kind == Mode::Remove ? std::vector<bool>{false} : std::vector<bool>{true, false});
   go_to(state, Screen::error("earlier"));
   state.focus = kSecondary;
   go_to(state, c.screen);

@@ -23,8 +23,10 @@ TEST(StringTables, EveryTableIsComplete) {
       EXPECT_FALSE(text.empty()) << i;
       EXPECT_EQ(utf8_to_utf16(text).find(u'\uFFFD'), std::u16string::npos) << i;
       EXPECT_EQ(text.find("\xC2\xA0"), std::string_view::npos) << "no-break space in " << i;
-      EXPECT_EQ(text.find('{') != std::string_view::npos, i == static_cast<size_t>(StringId::Subtitle) || i == static_cast<size_t>(StringId::UpdateFrom) ||
-                    i == static_cast<size_t>(StringId::ErrorWriteFiles)) << i;
+      EXPECT_EQ(text.find('{') != std::string_view::npos, i == static_cast<size_t>(StringId::Subtitle) ||
+                                                              i == static_cast<size_t>(StringId::UpdateFrom) ||
+                                                              i == static_cast<size_t>(StringId::ErrorWriteFiles))
+          << i;
     }
     EXPECT_NE(table[StringId::Subtitle].find(" \xC2\xB7 "), std::string_view::npos);
     EXPECT_NE(table[StringId::Subtitle].find("{version}"), std::string_view::npos);
@@ -56,15 +58,14 @@ TEST_P(LanguageForLangid, UsesThePrimaryLanguageOnly) {
   EXPECT_EQ(language_for_langid(GetParam().langid).text(), GetParam().code);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Strings, LanguageForLangid,
-    ::testing::Values(LangCase{0x0407, "de"}, LangCase{0x0807, "de"}, LangCase{0x0C07, "de"},
-                      LangCase{0x040C, "fr"}, LangCase{0x0C0C, "fr"}, LangCase{0x040A, "es"},
-                      LangCase{0x080A, "es"}, LangCase{0x0410, "it"}, LangCase{0x0810, "it"},
-                      LangCase{0x041F, "tr"}, LangCase{0x0409, "en"}, LangCase{0x0809, "en"},
-                      LangCase{0x0411, "en"}, LangCase{0x0416, "en"}, LangCase{0x0804, "en"},
-                      LangCase{0x0000, "en"}, LangCase{0xFFFF, "en"}, LangCase{0xFC07, "de"},
-                      LangCase{0x0417, "en"} /* 0x17 is not 0x07 with a stray bit */));
+INSTANTIATE_TEST_SUITE_P(Strings, LanguageForLangid,
+                         ::testing::Values(LangCase{0x0407, "de"}, LangCase{0x0807, "de"}, LangCase{0x0C07, "de"},
+                                           LangCase{0x040C, "fr"}, LangCase{0x0C0C, "fr"}, LangCase{0x040A, "es"},
+                                           LangCase{0x080A, "es"}, LangCase{0x0410, "it"}, LangCase{0x0810, "it"},
+                                           LangCase{0x041F, "tr"}, LangCase{0x0409, "en"}, LangCase{0x0809, "en"},
+                                           LangCase{0x0411, "en"}, LangCase{0x0416, "en"}, LangCase{0x0804, "en"},
+                                           LangCase{0x0000, "en"}, LangCase{0xFFFF, "en"}, LangCase{0xFC07, "de"},
+                                           LangCase{0x0417, "en"} /* 0x17 is not 0x07 with a stray bit */));
 
 TEST(TableFor, MatchesCodesInAnyCaseAndFallsBackToEnglish) {
   const StringTable& en = table_for({{'e', 'n'}});
@@ -75,8 +76,8 @@ TEST(TableFor, MatchesCodesInAnyCaseAndFallsBackToEnglish) {
   EXPECT_EQ(table_for({{'i', 't'}})[StringId::ButtonInstall], "Installa");
   EXPECT_EQ(table_for({{'T', 'R'}})[StringId::ButtonInstall], "Kur");
   // Neighbouring letters of the packed code run must not match ("ef", "sf").
-  for (LanguageCode other : {LanguageCode{{'e', 'f'}}, LanguageCode{{'s', 'i'}}, LanguageCode{{'p', 't'}},
-                             LanguageCode{{'\0', '\0'}}}) {
+  for (LanguageCode other :
+       {LanguageCode{{'e', 'f'}}, LanguageCode{{'s', 'i'}}, LanguageCode{{'p', 't'}}, LanguageCode{{'\0', '\0'}}}) {
     EXPECT_EQ(&table_for(other), &en) << other.text();
   }
 }
@@ -106,14 +107,13 @@ TEST_P(FillVersionPasses, ReplacesLeftToRight) {
 
 INSTANTIATE_TEST_SUITE_P(
     Strings, FillVersionPasses,
-    ::testing::Values(
-        FillCase{"no_placeholder_unchanged", "plain {Version} {olD}", "1", "0", "plain {Version} {olD}"},
-        FillCase{"every_occurrence", "{version}-{old}-{version}{old}", "V", "O", "V-O-VO"},
-        FillCase{"version_holding_old_is_filled_again", "x {version}", "{old}!", "9", "x 9!"},
-        FillCase{"old_holding_version_is_not", "x {old}", "1", "{version}", "x {version}"},
-        FillCase{"inserted_text_not_rescanned", "{ver{version}", "sion}", "", "{version}"},
-        FillCase{"empty_template", "", "1", "2", ""},
-        FillCase{"adjacent_markers", "{version}{version}", "{", "", "{{"}),
+    ::testing::Values(FillCase{"no_placeholder_unchanged", "plain {Version} {olD}", "1", "0", "plain {Version} {olD}"},
+                      FillCase{"every_occurrence", "{version}-{old}-{version}{old}", "V", "O", "V-O-VO"},
+                      FillCase{"version_holding_old_is_filled_again", "x {version}", "{old}!", "9", "x 9!"},
+                      FillCase{"old_holding_version_is_not", "x {old}", "1", "{version}", "x {version}"},
+                      FillCase{"inserted_text_not_rescanned", "{ver{version}", "sion}", "", "{version}"},
+                      FillCase{"empty_template", "", "1", "2", ""},
+                      FillCase{"adjacent_markers", "{version}{version}", "{", "", "{{"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(FillDetail, UsesTheErrorDescription) {
@@ -128,7 +128,7 @@ TEST(FillDetail, UsesTheErrorDescription) {
 
 TEST(StepLabel, MapsEachStepToItsText) {
   const std::pair<Step, StringId> cases[] = {
-      {Step::ClosingApp, StringId::StepClosingApp}, {Step::CopyingFiles, StringId::StepCopyingFiles},
+      {Step::ClosingApp, StringId::StepClosingApp},  {Step::CopyingFiles, StringId::StepCopyingFiles},
       {Step::WebView2Setup, StringId::StepWebView2}, {Step::Shortcuts, StringId::StepShortcuts},
       {Step::Finishing, StringId::StepAlmostDone},   {Step::Removing, StringId::StepRemoving}};
   for (auto [step, id] : cases) EXPECT_EQ(step_label(step), id);

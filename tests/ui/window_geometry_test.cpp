@@ -80,8 +80,10 @@ TEST(WindowGeometry, PaintedAreaIsTheUpdateRegionInsideTheFrameInStrips) {
     DeviceRect area, clipped;
   };
   const Case cases[] = {
-      {{-3, -1, 700, 500}, {0, 0, 640, 420}}, {{10, 20, 30, 40}, {10, 20, 30, 40}},
-      {{640, 0, 700, 10}, {0, 0, 0, 0}},      {{5, 5, 5, 9}, {0, 0, 0, 0}},
+      {{-3, -1, 700, 500}, {0, 0, 640, 420}},
+      {{10, 20, 30, 40}, {10, 20, 30, 40}},
+      {{640, 0, 700, 10}, {0, 0, 0, 0}},
+      {{5, 5, 5, 9}, {0, 0, 0, 0}},
   };
   for (const Case& c : cases) {
     const DeviceRect r = clip_to_frame(c.area, 640, 420);

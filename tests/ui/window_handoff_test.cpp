@@ -23,9 +23,9 @@ TEST(WindowHandoff, TheStateIsFreedExactlyOnceHoweverTheCreationEnds) {
     bool reaches_nccreate;
     bool destroyed_during_creation;  // a failure after WM_NCCREATE
   };
-  for (const Case& c : {Case{"class missing: no message at all", false, false},
-                        Case{"refused after WM_NCCREATE", true, true},
-                        Case{"created, destroyed when the loop ends", true, false}}) {
+  for (const Case& c :
+       {Case{"class missing: no message at all", false, false}, Case{"refused after WM_NCCREATE", true, true},
+        Case{"created, destroyed when the loop ends", true, false}}) {
     SCOPED_TRACE(c.what);
     int freed = 0;
     Counted* window_state = nullptr;

@@ -16,19 +16,13 @@ TEST(WindowInput, MapsKeysAsTheWindowAnswersThem) {
     KeyAction action;
   };
   const Case cases[] = {
-      {kKeyReturn, false, false, true, KeyAction::Primary},
-      {kKeyEscape, false, true, true, KeyAction::Escape},
-      {kKeyTab, false, false, true, KeyAction::FocusNext},
-      {kKeyTab, true, false, true, KeyAction::FocusPrevious},
-      {kKeySpace, false, false, true, KeyAction::SpaceDown},
-      {kKeySpace, false, false, false, KeyAction::SpaceUp},
-      {kKeyReturn, false, false, false, KeyAction::None},
-      {kKeyC, false, true, true, KeyAction::Copy},
-      {kKeyInsert, false, true, true, KeyAction::Copy},
-      {kKeyC, false, false, true, KeyAction::None},      // a plain C
-      {kKeyInsert, true, true, true, KeyAction::None},   // Ctrl+Shift+Insert is not copy
-      {kKeyC, false, true, false, KeyAction::None},
-      {0x41, false, true, true, KeyAction::None},        // Ctrl+A
+      {kKeyReturn, false, false, true, KeyAction::Primary},  {kKeyEscape, false, true, true, KeyAction::Escape},
+      {kKeyTab, false, false, true, KeyAction::FocusNext},   {kKeyTab, true, false, true, KeyAction::FocusPrevious},
+      {kKeySpace, false, false, true, KeyAction::SpaceDown}, {kKeySpace, false, false, false, KeyAction::SpaceUp},
+      {kKeyReturn, false, false, false, KeyAction::None},    {kKeyC, false, true, true, KeyAction::Copy},
+      {kKeyInsert, false, true, true, KeyAction::Copy},      {kKeyC, false, false, true, KeyAction::None},  // a plain C
+      {kKeyInsert, true, true, true, KeyAction::None},  // Ctrl+Shift+Insert is not copy
+      {kKeyC, false, true, false, KeyAction::None},          {0x41, false, true, true, KeyAction::None},  // Ctrl+A
   };
   for (const Case& c : cases) {
     EXPECT_EQ(key_action(c.key, KeyModifiers{c.shift, c.control}, c.down), c.action)
@@ -42,7 +36,7 @@ TEST(WindowInput, HandOverWhatCanBeClickedAndDragElsewhere) {
     bool hand, drags;
   };
   const Case cases[] = {
-      {HitKind::Primary, true, false},  {HitKind::Secondary, true, false}, {HitKind::Toggle, true, false},
+      {HitKind::Primary, true, false},   {HitKind::Secondary, true, false}, {HitKind::Toggle, true, false},
       {HitKind::Minimize, false, false}, {HitKind::Close, false, false},    {HitKind::Nothing, false, true},
   };
   for (const Case& c : cases) {

@@ -131,7 +131,7 @@ int main(int argc, char** argv) {
     ico.push_back(static_cast<std::uint8_t>(size >= 256 ? 0 : size));
     ico.push_back(0);  // no palette
     ico.push_back(0);
-    put16(ico, 1);   // planes
+    put16(ico, 1);  // planes
     put16(ico, 32);  // bits per pixel
     put32(ico, static_cast<std::uint32_t>(images[i].size()));
     put32(ico, offset);

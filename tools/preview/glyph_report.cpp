@@ -46,12 +46,12 @@ std::vector<char32_t> missing_glyphs(const FontSet& fonts, std::string_view text
   return missing;
 }
 
-bool report_missing_glyphs(std::string_view lang, std::string_view where, const FontSet& fonts,
-                           std::string_view text, int font) {
+bool report_missing_glyphs(std::string_view lang, std::string_view where, const FontSet& fonts, std::string_view text,
+                           int font) {
   const std::vector<char32_t> missing = missing_glyphs(fonts, text, font);
   if (missing.empty()) return true;
-  std::printf("%.*s  %-52.*s no glyph for", static_cast<int>(lang.size()), lang.data(),
-              static_cast<int>(where.size()), where.data());
+  std::printf("%.*s  %-52.*s no glyph for", static_cast<int>(lang.size()), lang.data(), static_cast<int>(where.size()),
+              where.data());
   for (char32_t ch : missing) std::printf(" U+%04X", static_cast<unsigned>(ch));
   std::printf("\n");
   return false;

@@ -23,7 +23,7 @@ std::vector<char32_t> missing_glyphs(const FontSet& fonts, std::string_view text
 
 // Prints "<lang>  <where>  no glyph for U+XXXX ..." when the text holds such
 // characters and returns false then.
-bool report_missing_glyphs(std::string_view lang, std::string_view where, const FontSet& fonts,
-                           std::string_view text, int font);
+bool report_missing_glyphs(std::string_view lang, std::string_view where, const FontSet& fonts, std::string_view text,
+                           int font);
 
 }  // namespace vestrana

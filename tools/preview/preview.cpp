@@ -68,8 +68,7 @@ constexpr std::string_view kScreens[] = {"welcome", "progress", "done", "error"}
 constexpr std::string_view kModes[] = {"install", "update", "remove"};
 
 [[noreturn]] void usage(const char* problem) {
-  std::fprintf(stderr, "vestrana-preview: %s\n(see the comment at the top of preview.cpp for the options)\n",
-               problem);
+  std::fprintf(stderr, "vestrana-preview: %s\n(see the comment at the top of preview.cpp for the options)\n", problem);
   std::exit(2);
 }
 
@@ -145,30 +144,54 @@ Options parse(int argc, char** argv) {
       if (i + 1 >= argc) usage("an option lacks its value");
       return argv[++i];
     };
-    if (arg == "--screen") o.screen = value(), o.screen_set = true;
-    else if (arg == "--mode") o.mode = value(), o.mode_set = true;
-    else if (arg == "--installed") o.installed = value();
-    else if (arg == "--lang") o.lang = value(), o.lang_set = true;
-    else if (arg == "--dark") o.dark = true;
-    else if (arg == "--high-contrast") o.high_contrast = true;
-    else if (arg == "--inactive") o.active = false;
-    else if (arg == "--scale") o.scale = parse_float(value());
-    else if (arg == "--clock") o.clock = parse_float(value());
-    else if (arg == "--since") o.since = parse_float(value());
-    else if (arg == "--progress") o.progress = parse_float(value());
-    else if (arg == "--step") o.step = static_cast<int>(parse_float(value()));
-    else if (arg == "--hover") o.hover = parse_element(value());
-    else if (arg == "--pressed") o.pressed = parse_element(value());
-    else if (arg == "--focus") o.focus = parse_element(value());
-    else if (arg == "--options") o.options = parse_list(value());
-    else if (arg == "--anim") o.anim = parse_list(value());
-    else if (arg == "--error") o.error = value();
-    else if (arg == "--fonts-dir") o.fonts_dir = value();
-    else if (arg == "-o") o.out = value();
-    else if (arg == "--sheet") o.sheet = true;
-    else if (arg == "--fit") o.fit = true;
-    else if (arg == "--layout") o.layout = true;
-    else usage("unknown option");
+    if (arg == "--screen")
+      o.screen = value(), o.screen_set = true;
+    else if (arg == "--mode")
+      o.mode = value(), o.mode_set = true;
+    else if (arg == "--installed")
+      o.installed = value();
+    else if (arg == "--lang")
+      o.lang = value(), o.lang_set = true;
+    else if (arg == "--dark")
+      o.dark = true;
+    else if (arg == "--high-contrast")
+      o.high_contrast = true;
+    else if (arg == "--inactive")
+      o.active = false;
+    else if (arg == "--scale")
+      o.scale = parse_float(value());
+    else if (arg == "--clock")
+      o.clock = parse_float(value());
+    else if (arg == "--since")
+      o.since = parse_float(value());
+    else if (arg == "--progress")
+      o.progress = parse_float(value());
+    else if (arg == "--step")
+      o.step = static_cast<int>(parse_float(value()));
+    else if (arg == "--hover")
+      o.hover = parse_element(value());
+    else if (arg == "--pressed")
+      o.pressed = parse_element(value());
+    else if (arg == "--focus")
+      o.focus = parse_element(value());
+    else if (arg == "--options")
+      o.options = parse_list(value());
+    else if (arg == "--anim")
+      o.anim = parse_list(value());
+    else if (arg == "--error")
+      o.error = value();
+    else if (arg == "--fonts-dir")
+      o.fonts_dir = value();
+    else if (arg == "-o")
+      o.out = value();
+    else if (arg == "--sheet")
+      o.sheet = true;
+    else if (arg == "--fit")
+      o.fit = true;
+    else if (arg == "--layout")
+      o.layout = true;
+    else
+      usage("unknown option");
   }
   if (!one_of(o.screen, kScreens)) usage("--screen is welcome, progress, done or error");
   if (!one_of(o.mode, kModes)) usage("--mode is install, update or remove");
@@ -178,13 +201,9 @@ Options parse(int argc, char** argv) {
   return o;
 }
 
-FontSet fonts_for(const Options& o) {
-  return load_fonts(o.fonts_dir ? directory_font_folder(*o.fonts_dir) : nullptr);
-}
+FontSet fonts_for(const Options& o) { return load_fonts(o.fonts_dir ? directory_font_folder(*o.fonts_dir) : nullptr); }
 
-const StringTable& table(std::string_view lang) {
-  return table_for(LanguageCode{{lang[0], lang[1]}});
-}
+const StringTable& table(std::string_view lang) { return table_for(LanguageCode{{lang[0], lang[1]}}); }
 
 Mode make_mode(std::string_view mode, const std::string& installed) {
   if (mode == "update") return Mode::update(installed);
@@ -193,8 +212,8 @@ Mode make_mode(std::string_view mode, const std::string& installed) {
 }
 
 // Fills `state` (whose fonts are already loaded) for one screen.
-void set_up(UiState& state, const Options& o, std::string_view screen, std::string_view mode,
-            std::string_view lang, bool dark) {
+void set_up(UiState& state, const Options& o, std::string_view screen, std::string_view mode, std::string_view lang,
+            bool dark) {
   state.mode = make_mode(mode, o.installed);
   state.strings = &table(lang);
   state.version = std::string(kSetupVersion);
@@ -317,8 +336,8 @@ int sheet(const Options& o) {
           const Pixmap cell = render(state, o.scale);
           const int x = kGap + col * (cell_w + kGap);
           const int y = kGap + row * (cell_h + kLabel + kGap);
-          const std::string label = std::string(lang) + (dark ? " dark  " : " light  ") + std::string(mode) +
-                                    " / " + std::string(screen);
+          const std::string label =
+              std::string(lang) + (dark ? " dark  " : " light  ") + std::string(mode) + " / " + std::string(screen);
           draw_text(target, labels, static_cast<float>(x + 2), static_cast<float>(y + 16), label, 13, kFontBold,
                     Color::rgb(0xFFFFFF), 0);
           blit(out, cell, x, y + kLabel);
@@ -363,7 +382,8 @@ bool report_fit(std::string_view lang, const std::string& scene, const ScreenTex
     } else if (text.part == TextPart::Body) {
       std::snprintf(what, sizeof what, "%s body line %zu vs %s", scene.c_str(), j, neighbour(text.part, screen));
     } else {
-      std::snprintf(what, sizeof what, "%s %s vs %s", scene.c_str(), part_name(text.part), neighbour(text.part, screen));
+      std::snprintf(what, sizeof what, "%s %s vs %s", scene.c_str(), part_name(text.part),
+                    neighbour(text.part, screen));
     }
     const float room = *text.limit - (line.x + line.run.width);
     char size[32] = "";
