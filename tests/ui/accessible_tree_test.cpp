@@ -270,7 +270,8 @@ TEST(Tree, TextsHaveTheRectanglesOfTheirFittedLines) {
     }
   }
   UiState french = make_state(Screen::welcome(), Mode::install(), "fr");
-  const AccessibleElement& subtitle = accessible_tree(french, french.fonts)[1];
+  const std::vector<AccessibleElement> french_tree = accessible_tree(french, french.fonts);
+  const AccessibleElement& subtitle = french_tree[1];
   EXPECT_LT(subtitle.rect.w, measure_text(french.fonts, subtitle.name, 13.5f, kFontMedium) - 1);
 }
 
