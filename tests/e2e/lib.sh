@@ -272,6 +272,10 @@ stop_display() {
   wineserver -k 2>/dev/null || true
   local pid
   for pid in ${openbox_pid:-} ${xvfb_pid:-}; do kill "$pid" 2>/dev/null || true; done
+  # The display number's lock goes with this shell. A server still shutting
+  # down when the next test takes the number would unlink that test's new
+  # socket on its way out, so the number is given back only once it is gone.
+  for pid in ${openbox_pid:-} ${xvfb_pid:-}; do wait "$pid" 2>/dev/null || true; done
 }
 
 now() { date +%s.%N; }
