@@ -41,7 +41,9 @@ fi
 run_on_virtual_display() {
   local shot=$root/build/windows/screen.png work number pid win xvfb_pid openbox_pid saved=0
   work=$(mktemp -d)
-  Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
+  # -noreset: a server resetting after its last client drops a client
+  # that connects meanwhile, such as the window manager right after start.
+  Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset 3>"$work/display" >/dev/null 2>&1 &
   xvfb_pid=$!
   for _ in $(seq 1 100); do [ -s "$work/display" ] && break; sleep 0.05; done
   number=$(head -n1 "$work/display")

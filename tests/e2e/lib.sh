@@ -252,7 +252,12 @@ start_display() {
     flock -n "$display_lock" && break
     exec {display_lock}>&-
   done
-  Xvfb ":$number" -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$number_file" >"$shots/xvfb.log" 2>&1 &
+  # -noreset: by default the server resets when its last client leaves, and
+  # a client that connects during the reset is dropped before it is
+  # answered. Between the readiness probe below and the window manager
+  # there is no client at all, so without it openbox now and then found no
+  # display.
+  Xvfb ":$number" -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset 3>"$number_file" >"$shots/xvfb.log" 2>&1 &
   xvfb_pid=$!
   exit_actions+=(stop_display)
   # The server writes its number once it accepts clients.
