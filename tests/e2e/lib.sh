@@ -3,6 +3,14 @@
 # set here are read only by the scripts that source this file.
 # shellcheck shell=bash disable=SC2034
 set -euo pipefail
+# A command that stops the test outside a check says which one it was, so a
+# failure never shows as a test that merely ended early.
+set -E
+trap 'on_error "$?" "$LINENO" "$BASH_COMMAND"' ERR
+on_error() {
+  [ "$BASH_SUBSHELL" -eq 0 ] || return 0
+  printf 'FAIL %s: line %s: "%s" exited with status %s\n' "$test_name" "$2" "$3" "$1" >&2
+}
 
 : "${VESTRANA_TEMPLATE_PREFIX:?}"
 # winemenubuilder would copy every shortcut into the Unix desktop's menus.
