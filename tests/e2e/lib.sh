@@ -232,7 +232,7 @@ check_eq() { # description, expected, actual
   fi
 }
 
-finish() { [ "$failures" -eq 0 ]; }
+finish() { if [ "$failures" -gt 0 ]; then exit 1; fi; }
 
 # --- Window tests ---------------------------------------------------------------
 # The setup's window runs on a virtual X display of its own with a window

@@ -26,18 +26,25 @@ echo cookie >"$local_data/EBWebView/Cookies"
 echo '{"signedIn":true}' >"$roaming_data/settings.json"
 command=$(reg_value "$uninstall_key" UninstallString || true)
 
+# The gated test build as the installed uninstaller: its copy holds each
+# paced step of the removal until the test lets it go on.
+cp "$VESTRANA_SETUP_GATED" "$dir/uninstall.exe"
+
 rc=0; run_command_line "$command" || rc=$?
 check_eq "the uninstall command exits 0 once it has started its copy" 0 "$rc"
-win=$(find_window 'Remove vestrana') || { check "the question window appears" false; exit 1; }
+win=$(open_window 'Remove vestrana') || { check "the question window answers and has the focus" false; exit 1; }
 check "it runs from a temporary copy" test -n "$(uninstaller_copies "$temp")"
 check "the question equals the preview" wait_for_look "$win" "$shots/question.png" 5 title header subtitle footer
-click_at "$win" 60 366
-check "\"Also delete sign-in and settings\" can be ticked" \
-  wait_for_look "$win" "$shots/question-on.png" 3 footer
-click_at "$win" 508 356
-check "Remove shows the progress screen" wait_for_look "$win" "$shots/progress.png" 3 title header
-check "then the done screen" wait_for_look "$win" "$shots/done.png" 8 title header subtitle footer
-click_at "$win" 508 356
+option='Also delete sign-in and settings'
+click_child "$option" "$win"
+check "\"$option\" can be ticked" wait_state "$option" checked
+check "the footer shows it ticked" wait_for_look "$win" "$shots/question-on.png" 3 footer
+click_child Remove "$win"
+check "Remove shows the progress screen" wait_child "Closing vestrana …"
+check "the progress screen equals the preview" wait_for_look "$win" "$shots/progress.png" 5 title header
+release_steps 10
+check "then the done screen" wait_for_look "$win" "$shots/done.png" 10 title header subtitle footer
+click_child Close "$win"
 check "Close closes the window" window_gone "$win" 10
 check "the delayed clean-up finishes" wait_for_final_cleanup "$dir" "$temp"
 check "the install folder is gone" test ! -e "$dir"
@@ -57,13 +64,12 @@ entry_before=$(reg_values "$uninstall_key" || true)
 xdotool mousemove 5 5 # not over the new window's button
 rc=0; run_command_line "$command" || rc=$?
 check_eq "the uninstall command exits 0 again" 0 "$rc"
-win=$(find_window 'Remove vestrana') || { check "the question window appears again" false; exit 1; }
+win=$(open_window 'Remove vestrana') || { check "the question window answers again" false; exit 1; }
 check "the question shows again" wait_for_look "$win" "$shots/question.png" 5 title header subtitle footer
 press_key "$win" Escape
 check "Escape closes it" window_gone "$win" 10
 copy_gone() { [ -z "$(uninstaller_copies "$temp")" ]; }
-for _ in $(seq 1 100); do copy_gone && break; sleep 0.1; done
-check "its temporary copy is deleted" copy_gone
+check "its temporary copy is deleted" poll 10 copy_gone
 check_eq "the installed files stay as they were" "$files_before" "$(installed)"
 check_eq "the uninstall entry stays as it was" "$entry_before" "$(reg_values "$uninstall_key" || true)"
 check "the Start-menu shortcut stays" test -f "$(programs_dir)/vestrana.lnk"
