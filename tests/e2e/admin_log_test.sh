@@ -68,8 +68,7 @@ rm -f "$WINEPREFIX/drive_c/held"
 wine "$VESTRANA_HOLD_FILE" "$win\\vestrana.exe" 'C:\held' >/dev/null 2>&1 &
 holder=$!
 exit_actions+=("kill $holder 2>/dev/null")
-for _ in $(seq 1 100); do [ -e "$WINEPREFIX/drive_c/held" ] && break; sleep 0.1; done
-check "the holder holds vestrana.exe" test -e "$WINEPREFIX/drive_c/held"
+check "the holder holds vestrana.exe" poll 10 test -e "$WINEPREFIX/drive_c/held"
 from=$(($(lines_now) + 1))
 rc=0; run_wine "$VESTRANA_SETUP" /S "/LOG=$log_win" || rc=$?
 check_eq "an update against a lasting hold exits 1" 1 "$rc"
@@ -91,8 +90,7 @@ preview "$shots/done.png" --screen "done" --mode install --focus primary --clock
 from=$(($(lines_now) + 1))
 launch "$VESTRANA_SETUP" --log "$log_win"
 setup_pid=$launch_pid
-window=$(find_window 'vestrana Setup') || { check "the setup window appears" false; exit 1; }
-for _ in $(seq 1 100); do shoot "$window" "$shots/first.png" 2>/dev/null && painted "$shots/first.png" && break; sleep 0.1; done
+window=$(open_window 'vestrana Setup') || { check "the setup window answers and has the focus" false; exit 1; }
 press_key "$window" Return
 check "Enter installs: the done screen follows" wait_for_look "$window" "$shots/done.png" 15 title
 press_key "$window" Return
