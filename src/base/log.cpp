@@ -25,25 +25,28 @@ void put_digits(std::string& out, int value, int width) {
 std::string format_time_stamp(const LocalTime& t) {
   // By hand rather than with snprintf, whose MinGW implementation alone
   // would be a tenth of the program.
-  int offset = std::abs(t.utc_offset_minutes);
+  const int offset = std::abs(t.utc_offset_minutes);
+  struct Piece {
+    int value;
+    int width;
+    char after;
+  };
+  const Piece pieces[] = {
+      {t.year, 4, '-'},
+      {t.month, 2, '-'},
+      {t.day, 2, 'T'},
+      {t.hour, 2, ':'},
+      {t.minute, 2, ':'},
+      {t.second, 2, '.'},
+      {t.millisecond, 3, t.utc_offset_minutes < 0 ? '-' : '+'},
+      {offset / 60, 2, ':'},
+      {offset % 60, 2, '\0'},
+  };
   std::string text;
-  put_digits(text, t.year, 4);
-  text += '-';
-  put_digits(text, t.month, 2);
-  text += '-';
-  put_digits(text, t.day, 2);
-  text += 'T';
-  put_digits(text, t.hour, 2);
-  text += ':';
-  put_digits(text, t.minute, 2);
-  text += ':';
-  put_digits(text, t.second, 2);
-  text += '.';
-  put_digits(text, t.millisecond, 3);
-  text += t.utc_offset_minutes < 0 ? '-' : '+';
-  put_digits(text, offset / 60, 2);
-  text += ':';
-  put_digits(text, offset % 60, 2);
+  for (const Piece& p : pieces) {
+    put_digits(text, p.value, p.width);
+    if (p.after != '\0') text += p.after;
+  }
   return text;
 }
 
