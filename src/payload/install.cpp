@@ -11,6 +11,7 @@
 #include "base/progress.h"
 #include "payload/file_set.h"
 #include "payload/packed_app.h"
+#include "payload/paced_step.h"
 #include "payload/procedure_log.h"
 #include "system/app_processes.h"
 #include "system/file_system.h"
@@ -32,24 +33,12 @@ std::string write_failure(const InstallTexts& texts, const OsError& error) {
   return fill_detail(texts.write_files, error);
 }
 
-// Paces one step: reports its start, runs `work`, waits out the minimum and
-// reports its end fraction, whatever the work's result. The log gets the
-// step's start and its result, a failure with its whole text.
+// Paces one step around `work`, whatever its result.
 template <class Work>
 Result paced_step(Platform& platform, ProgressRecord& progress, Step step, float start_fraction, float end_fraction,
                   milliseconds minimum, Work&& work) {
-  Clock::TimePoint started = platform.clock.now();
-  report_progress(progress, step, start_fraction);
-  log_line(platform.log, {"step started: ", step_log_name(step)});
-  Result result = work();
-  if (result) {
-    log_line(platform.log, {"step done: ", step_log_name(step)});
-  } else {
-    log_line(platform.log, {"step failed: ", step_log_name(step), ": ", result.failure_text()});
-  }
-  wait_at_least(platform.clock, started, minimum);
-  report_progress(progress, step, end_fraction);
-  return result;
+  PacedStep paced(platform, progress, step, start_fraction);
+  return paced.finish(work(), minimum, end_fraction);
 }
 
 // The setup program's own bytes for the uninstaller, or nothing when the

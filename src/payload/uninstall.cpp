@@ -6,6 +6,7 @@
 #include "base/clock.h"
 #include "payload/file_set.h"
 #include "payload/install.h"
+#include "payload/paced_step.h"
 #include "payload/procedure_log.h"
 #include "base/product.h"
 #include "base/progress.h"
@@ -78,22 +79,13 @@ void uninstall(Platform& platform, ProgressRecord& progress, const std::string& 
                  (install_folder.empty() ? std::string("(no folder of ours)") : install_folder),
                  (delete_user_data ? ", with the sign-in and settings" : ", keeping the sign-in and settings")});
   // Every step of a removal succeeds: what cannot be removed stays.
-  auto started = [&](Step step) { log_line(log, {"step started: ", step_log_name(step)}); };
-  auto done = [&](Step step) { log_line(log, {"step done: ", step_log_name(step)}); };
-
-  Clock::TimePoint t0 = clock.now();
-  report_progress(progress, Step::ClosingApp, 0.0f);
-  started(Step::ClosingApp);
+  PacedStep closing(platform, progress, Step::ClosingApp, 0.0f);
   // Without a folder there are no files to remove; an empty path would make
   // every name relative to wherever the process runs.
   if (!install_folder.empty()) log_ended(log, close_app_processes(platform.processes, {install_folder}));
-  done(Step::ClosingApp);
-  wait_at_least(clock, t0, milliseconds(450));
-  report_progress(progress, Step::ClosingApp, 0.15f);
+  (void)closing.finish(Result::success(), milliseconds(450), 0.15f);
 
-  Clock::TimePoint t1 = clock.now();
-  report_progress(progress, Step::Removing, 0.15f);
-  started(Step::Removing);
+  PacedStep removing(platform, progress, Step::Removing, 0.15f);
   for (const auto& link : {start_menu_shortcut_path(platform.folders), desktop_shortcut_path(platform.folders)}) {
     if (link) log_shortcut_removal(log, *link, remove_shortcut(platform.files, *link));
   }
@@ -114,16 +106,10 @@ void uninstall(Platform& platform, ProgressRecord& progress, const std::string& 
     log_remaining_files(platform, install_folder);
   }
   if (delete_user_data) remove_user_data(platform);
-  done(Step::Removing);
-  wait_at_least(clock, t1, milliseconds(1100));
-  report_progress(progress, Step::Removing, 0.9f);
+  (void)removing.finish(Result::success(), milliseconds(1100), 0.9f);
 
-  Clock::TimePoint t2 = clock.now();
-  report_progress(progress, Step::Finishing, 0.9f);
-  started(Step::Finishing);
-  done(Step::Finishing);
-  wait_at_least(clock, t2, milliseconds(300));
-  report_progress(progress, Step::Finishing, 1.0f);
+  PacedStep finishing(platform, progress, Step::Finishing, 0.9f);
+  (void)finishing.finish(Result::success(), milliseconds(300), 1.0f);
 }
 
 }  // namespace vestrana
