@@ -2,23 +2,13 @@
 
 namespace vestrana {
 
-std::string utf16_to_utf8(std::u16string_view text) {
-  std::string out;
-  utf16_detail::utf16_units_to_utf8(text, out);
-  return out;
-}
+std::string utf16_to_utf8(std::u16string_view text) { return *utf16_detail::utf16_units_to_utf8(text, false); }
 
 std::optional<std::string> utf16_to_utf8_strict(std::u16string_view text) {
-  std::string out;
-  if (!utf16_detail::utf16_units_to_utf8(text, out)) return std::nullopt;
-  return out;
+  return utf16_detail::utf16_units_to_utf8(text, true);
 }
 
-std::u16string utf8_to_utf16(std::string_view text) {
-  std::u16string out;
-  utf16_detail::utf8_to_utf16_units(text, out);
-  return out;
-}
+std::u16string utf8_to_utf16(std::string_view text) { return utf16_detail::utf8_to_utf16_units<char16_t>(text); }
 
 bool equal_ignoring_ascii_case(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;

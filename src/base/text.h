@@ -63,13 +63,14 @@ inline void append_utf8(std::string& out, uint32_t cp) {
   }
 }
 
-// Converts UTF-16 code units to UTF-8. Returns false when a lone surrogate
-// was met (it is replaced by U+FFFD in `out` either way).
+// Converts UTF-16 code units to UTF-8, each lone surrogate to U+FFFD; with
+// `strict`, nothing when there was one.
 template <class Unit>
-bool utf16_units_to_utf8(std::basic_string_view<Unit> text, std::string& out) {
+std::optional<std::string> utf16_units_to_utf8(std::basic_string_view<Unit> text, bool strict) {
   static_assert(sizeof(Unit) == 2, "UTF-16 code units are 16 bits");
   bool well_formed = true;
-  out.reserve(out.size() + text.size());
+  std::string out;
+  out.reserve(text.size());
   for (size_t i = 0; i < text.size(); ++i) {
     uint32_t unit = static_cast<uint16_t>(text[i]);
     if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < text.size()) {
@@ -86,7 +87,8 @@ bool utf16_units_to_utf8(std::basic_string_view<Unit> text, std::string& out) {
     }
     append_utf8(out, unit);
   }
-  return well_formed;
+  if (strict && !well_formed) return std::nullopt;
+  return out;
 }
 
 // Decodes one code point from UTF-8 at text[i] and advances i past it, or
@@ -130,9 +132,10 @@ inline uint32_t next_utf8(std::string_view text, size_t& i) {
 }
 
 template <class Unit>
-void utf8_to_utf16_units(std::string_view text, std::basic_string<Unit>& out) {
+std::basic_string<Unit> utf8_to_utf16_units(std::string_view text) {
   static_assert(sizeof(Unit) == 2, "UTF-16 code units are 16 bits");
-  out.reserve(out.size() + text.size());
+  std::basic_string<Unit> out;
+  out.reserve(text.size());
   size_t i = 0;
   while (i < text.size()) {
     uint32_t cp = next_utf8(text, i);
@@ -144,6 +147,7 @@ void utf8_to_utf16_units(std::string_view text, std::basic_string<Unit>& out) {
       out += static_cast<Unit>(cp);
     }
   }
+  return out;
 }
 
 }  // namespace utf16_detail

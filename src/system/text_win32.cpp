@@ -6,22 +6,12 @@ namespace vestrana {
 
 static_assert(sizeof(wchar_t) == 2, "the Windows layer needs 16-bit wchar_t");
 
-std::wstring to_wide(std::string_view utf8) {
-  std::wstring out;
-  utf16_detail::utf8_to_utf16_units(utf8, out);
-  return out;
-}
+std::wstring to_wide(std::string_view utf8) { return utf16_detail::utf8_to_utf16_units<wchar_t>(utf8); }
 
-std::string to_utf8(std::wstring_view utf16) {
-  std::string out;
-  utf16_detail::utf16_units_to_utf8(utf16, out);
-  return out;
-}
+std::string to_utf8(std::wstring_view utf16) { return *utf16_detail::utf16_units_to_utf8(utf16, false); }
 
 std::optional<std::string> to_utf8_strict(std::wstring_view utf16) {
-  std::string out;
-  if (!utf16_detail::utf16_units_to_utf8(utf16, out)) return std::nullopt;
-  return out;
+  return utf16_detail::utf16_units_to_utf8(utf16, true);
 }
 
 }  // namespace vestrana
