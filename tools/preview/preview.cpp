@@ -136,62 +136,48 @@ bool one_of(const std::string& value, const std::string_view (&choices)[N]) {
   return std::find(std::begin(choices), std::end(choices), value) != std::end(choices);
 }
 
+// What each option sets from its value (null for an option without one).
+struct OptionRule {
+  std::string_view name;
+  bool takes_value;
+  void (*apply)(Options& o, const char* value);
+};
+
+constexpr OptionRule kOptionRules[] = {
+    {"--screen", true, [](Options& o, const char* v) { o.screen = v, o.screen_set = true; }},
+    {"--mode", true, [](Options& o, const char* v) { o.mode = v, o.mode_set = true; }},
+    {"--installed", true, [](Options& o, const char* v) { o.installed = v; }},
+    {"--lang", true, [](Options& o, const char* v) { o.lang = v, o.lang_set = true; }},
+    {"--dark", false, [](Options& o, const char*) { o.dark = true; }},
+    {"--high-contrast", false, [](Options& o, const char*) { o.high_contrast = true; }},
+    {"--inactive", false, [](Options& o, const char*) { o.active = false; }},
+    {"--scale", true, [](Options& o, const char* v) { o.scale = parse_float(v); }},
+    {"--clock", true, [](Options& o, const char* v) { o.clock = parse_float(v); }},
+    {"--since", true, [](Options& o, const char* v) { o.since = parse_float(v); }},
+    {"--progress", true, [](Options& o, const char* v) { o.progress = parse_float(v); }},
+    {"--step", true, [](Options& o, const char* v) { o.step = static_cast<int>(parse_float(v)); }},
+    {"--hover", true, [](Options& o, const char* v) { o.hover = parse_element(v); }},
+    {"--pressed", true, [](Options& o, const char* v) { o.pressed = parse_element(v); }},
+    {"--focus", true, [](Options& o, const char* v) { o.focus = parse_element(v); }},
+    {"--options", true, [](Options& o, const char* v) { o.options = parse_list(v); }},
+    {"--anim", true, [](Options& o, const char* v) { o.anim = parse_list(v); }},
+    {"--error", true, [](Options& o, const char* v) { o.error = v; }},
+    {"--fonts-dir", true, [](Options& o, const char* v) { o.fonts_dir = v; }},
+    {"-o", true, [](Options& o, const char* v) { o.out = v; }},
+    {"--sheet", false, [](Options& o, const char*) { o.sheet = true; }},
+    {"--fit", false, [](Options& o, const char*) { o.fit = true; }},
+    {"--layout", false, [](Options& o, const char*) { o.layout = true; }},
+};
+
 Options parse(int argc, char** argv) {
   Options o;
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
-    auto value = [&]() -> const char* {
-      if (i + 1 >= argc) usage("an option lacks its value");
-      return argv[++i];
-    };
-    if (arg == "--screen")
-      o.screen = value(), o.screen_set = true;
-    else if (arg == "--mode")
-      o.mode = value(), o.mode_set = true;
-    else if (arg == "--installed")
-      o.installed = value();
-    else if (arg == "--lang")
-      o.lang = value(), o.lang_set = true;
-    else if (arg == "--dark")
-      o.dark = true;
-    else if (arg == "--high-contrast")
-      o.high_contrast = true;
-    else if (arg == "--inactive")
-      o.active = false;
-    else if (arg == "--scale")
-      o.scale = parse_float(value());
-    else if (arg == "--clock")
-      o.clock = parse_float(value());
-    else if (arg == "--since")
-      o.since = parse_float(value());
-    else if (arg == "--progress")
-      o.progress = parse_float(value());
-    else if (arg == "--step")
-      o.step = static_cast<int>(parse_float(value()));
-    else if (arg == "--hover")
-      o.hover = parse_element(value());
-    else if (arg == "--pressed")
-      o.pressed = parse_element(value());
-    else if (arg == "--focus")
-      o.focus = parse_element(value());
-    else if (arg == "--options")
-      o.options = parse_list(value());
-    else if (arg == "--anim")
-      o.anim = parse_list(value());
-    else if (arg == "--error")
-      o.error = value();
-    else if (arg == "--fonts-dir")
-      o.fonts_dir = value();
-    else if (arg == "-o")
-      o.out = value();
-    else if (arg == "--sheet")
-      o.sheet = true;
-    else if (arg == "--fit")
-      o.fit = true;
-    else if (arg == "--layout")
-      o.layout = true;
-    else
-      usage("unknown option");
+    const OptionRule* rule = std::find_if(std::begin(kOptionRules), std::end(kOptionRules),
+                                          [&](const OptionRule& r) { return r.name == arg; });
+    if (rule == std::end(kOptionRules)) usage("unknown option");
+    if (rule->takes_value && i + 1 >= argc) usage("an option lacks its value");
+    rule->apply(o, rule->takes_value ? argv[++i] : nullptr);
   }
   if (!one_of(o.screen, kScreens)) usage("--screen is welcome, progress, done or error");
   if (!one_of(o.mode, kModes)) usage("--mode is install, update or remove");
