@@ -93,28 +93,38 @@ std::vector<std::string> lines(const std::string& text) {
   return out;
 }
 
-TEST(FileLog, ReportsNeverWaitForTheFileAndAllArriveInOrder) {
+// A log whose file is set up by each test before its first report.
+class FileLogTest : public ::testing::Test {
+ protected:
+  void set(bool GatedOutput::Shared::*field, bool value) {
+    std::lock_guard lock(shared.mutex);
+    shared.*field = value;
+  }
+  // Writes the first report and says whether the writer thread has handed
+  // it to the file.
+  bool write_first(std::string_view event) {
+    log.write(event);
+    std::unique_lock lock(shared.mutex);
+    return shared.changed.wait_for(lock, std::chrono::seconds(20), [&] { return shared.appends_started == 1; });
+  }
+
   GatedOutput::Shared shared;
   SteppingWallClock clock;
-  FileLog log(std::make_unique<GatedOutput>(shared), clock);
-  {
-    std::unique_lock lock(shared.mutex);
-    shared.open = false;
-  }
-  log.write("first");
-  {
-    // The writer is now stuck in the file...
-    std::unique_lock lock(shared.mutex);
-    ASSERT_TRUE(shared.changed.wait_for(lock, std::chrono::seconds(20), [&] { return shared.appends_started == 1; }));
-  }
+  FileLog log{std::make_unique<GatedOutput>(shared), clock};
+};
+
+TEST_F(FileLogTest, ReportsNeverWaitForTheFileAndAllArriveInOrder) {
+  set(&GatedOutput::Shared::open, false);
+  // The writer is now stuck in the file...
+  ASSERT_TRUE(write_first("first"));
   // ...and reports still return, to be written later.
   log.write("second");
   log.write("third");
   {
     std::lock_guard lock(shared.mutex);
     EXPECT_EQ(shared.text, "") << "a report waited for the file";
-    shared.open = true;
   }
+  set(&GatedOutput::Shared::open, true);
   shared.changed.notify_all();
   log.close();
   log.write("after the close");
@@ -124,20 +134,10 @@ TEST(FileLog, ReportsNeverWaitForTheFileAndAllArriveInOrder) {
                           "2026-12-09T08:00:02.000+00:00 third"));
 }
 
-TEST(FileLog, AFileThatRefusesLosesOnlyItsOwnLines) {
-  GatedOutput::Shared shared;
-  SteppingWallClock clock;
-  FileLog log(std::make_unique<GatedOutput>(shared), clock);
-  {
-    std::lock_guard lock(shared.mutex);
-    shared.fails = true;
-  }
-  log.write("lost");
-  {
-    std::unique_lock lock(shared.mutex);
-    ASSERT_TRUE(shared.changed.wait_for(lock, std::chrono::seconds(20), [&] { return shared.appends_started == 1; }));
-    shared.fails = false;
-  }
+TEST_F(FileLogTest, AFileThatRefusesLosesOnlyItsOwnLines) {
+  set(&GatedOutput::Shared::fails, true);
+  ASSERT_TRUE(write_first("lost"));
+  set(&GatedOutput::Shared::fails, false);
   log.write("kept");
   log.close();
   EXPECT_THAT(lines(shared.text), ElementsAre("2026-12-09T08:00:01.000+00:00 kept"));
