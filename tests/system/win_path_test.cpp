@@ -142,6 +142,26 @@ TEST(LongPathForm, AbsolutePathsBecomeVerbatimAsTheSystemWouldHaveReadThem) {
            Case{"\\\\server\\share\\folder\\file", "\\\\?\\UNC\\server\\share\\folder\\file"},
            Case{"//server/share/folder", "\\\\?\\UNC\\server\\share\\folder"},
            Case{deep.c_str(), nullptr},
+           // Windows' own normalisation of trailing dots and spaces ("Naming
+           // Files, Paths, and Namespaces"; "File path formats on Windows
+           // systems"), which a verbatim path skips and long_path_form
+           // therefore has to do itself.
+           // The last component loses all of them.
+           Case{"C:\\a\\file. . .", "\\\\?\\C:\\a\\file"},
+           Case{"C:\\a\\name  ", "\\\\?\\C:\\a\\name"},
+           // An inner component keeps its spaces and loses one dot only.
+           Case{"C:\\spaces  \\x", "\\\\?\\C:\\spaces  \\x"},
+           Case{"C:\\dot.\\x", "\\\\?\\C:\\dot\\x"},
+           Case{"C:\\dots..\\x", "\\\\?\\C:\\dots.\\x"},
+           // Three dots are a name, not a step up.
+           Case{"C:\\a\\...\\x", "\\\\?\\C:\\a\\...\\x"},
+           Case{"C:\\a\\....\\x", "\\\\?\\C:\\a\\....\\x"},
+           // A trailing separator makes the last name an inner one.
+           Case{"C:\\a\\name \\", "\\\\?\\C:\\a\\name "},
+           Case{"C:\\a\\...\\", "\\\\?\\C:\\a\\..."},
+           // As the last component, three dots are all trailing dots.
+           Case{"C:\\a\\...", "\\\\?\\C:\\a"},
+           Case{"\\\\server\\share\\dir.\\f ", "\\\\?\\UNC\\server\\share\\dir\\f"},
            // Left alone: relative, drive-relative, rooted without a drive,
            // already verbatim or a device.
            Case{"vestrana\\vestrana.exe", "vestrana\\vestrana.exe"},
