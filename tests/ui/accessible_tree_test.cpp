@@ -41,7 +41,7 @@ struct TreeCase {
   const char* name;
   Screen screen;
   Mode mode;
-  std::vector<Item> items;
+  std::vector<Item> items;  // between the header and the caption buttons
 };
 
 const Item kHeadName{Role::StaticText, "vestrana"};
@@ -55,11 +55,16 @@ TEST_P(Tree, ListsWhatTheScreenShowsInReadingOrder) {
   const TreeCase& c = GetParam();
   UiState state = make_state(c.screen, c.mode);
   const std::vector<AccessibleElement> tree = accessible_tree(state, state.fonts);
-  ASSERT_EQ(tree.size(), c.items.size());
+  // Every screen starts with the header's texts and ends with the caption
+  // buttons.
+  std::vector<Item> items{kHeadName, kHeadSubtitle};
+  items.insert(items.end(), c.items.begin(), c.items.end());
+  items.insert(items.end(), {kMinimize, kClose});
+  ASSERT_EQ(tree.size(), items.size());
   const std::vector<HitRegion> regions = layout_regions(state, state.fonts);
   for (size_t i = 0; i < tree.size(); ++i) {
     const AccessibleElement& e = tree[i];
-    const Item& want = c.items[i];
+    const Item& want = items[i];
     SCOPED_TRACE(want.name);
     EXPECT_EQ(e.role, want.role);
     EXPECT_EQ(e.role == Role::ProgressBar ? e.value : e.name, want.name);
@@ -83,84 +88,55 @@ TEST_P(Tree, ListsWhatTheScreenShowsInReadingOrder) {
 
 INSTANTIATE_TEST_SUITE_P(
     Screens, Tree,
-    ::testing::Values(TreeCase{"welcome_install",
-                               Screen::welcome(),
-                               Mode::install(),
-                               {kHeadName,
-                                kHeadSubtitle,
-                                {Role::CheckButton, "Shortcut on the desktop", true},
-                                {Role::CheckButton, "Start with Windows, in the notification area", false},
-                                {Role::PushButton, "Install", true},
-                                kMinimize,
-                                kClose}},
-                      TreeCase{"welcome_update",
-                               Screen::welcome(),
-                               Mode::update("1.1.0"),
-                               {kHeadName,
-                                kHeadSubtitle,
-                                {Role::StaticText, "Update from version 1.1.0"},
-                                {Role::CheckButton, "Shortcut on the desktop", true},
-                                {Role::CheckButton, "Start with Windows, in the notification area", false},
-                                {Role::PushButton, "Update", true},
-                                kMinimize,
-                                kClose}},
-                      TreeCase{"welcome_remove",
-                               Screen::welcome(),
-                               Mode::remove(),
-                               {kHeadName,
-                                kHeadSubtitle,
-                                {Role::StaticText, "Remove vestrana from this computer?"},
-                                {Role::CheckButton, "Also delete sign-in and settings", true},
-                                {Role::PushButton, "Remove", true},
-                                kMinimize,
-                                kClose}},
-                      TreeCase{"progress",
-                               Screen::progress(),
-                               Mode::install(),
-                               {kHeadName,
-                                kHeadSubtitle,
-                                {Role::StaticText, "Copying files …"},
-                                {Role::StaticText, "42 %"},
-                                {Role::ProgressBar, "42 %"},
-                                kMinimize,
-                                kClose}},
-                      TreeCase{"done_install",
-                               Screen::done(),
-                               Mode::install(),
-                               {kHeadName,
-                                kHeadSubtitle,
-                                {Role::StaticText, "vestrana is ready."},
-                                {Role::StaticText, "You will find it in the Start menu."},
-                                {Role::PushButton, "Close"},
-                                {Role::PushButton, "Open vestrana", true},
-                                kMinimize,
-                                kClose}},
-                      TreeCase{"done_remove",
-                               Screen::done(),
-                               Mode::remove(),
-                               {kHeadName,
-                                kHeadSubtitle,
-                                {Role::StaticText, "vestrana has been removed."},
-                                {Role::StaticText, "Your account and your posts stay on the server."},
-                                {Role::PushButton, "Close", true},
-                                kMinimize,
-                                kClose}},
-                      // Only the three lines the screen shows, joined as one text.
-                      TreeCase{"error_long",
-                               Screen::error("one two three four five six seven eight nine ten eleven twelve "
-                                             "thirteen fourteen fifteen sixteen seventeen eighteen nineteen "
-                                             "twenty twentyone twentytwo twentythree twentyfour twentyfive"),
-                               Mode::install(),
-                               {kHeadName,
-                                kHeadSubtitle,
-                                {Role::Alert, "That did not work."},
-                                {Role::StaticText,
-                                 "one two three four five six seven eight nine ten eleven twelve thirteen "
-                                 "fourteen fifteen sixteen seventeen eighteen nineteen"},
-                                {Role::PushButton, "Close"},
-                                {Role::PushButton, "Try again", true},
-                                kMinimize,
-                                kClose}}),
+    ::testing::Values(
+        TreeCase{"welcome_install",
+                 Screen::welcome(),
+                 Mode::install(),
+                 {{Role::CheckButton, "Shortcut on the desktop", true},
+                  {Role::CheckButton, "Start with Windows, in the notification area", false},
+                  {Role::PushButton, "Install", true}}},
+        TreeCase{"welcome_update",
+                 Screen::welcome(),
+                 Mode::update("1.1.0"),
+                 {{Role::StaticText, "Update from version 1.1.0"},
+                  {Role::CheckButton, "Shortcut on the desktop", true},
+                  {Role::CheckButton, "Start with Windows, in the notification area", false},
+                  {Role::PushButton, "Update", true}}},
+        TreeCase{"welcome_remove",
+                 Screen::welcome(),
+                 Mode::remove(),
+                 {{Role::StaticText, "Remove vestrana from this computer?"},
+                  {Role::CheckButton, "Also delete sign-in and settings", true},
+                  {Role::PushButton, "Remove", true}}},
+        TreeCase{"progress",
+                 Screen::progress(),
+                 Mode::install(),
+                 {{Role::StaticText, "Copying files …"}, {Role::StaticText, "42 %"}, {Role::ProgressBar, "42 %"}}},
+        TreeCase{"done_install",
+                 Screen::done(),
+                 Mode::install(),
+                 {{Role::StaticText, "vestrana is ready."},
+                  {Role::StaticText, "You will find it in the Start menu."},
+                  {Role::PushButton, "Close"},
+                  {Role::PushButton, "Open vestrana", true}}},
+        TreeCase{"done_remove",
+                 Screen::done(),
+                 Mode::remove(),
+                 {{Role::StaticText, "vestrana has been removed."},
+                  {Role::StaticText, "Your account and your posts stay on the server."},
+                  {Role::PushButton, "Close", true}}},
+        // Only the three lines the screen shows, joined as one text.
+        TreeCase{"error_long",
+                 Screen::error("one two three four five six seven eight nine ten eleven twelve "
+                               "thirteen fourteen fifteen sixteen seventeen eighteen nineteen "
+                               "twenty twentyone twentytwo twentythree twentyfour twentyfive"),
+                 Mode::install(),
+                 {{Role::Alert, "That did not work."},
+                  {Role::StaticText,
+                   "one two three four five six seven eight nine ten eleven twelve thirteen "
+                   "fourteen fifteen sixteen seventeen eighteen nineteen"},
+                  {Role::PushButton, "Close"},
+                  {Role::PushButton, "Try again", true}}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Tree, TitleButtonsAreNamedInEveryLanguage) {
