@@ -271,34 +271,31 @@ void FakeFileSystem::add_file(std::string_view path, std::string_view contents, 
   add_file(path, std::span(reinterpret_cast<const uint8_t*>(contents.data()), contents.size()), read_only);
 }
 
-void FakeFileSystem::add_file(std::string_view path, std::span<const uint8_t> bytes, bool read_only) {
-  std::lock_guard lock(mutex_);
+FakeFileSystem::Node* FakeFileSystem::add_entry(std::string_view path, const char* what, bool follow_last, Kind kind) {
   Parsed p = parse(path);
   if (p.components.empty()) {
-    ADD_FAILURE() << "fake file system: no file name in " << path;
-    return;
+    ADD_FAILURE() << "fake file system: no " << what << " name in " << path;
+    return nullptr;
   }
   make_folders(parent_of(p));
-  std::optional<Parsed> real = resolve(path, /*follow_last=*/true);
-  if (!real) return;
-  Node& node = put(*real, Kind::File);
-  node.data.assign(bytes.begin(), bytes.end());
-  node.read_only = read_only;
+  std::optional<Parsed> real = resolve(path, follow_last);
+  return real ? &put(*real, kind) : nullptr;
+}
+
+void FakeFileSystem::add_file(std::string_view path, std::span<const uint8_t> bytes, bool read_only) {
+  std::lock_guard lock(mutex_);
+  if (Node* node = add_entry(path, "file", /*follow_last=*/true, Kind::File)) {
+    node->data.assign(bytes.begin(), bytes.end());
+    node->read_only = read_only;
+  }
 }
 
 void FakeFileSystem::add_link(std::string_view path, std::string_view target, bool folder_link) {
   std::lock_guard lock(mutex_);
-  Parsed p = parse(path);
-  if (p.components.empty()) {
-    ADD_FAILURE() << "fake file system: no link name in " << path;
-    return;
+  if (Node* node = add_entry(path, "link", /*follow_last=*/false, Kind::Link)) {
+    node->target = std::string(target);
+    node->folder_link = folder_link;
   }
-  make_folders(parent_of(p));
-  std::optional<Parsed> real = resolve(path, /*follow_last=*/false);
-  if (!real) return;
-  Node& node = put(*real, Kind::Link);
-  node.target = std::string(target);
-  node.folder_link = folder_link;
 }
 
 void FakeFileSystem::add_alias(std::string_view alias, std::string_view real) {
@@ -369,6 +366,15 @@ std::vector<std::string> FakeFileSystem::all_paths() const {
   std::lock_guard lock(mutex_);
   std::vector<std::string> out;
   for (const auto& [key, node] : nodes_) out.push_back(display(parse(key)));
+  return out;
+}
+
+std::vector<std::string> FakeFileSystem::paths_under(std::string_view folder) const {
+  const std::string prefix = std::string(folder) + "\\";
+  std::vector<std::string> out;
+  for (const std::string& path : all_paths()) {
+    if (path.starts_with(prefix)) out.push_back(path.substr(prefix.size()));
+  }
   return out;
 }
 
@@ -529,47 +535,50 @@ std::optional<std::string> FakeFileSystem::final_path(const std::string& path) {
   return display(*real);
 }
 
-bool FakeFileSystem::delete_file(const std::string& path, OsError* error) {
+bool FakeFileSystem::remove_entry(Op op, std::string_view verb, const std::string& path, OsError* error,
+                                  const RemoveRule& remove) {
   std::lock_guard lock(mutex_);
-  record("delete " + path);
-  auto refuse = [&](OsError reason) {
-    if (error) *error = std::move(reason);
-    return false;
-  };
-  if (std::optional<OsError> injected_error = injected(Op::DeleteFile, path)) return refuse(*injected_error);
-  std::optional<Parsed> real = resolve(path, /*follow_last=*/false);
-  const Node* node = real ? find(*real) : nullptr;
-  if (!node)
-    return refuse(fake_os_error(real && folder_exists(parent_of(*real)) ? kErrorFileNotFound : kErrorPathNotFound));
-  if (held(*node)) return refuse(fake_os_error(kErrorSharingViolation));
-  if (node->read_only || node->in_use) return refuse(fake_os_error(kErrorAccessDenied));
-  if (node->kind == Kind::Folder || (node->kind == Kind::Link && node->folder_link)) {
-    return refuse(fake_os_error(kErrorAccessDenied));
+  record(std::string(verb) + " " + path);
+  std::optional<OsError> refused = injected(op, path);
+  if (!refused) {
+    std::optional<Parsed> real = resolve(path, /*follow_last=*/false);
+    refused = remove(real, real ? find(*real) : nullptr);
   }
-  nodes_.erase(key_of(*real));
-  return true;
+  if (refused && error) *error = std::move(*refused);
+  return !refused;
+}
+
+bool FakeFileSystem::delete_file(const std::string& path, OsError* error) {
+  return remove_entry(
+      Op::DeleteFile, "delete", path, error,
+      [&](const std::optional<Parsed>& real, const Node* node) -> std::optional<OsError> {
+        if (!node) {
+          return fake_os_error(real && folder_exists(parent_of(*real)) ? kErrorFileNotFound : kErrorPathNotFound);
+        }
+        if (held(*node)) return fake_os_error(kErrorSharingViolation);
+        if (node->read_only || node->in_use) return fake_os_error(kErrorAccessDenied);
+        if (node->kind == Kind::Folder || (node->kind == Kind::Link && node->folder_link)) {
+          return fake_os_error(kErrorAccessDenied);
+        }
+        nodes_.erase(key_of(*real));
+        return std::nullopt;
+      });
 }
 
 bool FakeFileSystem::remove_folder(const std::string& path, OsError* error) {
-  std::lock_guard lock(mutex_);
-  record("remove_folder " + path);
-  auto refuse = [&](OsError reason) {
-    if (error) *error = std::move(reason);
-    return false;
-  };
-  if (std::optional<OsError> injected_error = injected(Op::RemoveFolder, path)) return refuse(*injected_error);
-  std::optional<Parsed> real = resolve(path, /*follow_last=*/false);
-  const Node* node = real ? find(*real) : nullptr;
-  if (!node) return refuse(fake_os_error(kErrorFileNotFound));
-  // Someone's current folder.
-  if (node->in_use) return refuse(fake_os_error(kErrorSharingViolation));
-  std::string key = key_of(*real);
-  if (node->kind == Kind::Folder && has_children(key)) return refuse(fake_os_error(kErrorDirNotEmpty));
-  bool removable = node->kind == Kind::Folder || (node->kind == Kind::Link && node->folder_link);
-  if (!removable) return refuse(fake_os_error(kErrorDirectoryInvalid));
-  if (node->read_only) return refuse(fake_os_error(kErrorAccessDenied));
-  nodes_.erase(key);
-  return true;
+  return remove_entry(Op::RemoveFolder, "remove_folder", path, error,
+                      [&](const std::optional<Parsed>& real, const Node* node) -> std::optional<OsError> {
+                        if (!node) return fake_os_error(kErrorFileNotFound);
+                        // Someone's current folder.
+                        if (node->in_use) return fake_os_error(kErrorSharingViolation);
+                        std::string key = key_of(*real);
+                        if (node->kind == Kind::Folder && has_children(key)) return fake_os_error(kErrorDirNotEmpty);
+                        bool removable = node->kind == Kind::Folder || (node->kind == Kind::Link && node->folder_link);
+                        if (!removable) return fake_os_error(kErrorDirectoryInvalid);
+                        if (node->read_only) return fake_os_error(kErrorAccessDenied);
+                        nodes_.erase(key);
+                        return std::nullopt;
+                      });
 }
 
 bool FakeFileSystem::clear_read_only(const std::string& path) {

@@ -110,6 +110,8 @@ class FakeFileSystem : public FileSystem {
   bool is_read_only(std::string_view path) const;
   // Every file, folder and link, in the spelling it was created with, sorted.
   std::vector<std::string> all_paths() const;
+  // The paths below `folder` (spelled as all_paths spells them), relative to it.
+  std::vector<std::string> paths_under(std::string_view folder) const;
   // The operations performed, one line each, e.g. "write C:\a\b.new",
   // "rename C:\a\b.new -> C:\a\b.exe", "rename_by_handle ...", "create_folder ...",
   // "read ...", "delete ...", "remove_folder ...", "list ...", "final_path ...".
@@ -180,12 +182,20 @@ class FakeFileSystem : public FileSystem {
   // Changes the entry at `path` itself (a link, not its target).
   void mark(std::string_view path, const char* what, const std::function<void(Node&)>& change);
   Node& put(const Parsed& p, Kind kind);
+  // A new entry of `kind` (`what` for the failure message) at `path`, with
+  // the folders above it made; nothing when the path names no entry.
+  Node* add_entry(std::string_view path, const char* what, bool follow_last, Kind kind);
   void move_node(const Parsed& from, const Parsed& to);
   // The checks both renames share; `may_replace` says whether an existing
   // target may be replaced (nothing) or why not.
   using ReplaceRule =
       std::function<std::optional<OsError>(const Node& moving, const Node& existing, const std::string& target_key)>;
   std::optional<OsError> rename(const std::string& from, const std::string& to, const ReplaceRule& may_replace);
+  // The start both removals share: the call logged as `verb`, an injected
+  // failure, and the entry at `path` itself (not a link's target) handed to
+  // `remove`, which removes it or says why not.
+  using RemoveRule = std::function<std::optional<OsError>(const std::optional<Parsed>& real, const Node* node)>;
+  bool remove_entry(Op op, std::string_view verb, const std::string& path, OsError* error, const RemoveRule& remove);
   void record(std::string line) {
     if (shared_log_) shared_log_->add("files", line);
     log_.push_back(std::move(line));

@@ -110,10 +110,7 @@ class FileSetTest : public ::testing::Test {
   }
   // The names in the folder, sorted.
   std::vector<std::string> in_folder() {
-    std::vector<std::string> names;
-    for (const std::string& path : fs->all_paths()) {
-      if (path.starts_with(kFolder + "\\")) names.push_back(path.substr(kFolder.size() + 1));
-    }
+    std::vector<std::string> names = fs->paths_under(kFolder);
     std::sort(names.begin(), names.end());
     return names;
   }

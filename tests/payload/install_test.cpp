@@ -153,21 +153,14 @@ TEST_F(InstallTest, AnUpdateKilledHalfWayIsPutBackBeforeTheRerunReplacesTheSet) 
   // This run fails at its first write: what is left is the earlier set, whole.
   m.files.fail_write(install_dir + "\\WebView2Loader.new", OsError{"There is not enough space on the disk.", 112});
   ASSERT_FALSE(run());
-  auto folder_names = [&] {
-    std::vector<std::string> names;
-    for (const std::string& path : m.files.all_paths()) {
-      if (path.starts_with(install_dir + "\\")) names.push_back(path.substr(install_dir.size() + 1));
-    }
-    return names;
-  };
-  EXPECT_THAT(folder_names(), ElementsAre("uninstall.exe", "vestrana.exe", "WebView2Loader.dll"));
+  EXPECT_THAT(m.files.paths_under(install_dir), ElementsAre("uninstall.exe", "vestrana.exe", "WebView2Loader.dll"));
   EXPECT_EQ(file("WebView2Loader.dll"), "LOADER V1");
   EXPECT_EQ(file("vestrana.exe"), "APP V1");
   EXPECT_EQ(file("uninstall.exe"), "UNINSTALLER V1");
 
   m.files.clear_failures();
   ASSERT_TRUE(run());
-  EXPECT_THAT(folder_names(), ElementsAre("uninstall.exe", "vestrana.exe", "WebView2Loader.dll"));
+  EXPECT_THAT(m.files.paths_under(install_dir), ElementsAre("uninstall.exe", "vestrana.exe", "WebView2Loader.dll"));
   EXPECT_EQ(file("WebView2Loader.dll"), "LOADER");
   EXPECT_EQ(file("vestrana.exe"), "APP V2");
   EXPECT_EQ(file("uninstall.exe"), "SETUP PROGRAM");

@@ -17,7 +17,6 @@ using ::testing::Contains;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::Not;
-using ::testing::StartsWith;
 
 const std::string kData = R"(C:\Users\me\AppData\Local\com.vestrana.desktop)";
 const std::string kElsewhere = R"(C:\Users\me\Documents)";
@@ -81,11 +80,7 @@ TEST_F(RemoveTree, WhatResistsStaysWithTheFoldersHoldingItAndTheRestGoes) {
   fs.add_file(kData + R"(\locked\a.txt)", "a");
   fs.fail(FakeFileSystem::Op::ListFolder, kData + R"(\locked)", fake_os_error(5));
   remove_tree(fs, clock, kData);
-  EXPECT_THAT(fs.all_paths(), Contains(StartsWith(kData)));
-  std::vector<std::string> left;
-  for (const std::string& path : fs.all_paths()) {
-    if (path.starts_with(kData + "\\")) left.push_back(path.substr(kData.size() + 1));
-  }
+  const std::vector<std::string> left = fs.paths_under(kData);
   EXPECT_THAT(left, ElementsAre(R"(EBWebView)", R"(EBWebView\Default)", R"(EBWebView\Default\LOCK)", "locked",
                                 R"(locked\a.txt)"));
   expect_outside_untouched();
@@ -101,10 +96,7 @@ TEST_F(RemoveTree, PassingHoldsAreWaitedOutForTheWholeTreeAtMostOnce) {
   }
   Clock::TimePoint started = clock.now();
   remove_tree(fs, clock, kData);
-  std::vector<std::string> left;
-  for (const std::string& path : fs.all_paths()) {
-    if (path.starts_with(kData + "\\")) left.push_back(path.substr(kData.size() + 1));
-  }
+  const std::vector<std::string> left = fs.paths_under(kData);
   EXPECT_THAT(left, ElementsAre("held-1", "held-2"));
   EXPECT_GE(clock.now() - started, kHoldRetryLimit);
   EXPECT_LT(clock.now() - started, kHoldRetryLimit + 2 * kHoldRetryPause);
@@ -173,10 +165,7 @@ TEST_P(SwappedForALink, DeletesTheLinkNotWhatItPointsAt) {
   ASSERT_EQ(swaps, 1);
   expect_outside_untouched();
   EXPECT_THAT(fs.log(), Not(Contains(HasSubstr(c.swapped + "\\"))));
-  std::vector<std::string> left;
-  for (const std::string& path : fs.all_paths()) {
-    if (path.starts_with(local + "\\")) left.push_back(path.substr(local.size() + 1));
-  }
+  const std::vector<std::string> left = fs.paths_under(local);
   EXPECT_EQ(left, c.left);
 }
 
@@ -261,10 +250,7 @@ TEST_P(RemoveNamedEntries, DeletesOnlyTheNamedFilesAndNeverThroughALink) {
     std::optional<std::string> path = entry.final_path();
     return c.keep_uninstaller && path && same_path(*path, kFolder + R"(\uninstall.exe)", true);
   });
-  std::vector<std::string> left;
-  for (const std::string& path : fs.all_paths()) {
-    if (path.starts_with(kLocal + "\\")) left.push_back(path.substr(kLocal.size() + 1));
-  }
+  const std::vector<std::string> left = fs.paths_under(kLocal);
   EXPECT_EQ(left, c.left);
   for (const char* name : {"vestrana.exe", "WebView2Loader.dll", "uninstall.exe"}) {
     EXPECT_EQ(fs.text(kOther + "\\" + name), "theirs") << name;
