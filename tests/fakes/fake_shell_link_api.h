@@ -74,12 +74,7 @@ class FakeShellLinkApi : public ShellLinkApi {
     return on_link("set_description", [&] { description = text; });
   }
 
-  int32_t query_property_store() override {
-    return on_link("query_property_store", [&] {
-      store_ = true;
-      ++open_interfaces;
-    });
-  }
+  int32_t query_property_store() override { return query("query_property_store", store_); }
 
   int32_t prepare_app_id(const std::string& value) override {
     int32_t hr = record("prepare_app_id");
@@ -91,23 +86,11 @@ class FakeShellLinkApi : public ShellLinkApi {
   }
 
   int32_t set_app_id() override {
-    int32_t hr = record("set_app_id");
-    if (!store_ || !prepared_) {
-      ++misuses;
-      return kHResultNoObject;
-    }
-    if (hr >= 0) pending_app_id_ = *prepared_;
-    return hr;
+    return on("set_app_id", store_ && prepared_, [&] { pending_app_id_ = *prepared_; });
   }
 
   int32_t commit_properties() override {
-    int32_t hr = record("commit_properties");
-    if (!store_) {
-      ++misuses;
-      return kHResultNoObject;
-    }
-    if (hr >= 0) app_id = pending_app_id_;
-    return hr;
+    return on("commit_properties", store_, [&] { app_id = pending_app_id_; });
   }
 
   void clear_app_id() override {
@@ -116,12 +99,7 @@ class FakeShellLinkApi : public ShellLinkApi {
     prepared_.reset();
   }
 
-  int32_t query_persist_file() override {
-    return on_link("query_persist_file", [&] {
-      file_ = true;
-      ++open_interfaces;
-    });
-  }
+  int32_t query_persist_file() override { return query("query_persist_file", file_); }
 
   int32_t save(const std::string& link_path) override {
     int32_t hr = record("save");
@@ -167,15 +145,29 @@ class FakeShellLinkApi : public ShellLinkApi {
     return it != failures.end() ? it->second : 0;
   }
 
+  // A call that needs what the object may not have (`has`): without it the
+  // call is a misuse and fails; otherwise `apply` is what it does when it
+  // succeeds.
   template <class Apply>
-  int32_t on_link(const std::string& method, Apply apply) {
+  int32_t on(const std::string& method, bool has, Apply apply) {
     int32_t hr = record(method);
-    if (!link_) {
+    if (!has) {
       ++misuses;
       return kHResultNoObject;
     }
     if (hr >= 0) apply();
     return hr;
+  }
+  template <class Apply>
+  int32_t on_link(const std::string& method, Apply apply) {
+    return on(method, link_, apply);
+  }
+  // Obtains another interface of the link object.
+  int32_t query(const std::string& method, bool& obtained) {
+    return on_link(method, [&] {
+      obtained = true;
+      ++open_interfaces;
+    });
   }
 
   FileSystem* files_;
