@@ -215,33 +215,20 @@ TEST_P(RefusedBootstrapper, RunsNothingAndLeavesNothing) {
 
 constexpr int32_t kBadDigest = static_cast<int32_t>(0x80096010u);  // TRUST_E_BAD_DIGEST
 
+// The vendor's file, with what the signature check says of it instead.
+std::function<void(FakeDownloader&)> signed_as(int32_t status, const char* publisher, bool trusted_root) {
+  return [=](FakeDownloader& d) { d.signatures["MZ vendor"] = {status, publisher, trusted_root}; };
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Refusals, RefusedBootstrapper,
     ::testing::Values(RefusalCase{"unsigned", [](FakeDownloader& d) { d.payload = "MZ unsigned"; }},
-                      RefusalCase{"bad_digest",
-                                  [](FakeDownloader& d) {
-                                    d.signatures["MZ vendor"] = {kBadDigest, "Microsoft Corporation", true};
-                                  }},
-                      RefusalCase{"another_publisher",
-                                  [](FakeDownloader& d) {
-                                    d.signatures["MZ vendor"] = {0, "Evil Corporation", true};
-                                  }},
-                      RefusalCase{"publisher_in_other_case",
-                                  [](FakeDownloader& d) {
-                                    d.signatures["MZ vendor"] = {0, "microsoft corporation", true};
-                                  }},
-                      RefusalCase{"publisher_with_more",
-                                  [](FakeDownloader& d) {
-                                    d.signatures["MZ vendor"] = {0, "Microsoft Corporation Ltd", true};
-                                  }},
-                      RefusalCase{"no_publisher",
-                                  [](FakeDownloader& d) {
-                                    d.signatures["MZ vendor"] = {0, "", true};
-                                  }},
-                      RefusalCase{"another_root",
-                                  [](FakeDownloader& d) {
-                                    d.signatures["MZ vendor"] = {0, "Microsoft Corporation", false};
-                                  }},
+                      RefusalCase{"bad_digest", signed_as(kBadDigest, "Microsoft Corporation", true)},
+                      RefusalCase{"another_publisher", signed_as(0, "Evil Corporation", true)},
+                      RefusalCase{"publisher_in_other_case", signed_as(0, "microsoft corporation", true)},
+                      RefusalCase{"publisher_with_more", signed_as(0, "Microsoft Corporation Ltd", true)},
+                      RefusalCase{"no_publisher", signed_as(0, "", true)},
+                      RefusalCase{"another_root", signed_as(0, "Microsoft Corporation", false)},
                       RefusalCase{"cannot_be_held", [](FakeDownloader& d) { d.hold_fails = true; }}),
     [](const auto& info) { return std::string(info.param.name); });
 
