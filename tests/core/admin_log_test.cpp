@@ -102,6 +102,15 @@ void installed(FakeMachine& m, const std::string& version) {
   m.processes.add(8, "vestrana.exe", kDir + "\\vestrana.exe");
 }
 
+// An earlier installation whose installed file `name` stays held for longer
+// than any run waits.
+std::function<void(FakeMachine&)> installed_with_held(std::string name) {
+  return [name](FakeMachine& m) {
+    installed(m, "1.2.0");
+    m.files.hold(kDir + "\\" + name, m.clock, m.clock.now() + std::chrono::hours(1));
+  };
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Runs, AdminLog,
     ::testing::Values(
@@ -121,10 +130,7 @@ INSTANTIATE_TEST_SUITE_P(
                  "wrote the uninstall entry " + kUninstallEntry + " (version " + kVersion + ", 8 bytes)",
                  "step done: finishing"}},
         LogCase{"update_against_a_held_file",
-                [](FakeMachine& m) {
-                  installed(m, "1.2.0");
-                  m.files.hold(kDir + "\\vestrana.exe", m.clock, m.clock.now() + std::chrono::hours(1));
-                },
+                installed_with_held("vestrana.exe"),
                 "setup.exe /S /LOG=C:\\setup.log",
                 1,
                 {"update from 1.2.0 (silent), language en, folder " + kDir, "ended vestrana.exe (process ID 8)",
@@ -133,10 +139,7 @@ INSTANTIATE_TEST_SUITE_P(
                      "process. (os error 32)",
                  "step failed: copying files: The files could not be written (* (os error 32))."}},
         LogCase{"update_rolled_back_when_a_later_file_is_held",
-                [](FakeMachine& m) {
-                  installed(m, "1.2.0");
-                  m.files.hold(kDir + "\\uninstall.exe", m.clock, m.clock.now() + std::chrono::hours(1));
-                },
+                installed_with_held("uninstall.exe"),
                 "setup.exe /S /LOG=C:\\setup.log",
                 1,
                 {"wrote and flushed " + kDir + "\\vestrana.new (3 bytes)",

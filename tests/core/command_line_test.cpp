@@ -12,15 +12,18 @@ namespace {
 using ::testing::ElementsAre;
 using Words = std::vector<std::string>;
 
-struct SplitCase {
+// A command line and what it gives.
+template <class Want>
+struct LineCase {
   const char* name;
   std::string line;
-  Words words;
+  Want want;
 };
+using SplitCase = LineCase<Words>;
 
 class SplitCommandLine : public ::testing::TestWithParam<SplitCase> {};
 
-TEST_P(SplitCommandLine, GivesTheWords) { EXPECT_EQ(split_command_line(GetParam().line), GetParam().words); }
+TEST_P(SplitCommandLine, GivesTheWords) { EXPECT_EQ(split_command_line(GetParam().line), GetParam().want); }
 
 // Arguments after the program path.
 INSTANTIATE_TEST_SUITE_P(
@@ -66,15 +69,11 @@ INSTANTIATE_TEST_SUITE_P(
         SplitCase{"tab_ends_program", "p\t--dir\tx", {"p", "--dir", "x"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
-struct ParseCase {
-  const char* name;
-  std::string line;
-  LaunchOptions expected;
-};
+using ParseCase = LineCase<LaunchOptions>;
 
 class ParseCommandLine : public ::testing::TestWithParam<ParseCase> {};
 
-TEST_P(ParseCommandLine, ReadsTheFlags) { EXPECT_EQ(parse_command_line(GetParam().line), GetParam().expected); }
+TEST_P(ParseCommandLine, ReadsTheFlags) { EXPECT_EQ(parse_command_line(GetParam().line), GetParam().want); }
 
 LaunchOptions opts(bool uninstall, bool from_temp, bool silent, std::optional<std::string> dir = std::nullopt,
                    std::optional<std::string> log = std::nullopt) {
