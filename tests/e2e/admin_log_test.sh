@@ -10,8 +10,7 @@ new_prefix
 start_display
 seed_webview2
 
-dir=$(install_dir)
-win=$(install_dir_win)
+install_dirs
 log_win='C:\logs\new folder\setup.log'
 log=$(unix_path "$log_win")
 stamp='[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}:[0-9]{2}\.[0-9]{3}[+-][0-9]{2}:[0-9]{2}'

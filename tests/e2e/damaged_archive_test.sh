@@ -5,9 +5,7 @@ source "$(dirname "$0")/lib.sh"
 new_prefix
 seed_webview2
 
-rc=0; run_wine "$VESTRANA_SETUP" --silent || rc=$?
-check_eq "the intact setup installs" 0 "$rc"
-dir=$(install_dir)
+silent_install "the intact setup installs"
 before=$(cd "$dir" && sha256sum * | sort)
 
 rc=0; run_wine "$VESTRANA_SETUP_DAMAGED" --silent || rc=$?

@@ -549,3 +549,56 @@ take_download_port() {
   exec {port_lock}>"${TMPDIR:-/tmp}/vestrana-e2e-port-$port.lock"
   flock -w 240 "$port_lock" || { echo "port $port stays taken by another test" >&2; exit 1; }
 }
+
+# ---- Openings and sequences several tests share ------------------------------
+
+# Sets dir and win to the install folder as the file system and as Windows
+# spell it.
+install_dirs() {
+  dir=$(install_dir)
+  win=$(install_dir_win)
+}
+
+# A silent install as a test's starting point: checks that it exits 0 (the
+# check named $1) and sets dir and win.
+silent_install() {
+  local rc=0
+  run_wine "$VESTRANA_SETUP" --silent || rc=$?
+  check_eq "$1" 0 "$rc"
+  install_dirs
+}
+
+# Renders the welcome, progress and done screens of mode $1 (install,
+# update or remove) once their animations have settled, into
+# $shots/welcome.png, progress.png and done.png.
+settled_previews() {
+  local screen
+  for screen in welcome progress 'done'; do
+    preview "$shots/$screen.png" --screen "$screen" --mode "$1" --clock 10 --since 10
+  done
+}
+
+# A plain install through the window, checked against the preview: renders
+# the settled welcome and done screens with the preview options that follow
+# $4 as $shots/$1-welcome.png and $1-done.png, starts the setup $2 (in the
+# locale $4 when it is not empty), waits for each screen to equal its
+# preview (Return installs), closes the done screen with the key $3 and
+# expects exit code 0.
+install_looks_like_preview() {
+  local name=$1 setup=$2 key=$3 locale=$4 screen
+  shift 4
+  for screen in welcome 'done'; do
+    preview "$shots/$name-$screen.png" --screen "$screen" --mode install --clock 10 --since 10 "$@"
+  done
+  if [ -n "$locale" ]; then LC_ALL=$locale launch "$setup"; else launch "$setup"; fi
+  win=$(open_window 'vestrana Setup') || { check "the $name window appears" false; exit 1; }
+  check "$name: the welcome screen equals the preview" \
+    wait_for_look "$win" "$shots/$name-welcome.png" 5 title header subtitle footer
+  press_key "$win" Return
+  check "$name: the done screen equals the preview" \
+    wait_for_look "$win" "$shots/$name-done.png" 10 title header subtitle footer
+  press_key "$win" "$key"
+  check "$name: $key closes the done screen" window_gone "$win" 10
+  wait_exit "$launch_pid" 10
+  check_eq "with exit code 0" 0 "$exit_code"
+}

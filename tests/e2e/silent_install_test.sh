@@ -8,10 +8,7 @@ source "$(dirname "$0")/lib.sh"
 new_prefix
 seed_webview2
 
-rc=0; run_wine "$VESTRANA_SETUP" --silent || rc=$?
-check_eq "--silent exits 0" 0 "$rc"
-dir=$(install_dir)
-win=$(install_dir_win)
+silent_install "--silent exits 0"
 check "vestrana.exe is the packed program" cmp -s "$dir/vestrana.exe" "$VESTRANA_BUILD/standin/vestrana.exe"
 check "WebView2Loader.dll is the packed library" cmp -s "$dir/WebView2Loader.dll" "$VESTRANA_BUILD/standin/WebView2Loader.dll"
 check "uninstall.exe is a copy of the setup" cmp -s "$dir/uninstall.exe" "$VESTRANA_SETUP"

@@ -12,10 +12,7 @@ source "$(dirname "$0")/lib.sh"
 new_prefix
 seed_webview2
 
-rc=0; run_wine "$VESTRANA_SETUP" --silent || rc=$?
-check_eq "the install exits 0" 0 "$rc"
-dir=$(install_dir)
-win=$(install_dir_win)
+silent_install "the install exits 0"
 temp=$(temp_dir)
 
 # What an installed, used app leaves besides the installation itself.

@@ -9,8 +9,7 @@ source "$(dirname "$0")/lib.sh"
 new_prefix
 seed_webview2
 
-dir=$(install_dir)
-win=$(install_dir_win)
+install_dirs
 old_win='C:\old\vestrana'
 old=$(unix_path "$old_win")
 third_win='C:\third\vestrana'

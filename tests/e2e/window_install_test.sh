@@ -9,11 +9,9 @@ new_prefix
 start_display
 seed_webview2
 
-preview "$shots/welcome.png" --screen welcome --mode install --clock 10 --since 10
+settled_previews install
 preview "$shots/welcome-off.png" --screen welcome --mode install --clock 10 --since 10 \
   --options 0,0 --anim 0,0 --hover toggle0
-preview "$shots/progress.png" --screen progress --mode install --clock 10 --since 10 --step 1
-preview "$shots/done.png" --screen 'done' --mode install --clock 10 --since 10
 
 setup=$VESTRANA_SETUP_GATED
 launch "$setup"

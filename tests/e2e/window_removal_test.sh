@@ -9,15 +9,11 @@ new_prefix
 start_display
 seed_webview2
 
-preview "$shots/question.png" --screen welcome --mode remove --clock 10 --since 10
-preview "$shots/question-on.png" --screen welcome --mode remove --clock 10 --since 10 \
+settled_previews remove
+preview "$shots/welcome-on.png" --screen welcome --mode remove --clock 10 --since 10 \
   --options 1 --anim 1 --hover toggle0
-preview "$shots/progress.png" --screen progress --mode remove --clock 10 --since 10
-preview "$shots/done.png" --screen 'done' --mode remove --clock 10 --since 10
 
-rc=0; run_wine "$VESTRANA_SETUP" --silent || rc=$?
-check_eq "the silent install exits 0" 0 "$rc"
-dir=$(install_dir)
+silent_install "the silent install exits 0"
 temp=$(temp_dir)
 local_data="$(local_appdata)/com.vestrana.desktop"
 roaming_data="$(roaming_appdata)/com.vestrana.desktop"
@@ -34,11 +30,11 @@ rc=0; run_command_line "$command" || rc=$?
 check_eq "the uninstall command exits 0 once it has started its copy" 0 "$rc"
 win=$(open_window 'Remove vestrana') || { check "the question window answers and has the focus" false; exit 1; }
 check "it runs from a temporary copy" test -n "$(uninstaller_copies "$temp")"
-check "the question equals the preview" wait_for_look "$win" "$shots/question.png" 5 title header subtitle footer
+check "the question equals the preview" wait_for_look "$win" "$shots/welcome.png" 5 title header subtitle footer
 option='Also delete sign-in and settings'
 click_child "$option" "$win"
 check "\"$option\" can be ticked" wait_state "$option" checked
-check "the footer shows it ticked" wait_for_look "$win" "$shots/question-on.png" 3 footer
+check "the footer shows it ticked" wait_for_look "$win" "$shots/welcome-on.png" 3 footer
 click_child Remove "$win"
 check "Remove shows the progress screen" wait_child "Closing vestrana …"
 check "the progress screen equals the preview" wait_for_look "$win" "$shots/progress.png" 5 title header
@@ -65,7 +61,7 @@ xdotool mousemove 5 5 # not over the new window's button
 rc=0; run_command_line "$command" || rc=$?
 check_eq "the uninstall command exits 0 again" 0 "$rc"
 win=$(open_window 'Remove vestrana') || { check "the question window answers again" false; exit 1; }
-check "the question shows again" wait_for_look "$win" "$shots/question.png" 5 title header subtitle footer
+check "the question shows again" wait_for_look "$win" "$shots/welcome.png" 5 title header subtitle footer
 press_key "$win" Escape
 check "Escape closes it" window_gone "$win" 10
 copy_gone() { [ -z "$(uninstaller_copies "$temp")" ]; }
