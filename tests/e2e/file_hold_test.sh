@@ -18,8 +18,7 @@ seed_webview2
 
 dir=$(install_dir)
 exe_win="$(install_dir_win)\\vestrana.exe"
-rc=0; run_wine "$VESTRANA_SETUP" --silent || rc=$?
-check_eq "the first install exits 0" 0 "$rc"
+expect_silent_run 0 "the first install exits 0"
 # An earlier version's program, different from the one this setup carries.
 make_earlier() {
   cp "$VESTRANA_BUILD/standin/vestrana.exe" "$dir/vestrana.exe"
@@ -41,8 +40,7 @@ hold() {
 make_earlier
 check "the holder holds vestrana.exe" hold "$exe_win" "$(install_dir_win)\\vestrana.new" 1500
 started=$(now)
-rc=0; run_wine "$VESTRANA_SETUP" --silent || rc=$?
-check_eq "the update waits out a 1.5 s hold and exits 0" 0 "$rc"
+expect_silent_run 0 "the update waits out a 1.5 s hold and exits 0"
 check "the new program is in place" cmp -s "$VESTRANA_BUILD/standin/vestrana.exe" "$dir/vestrana.exe"
 check_eq "the entry has the new version" "$VESTRANA_VERSION" "$(reg_value "$uninstall_key" DisplayVersion || true)"
 echo "     (the update took $(seconds_since "$started") s)"
@@ -51,8 +49,7 @@ wait "$holder" || true
 make_earlier
 old=$(sha256sum <"$dir/vestrana.exe")
 check "the holder holds vestrana.exe for good" hold "$exe_win"
-rc=0; run_wine "$VESTRANA_SETUP" --silent || rc=$?
-check_eq "an update against a lasting hold exits 1" 1 "$rc"
+expect_silent_run 1 "an update against a lasting hold exits 1"
 check_eq "the earlier program is byte for byte as it was" "$old" "$(sha256sum <"$dir/vestrana.exe")"
 check_eq "no temporary file is left" "" "$(cd "$dir" && ls -- *.new 2>/dev/null)"
 check_eq "the entry still has the earlier version" 1.1.0 "$(reg_value "$uninstall_key" DisplayVersion || true)"
@@ -73,8 +70,7 @@ for name in vestrana.exe WebView2Loader.dll uninstall.exe; do
   rm -rf "$dir" && mkdir -p "$dir" && cp "$earlier"/* "$dir/"
   reg_add "$uninstall_key" /v DisplayVersion /t REG_SZ /d 1.1.0
   check "the holder holds $name for good" hold "$(install_dir_win)\\$name"
-  rc=0; run_wine "$VESTRANA_SETUP" --silent || rc=$?
-  check_eq "with $name held the update exits 1" 1 "$rc"
+  expect_silent_run 1 "with $name held the update exits 1"
   check_eq "with $name held the folder holds exactly the earlier three files" "$before" \
     "$(cd "$dir" && sha256sum -- * | sort)"
   check_eq "with $name held the entry still has the earlier version" 1.1.0 \

@@ -53,8 +53,7 @@ ln -s "$(local_appdata)/Shared" "$WINEPREFIX/dosdevices/unc/fileserver/share"
 check "the network share reaches its folder under Wine" \
   run_wine cmd /c "type \\\\fileserver\\share\\vestrana\\data.bin"
 
-rc=0; run_wine "$VESTRANA_SETUP" --silent || rc=$?
-check_eq "the first install exits 0" 0 "$rc"
+expect_silent_run 0 "the first install exits 0"
 start_app "$other_win\\vestrana.exe"
 other_app=$app_pid
 
@@ -66,8 +65,7 @@ for entry in "$other_win|$other" \
   before=$(state_of "$holder")
 
   reg_add "$uninstall_key" /v InstallLocation /t REG_SZ /d "$location"
-  rc=0; run_wine "$VESTRANA_SETUP" --silent || rc=$?
-  check_eq "an update with the entry naming $location exits 0" 0 "$rc"
+  expect_silent_run 0 "an update with the entry naming $location exits 0"
   check "it installed into the default folder" installed_app
   check_eq "the entry now records the default folder" "$(install_dir_win)" \
     "$(reg_value "$uninstall_key" InstallLocation)"
@@ -83,8 +81,7 @@ for entry in "$other_win|$other" \
   check_eq "every file in $location is intact after the removal" "$before" "$(state_of "$holder")"
   check "the program running from the other folder still runs after the removal" running "$other_app"
 
-  rc=0; run_wine "$VESTRANA_SETUP" --silent || rc=$?
-  check_eq "the reinstall exits 0" 0 "$rc"
+  expect_silent_run 0 "the reinstall exits 0"
 done
 rc=0; run_command_line "$(reg_value "$uninstall_key" QuietUninstallString)" || rc=$?
 check_eq "the removal of the last reinstall exits 0" 0 "$rc"
@@ -111,8 +108,7 @@ check "Escape closes the question" window_gone "$win" 10
 check "its delayed command runs" wait_for_delayed_command
 check_eq "Downloads stays as it was after the closed question" "$before" "$(state_of "$downloads")"
 
-rc=0; run_wine "$VESTRANA_SETUP" --silent || rc=$?
-check_eq "the install exits 0" 0 "$rc"
+expect_silent_run 0 "the install exits 0"
 rc=0; run_wine "$setup_win" --uninstall --silent || rc=$?
 check_eq "the removal from Downloads exits 0" 0 "$rc"
 check "it removed the entry" entry_gone
@@ -122,8 +118,7 @@ check_eq "Downloads stays as it was after removing the installation" "$before" "
 
 # Relative --dir, started in the local application data folder: the copy is
 # handed the absolute folder.
-rc=0; run_wine "$VESTRANA_SETUP" --silent || rc=$?
-check_eq "the reinstall exits 0" 0 "$rc"
+expect_silent_run 0 "the reinstall exits 0"
 (cd "$(local_appdata)" && wine "$setup_win" --uninstall --silent --dir vestrana >/dev/null 2>&1) &
 removal=$!
 copy_command=

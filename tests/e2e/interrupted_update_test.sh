@@ -121,14 +121,12 @@ for point in WebView2Loader.new vestrana.new uninstall.new WebView2Loader.old@ve
     # A rerun that fails on the same hold must leave the earlier set whole,
     # with the backups the killed run made put back, and nothing else.
     start_holder "${point#*@}"
-    rc=0; run_wine "$VESTRANA_SETUP" --silent || rc=$?
-    check_eq "killed at $point: a rerun against the same hold exits 1" 1 "$rc"
+    expect_silent_run 1 "killed at $point: a rerun against the same hold exits 1"
     check_eq "killed at $point: it leaves exactly the earlier set" "$earlier_sums" "$(cd "$dir" && sha256sum -- * | sort)"
     kill "$holder" 2>/dev/null || true
     wait "$holder" 2>/dev/null || true
   fi
-  rc=0; run_wine "$VESTRANA_SETUP" --silent || rc=$?
-  check_eq "killed at $point: the rerun exits 0" 0 "$rc"
+  expect_silent_run 0 "killed at $point: the rerun exits 0"
   check "killed at $point: the rerun leaves exactly the new files" clean_and_new
 done
 echo "     kill points and what they left (o = old, n = new, - = moved aside): ${killed_while[*]}"
@@ -152,8 +150,7 @@ if mount -t tmpfs -o size=12m tmpfs "$mount_point" 2>/dev/null; then
   dd if=/dev/zero of="$mount_point/filler" bs=1K count="$((free_kib - room))" 2>/dev/null || true
   echo "     (the small drive has $(df -k --output=avail "$mount_point" | tail -n1) KiB free)"
   before=$(cd "$small" && sha256sum * | sort)
-  rc=0; run_wine "$VESTRANA_SETUP" --silent || rc=$?
-  check_eq "on a full drive the update exits 1" 1 "$rc"
+  expect_silent_run 1 "on a full drive the update exits 1"
   check_eq "the earlier installation is byte for byte as it was" "$before" "$(cd "$small" && sha256sum * | sort)"
   check_eq "the entry still has the earlier version" 1.1.0 "$(reg_value "$uninstall_key" DisplayVersion || true)"
 

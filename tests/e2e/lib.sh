@@ -559,12 +559,18 @@ install_dirs() {
   win=$(install_dir_win)
 }
 
+# Runs the setup silently and checks that it exits with code $1 (the check
+# named $2).
+expect_silent_run() {
+  local rc=0
+  run_wine "$VESTRANA_SETUP" --silent || rc=$?
+  check_eq "$2" "$1" "$rc"
+}
+
 # A silent install as a test's starting point: checks that it exits 0 (the
 # check named $1) and sets dir and win.
 silent_install() {
-  local rc=0
-  run_wine "$VESTRANA_SETUP" --silent || rc=$?
-  check_eq "$1" 0 "$rc"
+  expect_silent_run 0 "$1"
   install_dirs
 }
 

@@ -8,14 +8,12 @@ new_prefix
 seed_webview2
 
 dir=$(install_dir)
-rc=0; run_wine "$VESTRANA_SETUP" --silent || rc=$?
-check_eq "the first install exits 0" 0 "$rc"
+expect_silent_run 0 "the first install exits 0"
 for round in 1 2 3 4 5; do
   quiet=$(reg_value "$uninstall_key" QuietUninstallString || true)
   rc=0; run_command_line "$quiet" || rc=$?
   check_eq "round $round: the silent removal exits 0" 0 "$rc"
-  rc=0; run_wine "$VESTRANA_SETUP" --silent || rc=$?
-  check_eq "round $round: the install right after it exits 0" 0 "$rc"
+  expect_silent_run 0 "round $round: the install right after it exits 0"
   check_eq "round $round: the folder is complete" "$(printf '%s\n' WebView2Loader.dll uninstall.exe vestrana.exe)" \
     "$(ls "$dir" 2>/dev/null | LC_ALL=C sort)"
 done

@@ -21,8 +21,7 @@ dir=$(install_dir)
 win=$(install_dir_win)
 temp=$(temp_dir)
 
-rc=0; run_wine "$VESTRANA_SETUP" --silent || rc=$?
-check_eq "the install exits 0" 0 "$rc"
+expect_silent_run 0 "the install exits 0"
 check_eq "the files are in the moved folder" "$(printf '%s\n' WebView2Loader.dll uninstall.exe vestrana.exe)" \
   "$(ls "$dir" 2>/dev/null | LC_ALL=C sort)"
 check "vestrana.exe is the packed program" cmp -s "$dir/vestrana.exe" "$VESTRANA_BUILD/standin/vestrana.exe"

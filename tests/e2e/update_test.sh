@@ -33,8 +33,7 @@ old_state=$(cd "$old" && sha256sum * | sort)
 #    copying step and nothing of the earlier installation changes.
 mkdir -p "$(dirname "$dir")"
 echo "in the way" >"$dir"
-rc=0; run_wine "$VESTRANA_SETUP" --silent || rc=$?
-check_eq "an update that cannot write its files exits 1" 1 "$rc"
+expect_silent_run 1 "an update that cannot write its files exits 1"
 check_eq "the earlier folder is untouched" "$old_state" "$(cd "$old" && sha256sum * | sort)"
 check_eq "the entry still names the earlier folder" "$old_win" "$(reg_value "$uninstall_key" InstallLocation || true)"
 check_eq "the entry still has the earlier version" 1.1.0 "$(reg_value "$uninstall_key" DisplayVersion || true)"
@@ -51,8 +50,7 @@ start_app "$third_win\\vestrana.exe"; in_third=$app_pid
 start_app "$win\\vestranax.exe"; other_name=$app_pid
 check "the four copies run" eval 'running $in_new && running $in_old && running $in_third && running $other_name'
 
-rc=0; run_wine "$VESTRANA_SETUP" --silent || rc=$?
-check_eq "the update exits 0" 0 "$rc"
+expect_silent_run 0 "the update exits 0"
 check "the copy in the install folder was ended" ended "$in_new"
 check "the copy in the earlier folder was ended" ended "$in_old"
 check "a copy in a third folder keeps running" running "$in_third"

@@ -52,8 +52,7 @@ check "the local user data folder is gone" test ! -e "$local_data"
 check "the roaming user data folder is gone" test ! -e "$roaming_data"
 
 # Closed on the question: only the temporary copy goes.
-rc=0; run_wine "$VESTRANA_SETUP" --silent || rc=$?
-check_eq "a new silent install exits 0" 0 "$rc"
+expect_silent_run 0 "a new silent install exits 0"
 installed() { (cd "$dir" && sha256sum vestrana.exe WebView2Loader.dll uninstall.exe) 2>/dev/null; }
 files_before=$(installed)
 entry_before=$(reg_values "$uninstall_key" || true)
