@@ -56,8 +56,7 @@ int run_silent(const LaunchOptions& options, Platform& platform, StartupHost& ho
     // Stage 1 runs from the installed uninstall.exe and waits for this
     // process; deleting that file would only spend the hold budget on it.
     // The cleanup helper deletes it once stage 1 has ended.
-    uninstall(platform, *record, target, false, options.from_temp);
-    return 0;
+    return uninstall(platform, *record, target, false, removal_refusal(table), options.from_temp) ? 0 : 1;
   }
   std::vector<bool> values =
       default_options(Mode::install(), installed, desktop_shortcut_present(platform.folders, platform.files),

@@ -191,13 +191,17 @@ Result install_app(Platform& platform, ProgressRecord& progress, InstallChoices 
             (choices.desktop_shortcut ? "on" : "off"), ", start with Windows ", (choices.autostart ? "on" : "off"),
             (earlier ? ", earlier installation in " + *earlier : "")});
 
-  (void)paced_step(platform, progress, Step::ClosingApp, 0.00f, 0.08f, milliseconds(450), [&] {
+  Result closed = paced_step(platform, progress, Step::ClosingApp, 0.00f, 0.08f, milliseconds(450), [&] {
     std::vector<std::string> folders;
     if (folder) folders.push_back(*folder);
     if (earlier) folders.push_back(*earlier);
-    if (!folders.empty()) log_ended(platform.log, close_app_processes(platform.processes, folders));
-    return Result::success();
+    if (folders.empty()) return Result::success();
+    ClosedApps apps = close_app_processes(platform.processes, platform.files, folders);
+    log_ended(platform.log, apps);
+    // Its files cannot be replaced while it runs, and waiting would not help.
+    return apps.refused.empty() ? Result::success() : Result::failure(std::string(texts.app_elevated));
   });
+  if (!closed) return closed;
 
   uint64_t installed_bytes = 0;
   Result copied = paced_step(platform, progress, Step::CopyingFiles, 0.08f, 0.62f, milliseconds(1100), [&] {

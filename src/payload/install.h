@@ -20,6 +20,7 @@ class ProgressRecord;
 struct InstallTexts {
   std::string_view write_files;  // the files could not be written
   std::string_view webview2;  // the WebView2 runtime could not be set up
+  std::string_view app_elevated;  // the app runs with more rights and cannot be ended
 };
 
 // The installed files.

@@ -7,10 +7,13 @@
 
 namespace vestrana {
 
-void log_ended(Log& log, const std::vector<uint32_t>& process_ids) {
-  for (uint32_t id : process_ids) {
-    log_line(log, {"ended ", kAppProgram, " (process ID ", std::to_string(id), ")"});
-  }
+void log_ended(Log& log, const ClosedApps& closed) {
+  auto lines = [&](const std::vector<uint32_t>& ids, std::string_view before, std::string_view after) {
+    for (uint32_t id : ids) log_line(log, {before, std::to_string(id), after});
+  };
+  lines(closed.refused, "vestrana.exe (process ID ", ") runs with administrator rights: nothing ended");
+  lines(closed.apps, "ended vestrana.exe (process ID ", ")");
+  lines(closed.browsers, "ended msedgewebview2.exe (process ID ", ")");
 }
 
 void log_shortcut_removal(Log& log, const std::string& link, bool removed) {

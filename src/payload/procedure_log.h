@@ -6,13 +6,14 @@
 #include <vector>
 
 #include "payload/file_set.h"
+#include "system/app_processes.h"
 
 namespace vestrana {
 
 class Log;
 
-// "ended vestrana.exe (process ID 4242)", one line per process.
-void log_ended(Log& log, const std::vector<uint32_t>& process_ids);
+// "ended vestrana.exe (process ID 4242)", one line per process, or why none was.
+void log_ended(Log& log, const ClosedApps& closed);
 // "deleted the shortcut <link>" when there was one to delete.
 void log_shortcut_removal(Log& log, const std::string& link, bool removed);
 // The Run value written (enabled) or deleted.

@@ -69,8 +69,8 @@ std::string removal_folder(Platform& platform, const std::optional<std::string>&
   return std::string();
 }
 
-void uninstall(Platform& platform, ProgressRecord& progress, const std::string& requested_folder, bool delete_user_data,
-               bool leave_uninstaller) {
+Result uninstall(Platform& platform, ProgressRecord& progress, const std::string& requested_folder,
+                 bool delete_user_data, std::string_view app_elevated, bool leave_uninstaller) {
   Clock& clock = platform.clock;
   const std::string install_folder = can_be_our_folder(requested_folder) ? requested_folder : std::string();
 
@@ -78,11 +78,18 @@ void uninstall(Platform& platform, ProgressRecord& progress, const std::string& 
   log_line(log, {"remove the installation in ",
                  (install_folder.empty() ? std::string("(no folder of ours)") : install_folder),
                  (delete_user_data ? ", with the sign-in and settings" : ", keeping the sign-in and settings")});
-  // Every step of a removal succeeds: what cannot be removed stays.
+  // Once the app is closed every step succeeds: what cannot be removed stays.
   PacedStep closing(platform, progress, Step::ClosingApp, 0.0f);
   // Without a folder there are no files to remove; an empty path would make
   // every name relative to wherever the process runs.
-  if (!install_folder.empty()) log_ended(log, close_app_processes(platform.processes, {install_folder}));
+  ClosedApps closed;
+  if (!install_folder.empty()) closed = close_app_processes(platform.processes, platform.files, {install_folder});
+  log_ended(log, closed);
+  // A copy of ours that cannot be ended would keep its files: nothing is
+  // touched, and the user is told why.
+  if (!closed.refused.empty()) {
+    return closing.finish(Result::failure(std::string(app_elevated)), milliseconds(450), 0.15f);
+  }
   (void)closing.finish(Result::success(), milliseconds(450), 0.15f);
 
   PacedStep removing(platform, progress, Step::Removing, 0.15f);
@@ -109,7 +116,7 @@ void uninstall(Platform& platform, ProgressRecord& progress, const std::string& 
   (void)removing.finish(Result::success(), milliseconds(1100), 0.9f);
 
   PacedStep finishing(platform, progress, Step::Finishing, 0.9f);
-  (void)finishing.finish(Result::success(), milliseconds(300), 1.0f);
+  return finishing.finish(Result::success(), milliseconds(300), 1.0f);
 }
 
 }  // namespace vestrana

@@ -1,10 +1,13 @@
 #pragma once
 // The removal procedure: everything an install left behind goes, and on
-// request the application's sign-in and settings data too. It never fails:
-// whatever resists removal is passed over.
+// request the application's sign-in and settings data too. Whatever resists
+// removal is passed over.
 
 #include <optional>
 #include <string>
+#include <string_view>
+
+#include "base/result.h"
 
 #include "system/platform.h"
 
@@ -31,8 +34,13 @@ std::string removal_folder(Platform& platform, const std::optional<std::string>&
 // only what the program finds by its own names (shortcuts, registry values
 // and keys, user data) goes. With `leave_uninstaller`, "uninstall.exe" and
 // so the folder stay for the cleanup helper to delete.
-void uninstall(Platform& platform, ProgressRecord& progress, const std::string& install_folder, bool delete_user_data,
-               bool leave_uninstaller = false);
+//
+// The one refusal: a copy of the app in the install folder that runs with
+// more rights than this program cannot be ended, and its files could not be
+// deleted; the removal then stops before it has touched anything and
+// returns `app_elevated`, so that the user can close it and try again.
+Result uninstall(Platform& platform, ProgressRecord& progress, const std::string& install_folder, bool delete_user_data,
+                 std::string_view app_elevated, bool leave_uninstaller = false);
 
 // Deletes both "com.vestrana.desktop" folders (local and roaming application
 // data) with all their content, never following links out of them.

@@ -16,6 +16,9 @@ struct ProcessEntry {
   uint32_t pid = 0;
   // The snapshot's executable name, converted with U+FFFD for invalid UTF-16.
   std::string exe_name;
+  // The process that created it (th32ParentProcessID). Only a hint: the ID
+  // may since have been given to another process.
+  uint32_t parent_pid = 0;
 };
 
 inline constexpr uint32_t kCreateNoWindow = 0x08000000;
@@ -41,16 +44,31 @@ struct ProcessOutcome {
   std::optional<uint32_t> exit_code;  // only when waited for
 };
 
-// One process, opened once: everything done to it goes through this handle,
-// so it always acts on the process that was opened, even when that process
-// has ended and its ID has been given to another one.
+enum class EndRights {
+  Granted,
+  // Access denied: the process runs with more rights than this one.
+  Denied,
+  // The process has gone, or its ID now names another process.
+  Gone,
+};
+
+// One process, opened once for querying: everything done to it goes through
+// this handle, so it always acts on the process that was opened, even when
+// that process has ended and its ID has been given to another one.
 class ProcessHandle {
  public:
   virtual ~ProcessHandle() = default;
   // QueryFullProcessImageNameW (1024 units); nothing when it fails.
   virtual std::optional<std::string> image_path() = 0;
-  // TerminateProcess(exit_code), then WaitForSingleObject(timeout_ms).
-  // Nothing is reported.
+  // GetProcessTimes' creation time (100 ns units); nothing when it fails.
+  virtual std::optional<uint64_t> creation_time() = 0;
+  // OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_TERMINATE |
+  // SYNCHRONIZE) on the ID, kept only when it is the same process as this
+  // handle's (same creation time). Query rights are granted on a process
+  // that terminate rights are refused on, so they are asked for apart.
+  virtual EndRights acquire_end_rights() = 0;
+  // TerminateProcess(exit_code), then WaitForSingleObject(timeout_ms),
+  // through the end rights; nothing without them. Nothing is reported.
   virtual void terminate_and_wait(uint32_t exit_code, uint32_t timeout_ms) = 0;
 };
 
@@ -69,8 +87,8 @@ class ProcessApi {
   // CreateToolhelp32Snapshot + Process32FirstW/NextW; nothing when the
   // snapshot cannot be taken.
   virtual std::optional<std::vector<ProcessEntry>> list_processes() = 0;
-  // OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_TERMINATE |
-  // SYNCHRONIZE), without inheritance; nothing when it fails.
+  // OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION), without inheritance;
+  // nothing when it fails.
   virtual std::unique_ptr<ProcessHandle> open_process(uint32_t pid) = 0;
   // CreateProcessW (environment of this process; nothing inherited but the
   // passed handles, through PROC_THREAD_ATTRIBUTE_HANDLE_LIST); handles are

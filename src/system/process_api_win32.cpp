@@ -19,9 +19,10 @@ namespace {
 
 static_assert(sizeof(PROCESSENTRY32W) == 568, "the process entry record the snapshot expects");
 
-// Querying and ending through one handle (0x101001): the process checked is
-// the process ended.
-constexpr DWORD kAccess = PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_TERMINATE | SYNCHRONIZE;
+// A process running with more rights (elevated) grants a caller without
+// them query rights but not terminate rights, so the two are asked for apart;
+// the second opening keeps query rights to prove it is the same process.
+constexpr DWORD kEndAccess = PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_TERMINATE | SYNCHRONIZE;
 constexpr DWORD kImagePathUnits = 1024;
 // Longest path the system hands out (32767 units and the terminator), with room.
 constexpr DWORD kLongestPathUnits = 65536;
@@ -75,9 +76,15 @@ class WindowsPassedHandle final : public PassedHandle {
   UniqueHandle handle_;
 };
 
+std::optional<uint64_t> creation_of(HANDLE process) {
+  FILETIME created{}, exited{}, kernel{}, user{};
+  if (!GetProcessTimes(process, &created, &exited, &kernel, &user)) return std::nullopt;
+  return (uint64_t(created.dwHighDateTime) << 32) | created.dwLowDateTime;
+}
+
 class WindowsProcess final : public ProcessHandle {
  public:
-  explicit WindowsProcess(HANDLE process) : process_(process) {}
+  WindowsProcess(HANDLE process, DWORD pid) : process_(process), pid_(pid) {}
 
   std::optional<std::string> image_path() override {
     wchar_t buffer[kImagePathUnits];
@@ -86,13 +93,29 @@ class WindowsProcess final : public ProcessHandle {
     return to_utf8(std::wstring_view(buffer, size));
   }
 
+  std::optional<uint64_t> creation_time() override { return creation_of(process_.get()); }
+
+  EndRights acquire_end_rights() override {
+    UniqueHandle end(OpenProcess(kEndAccess, FALSE, pid_));
+    if (!end.valid()) return GetLastError() == ERROR_ACCESS_DENIED ? EndRights::Denied : EndRights::Gone;
+    // Opened by a bare ID: only the same creation time makes it the process
+    // that was checked.
+    std::optional<uint64_t> checked = creation_of(process_.get());
+    if (!checked || checked != creation_of(end.get())) return EndRights::Gone;
+    end_.reset(end.release());
+    return EndRights::Granted;
+  }
+
   void terminate_and_wait(uint32_t exit_code, uint32_t timeout_ms) override {
-    TerminateProcess(process_.get(), exit_code);
-    WaitForSingleObject(process_.get(), timeout_ms);
+    if (!end_.valid()) return;
+    TerminateProcess(end_.get(), exit_code);
+    WaitForSingleObject(end_.get(), timeout_ms);
   }
 
  private:
   UniqueHandle process_;
+  UniqueHandle end_;
+  DWORD pid_;
 };
 
 class WindowsProcesses final : public ProcessApi {
@@ -104,15 +127,15 @@ class WindowsProcesses final : public ProcessApi {
     PROCESSENTRY32W entry{};
     entry.dwSize = sizeof(entry);
     for (BOOL more = Process32FirstW(snapshot.get(), &entry); more; more = Process32NextW(snapshot.get(), &entry)) {
-      entries.push_back(ProcessEntry{entry.th32ProcessID, entry_name(entry)});
+      entries.push_back(ProcessEntry{entry.th32ProcessID, entry_name(entry), entry.th32ParentProcessID});
     }
     return entries;
   }
 
   std::unique_ptr<ProcessHandle> open_process(uint32_t pid) override {
-    HANDLE process = OpenProcess(kAccess, FALSE, pid);
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
     if (process == nullptr) return nullptr;
-    return std::make_unique<WindowsProcess>(process);
+    return std::make_unique<WindowsProcess>(process, pid);
   }
 
   ProcessOutcome start(const ProcessStart& request) override {

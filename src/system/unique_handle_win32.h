@@ -23,6 +23,11 @@ class UniqueHandle {
     handle_ = nullptr;
     return handle;
   }
+  // Takes over `handle`, closing the one held before.
+  void reset(HANDLE handle) {
+    close();
+    handle_ = handle;
+  }
   // Closes now, so that a file can be renamed while this object lives on.
   void close() {
     if (valid()) CloseHandle(handle_);

@@ -8,7 +8,10 @@
 namespace vestrana {
 
 inline InstallTexts install_texts(const StringTable& table) {
-  return {table[StringId::ErrorWriteFiles], table[StringId::ErrorWebView2]};
+  return {table[StringId::ErrorWriteFiles], table[StringId::ErrorWebView2], table[StringId::ErrorAppElevated]};
 }
+
+// The removal's one failure text.
+inline std::string_view removal_refusal(const StringTable& table) { return table[StringId::ErrorAppElevated]; }
 
 }  // namespace vestrana

@@ -34,11 +34,10 @@ void WorkerRunner::start(ProgressRef record, OperationRequest request) {
   start_worker(
       std::move(record),
       [progress, platform, packed_app, request = std::move(request)]() -> Result {
-        if (request.mode == Mode::Remove) {
-          uninstall(*platform, *progress, request.target_dir, request.delete_user_data);
-          return Result::success();
-        }
         const StringTable& table = request.strings != nullptr ? *request.strings : table_for(LanguageCode{});
+        if (request.mode == Mode::Remove) {
+          return uninstall(*platform, *progress, request.target_dir, request.delete_user_data, removal_refusal(table));
+        }
         return install_app(*platform, *progress, request.install, install_texts(table), packed_app);
       },
       launch_);

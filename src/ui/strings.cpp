@@ -42,6 +42,7 @@ constexpr StringTable kEnglish{{
     "The setup is already running.",  // 28 ErrorAlreadyRunning
     "vestrana installs for one person. Run this setup from your own account, not as the system.",  // 29 ErrorLocalSystem
     "Installing vestrana",  // 30 ShutdownReason
+    "vestrana is running with administrator rights. Close it and try again.",  // 31 ErrorAppElevated
 }};
 
 constexpr StringTable kGerman{{
@@ -77,6 +78,7 @@ constexpr StringTable kGerman{{
     "vestrana wird für eine Person installiert. Starte dieses Setup in deinem eigenen Benutzerkonto, nicht als "
     "System.",  // 29 ErrorLocalSystem
     "vestrana wird installiert",  // 30 ShutdownReason
+    "vestrana läuft mit Administratorrechten. Schließe es und versuche es erneut.",  // 31 ErrorAppElevated
 }};
 
 constexpr StringTable kFrench{{
@@ -112,6 +114,7 @@ constexpr StringTable kFrench{{
     "vestrana s’installe pour une seule personne. Lance cette installation depuis ton propre compte, pas en tant que "
     "système.",  // 29 ErrorLocalSystem
     "Installation de vestrana",  // 30 ShutdownReason
+    "vestrana s’exécute avec des droits d’administrateur. Ferme-le et réessaie.",  // 31 ErrorAppElevated
 }};
 
 constexpr StringTable kSpanish{{
@@ -147,6 +150,7 @@ constexpr StringTable kSpanish{{
     "vestrana se instala para una sola persona. Ejecuta esta instalación desde tu propia cuenta, no como el "
     "sistema.",  // 29 ErrorLocalSystem
     "Instalando vestrana",  // 30 ShutdownReason
+    "vestrana se está ejecutando con permisos de administrador. Ciérralo e inténtalo de nuevo.",  // 31 ErrorAppElevated
 }};
 
 constexpr StringTable kItalian{{
@@ -181,6 +185,7 @@ constexpr StringTable kItalian{{
     "L’installazione è già in corso.",  // 28 ErrorAlreadyRunning
     "vestrana si installa per una sola persona. Avvia questa installazione dal tuo account, non come sistema.",  // 29 ErrorLocalSystem
     "Installazione di vestrana",  // 30 ShutdownReason
+    "vestrana è in esecuzione con diritti di amministratore. Chiudilo e riprova.",  // 31 ErrorAppElevated
 }};
 
 constexpr StringTable kTurkish{{
@@ -215,6 +220,7 @@ constexpr StringTable kTurkish{{
     "Kurulum zaten çalışıyor.",  // 28 ErrorAlreadyRunning
     "vestrana tek bir kişi için kurulur. Bu kurulumu sistem olarak değil, kendi hesabından çalıştır.",  // 29 ErrorLocalSystem
     "vestrana yükleniyor",  // 30 ShutdownReason
+    "vestrana yönetici haklarıyla çalışıyor. Kapatıp yeniden dene.",  // 31 ErrorAppElevated
 }};
 
 // The five codes after the fallback "en", as one run of letters, in the

@@ -47,9 +47,10 @@ enum class StringId : uint8_t {
   ErrorAlreadyRunning,
   ErrorLocalSystem,
   ShutdownReason,  // why sign-out should wait for an install or update
+  ErrorAppElevated,  // the app runs elevated and cannot be ended
 };
 
-inline constexpr size_t kStringCount = 31;
+inline constexpr size_t kStringCount = 32;
 
 struct StringTable {
   std::array<std::string_view, kStringCount> texts;

@@ -127,6 +127,23 @@ TEST_F(SetupFlowTest, SilentRemovalInTheCopyLeavesTheUninstallerToTheCleanupHelp
   EXPECT_EQ(helper.dir, std::string(FakeMachine::kInstallDir));
 }
 
+TEST_F(SetupFlowTest, ASilentRemovalRefusedByAnElevatedAppEndsWithOneAndKeepsTheInstallation) {
+  installed("1.2.1");
+  std::string uninstaller = std::string(FakeMachine::kInstallDir) + "\\uninstall.exe";
+  m.files.add_file(uninstaller, "UNINSTALLER");
+  m.processes.add(5, "vestrana.exe", std::string(FakeMachine::kInstallDir) + "\\vestrana.exe");
+  m.processes.processes.back().elevated = true;
+  m.processes.own_path = "C:\\Temp\\vestrana-uninstall-9.exe";
+  m.files.add_file(*m.processes.own_path, "SETUP");
+
+  EXPECT_EQ(run("copy.exe --uninstall --from-temp --dir \"C:\\Users\\u\\AppData\\Local\\vestrana\" --silent"), 1);
+  EXPECT_TRUE(m.files.exists(uninstaller));
+  EXPECT_TRUE(m.processes.running(5));
+  ASSERT_EQ(m.processes.started.size(), 1u);
+  // The helper deletes only the copy: the installation is still there.
+  EXPECT_EQ(parse_command_line(started_command_line(0)).dir, std::nullopt);
+}
+
 TEST_F(SetupFlowTest, ACopyThatDidNotRemoveDeletesOnlyItself) {
   installed("1.2.1");
   m.processes.own_path = "C:\\Temp\\vestrana-uninstall-9.exe";

@@ -530,6 +530,7 @@ std::optional<std::string> FakeFileSystem::final_path(const std::string& path) {
   std::lock_guard lock(mutex_);
   record("final_path " + path);
   if (injected(Op::FinalPath, path)) return std::nullopt;
+  // GetFinalPathNameByHandleW returns the path with junctions and symbolic links resolved.
   std::optional<Parsed> real = resolve(path, /*follow_last=*/true);
   if (!real || (!real->components.empty() && !find(*real))) return std::nullopt;
   return display(*real);

@@ -27,11 +27,14 @@ struct FakeProcess {
   // False: the process cannot be opened for querying (another user's or a
   // protected process).
   bool can_query = true;
-  // False: the process cannot be opened for ending.
-  bool can_end = true;
+  // OpenProcess: a process at a higher integrity level denies PROCESS_TERMINATE to a medium-integrity caller (Mandatory Integrity Control, no-write-up).
+  bool elevated = false;
+  uint32_t parent_pid = 0;
   // Which process this is, unlike its ID, which the system hands out again
   // once the process has ended. Set by FakeProcessApi::add.
   uint64_t identity = 0;
+  // GetProcessTimes: later for every process added; set by add.
+  uint64_t creation_time = 0;
 };
 
 class FakeProcessApi : public ProcessApi {
@@ -56,6 +59,8 @@ class FakeProcessApi : public ProcessApi {
   // Runs during each wait after an ending (the time in which other processes
   // may end and their IDs be given out again).
   std::function<void()> during_wait;
+  // Runs before a process is opened again by its ID for end rights.
+  std::function<void(uint32_t)> before_reopen;
 
   // Every start request, in order (failed starts included).
   std::vector<ProcessStart> started;
@@ -93,9 +98,11 @@ class FakeProcessApi : public ProcessApi {
   // Runs at each successful wait (the processes waited for have ended by then).
   std::function<void(uint64_t)> on_waited;
 
-  void add(uint32_t process_id, std::string exe_name, std::optional<std::string> image_path) {
+  void add(uint32_t process_id, std::string exe_name, std::optional<std::string> image_path, uint32_t parent_pid = 0) {
     FakeProcess process{process_id, std::move(exe_name), std::move(image_path)};
+    process.parent_pid = parent_pid;
     process.identity = ++identities_;
+    process.creation_time = 1000 * process.identity;
     processes.push_back(std::move(process));
   }
 
@@ -116,13 +123,13 @@ class FakeProcessApi : public ProcessApi {
   std::optional<std::vector<ProcessEntry>> list_processes() override {
     if (snapshot_fails) return std::nullopt;
     std::vector<ProcessEntry> list;
-    for (const FakeProcess& p : processes) list.push_back(ProcessEntry{p.pid, p.exe_name});
+    for (const FakeProcess& p : processes) list.push_back(ProcessEntry{p.pid, p.exe_name, p.parent_pid});
     return list;
   }
 
   std::unique_ptr<ProcessHandle> open_process(uint32_t process_id) override {
     FakeProcess* p = find(process_id);
-    if (!p || !p->can_query || !p->can_end) return nullptr;
+    if (!p || !p->can_query) return nullptr;
     return std::make_unique<Handle>(*this, process_id, p->identity);
   }
 
@@ -190,12 +197,32 @@ class FakeProcessApi : public ProcessApi {
       return p->image_path;
     }
 
+    std::optional<uint64_t> creation_time() override {
+      FakeProcess* p = opened();
+      if (!p) return std::nullopt;
+      return p->creation_time;
+    }
+
+    // A second opening by the bare ID, which may by now name another process.
+    EndRights acquire_end_rights() override {
+      if (api_.before_reopen) api_.before_reopen(pid_);
+      FakeProcess* now = api_.find(pid_);
+      if (!now) return EndRights::Gone;
+      if (now->elevated) return EndRights::Denied;
+      FakeProcess* checked = opened();
+      if (!checked || checked->creation_time != now->creation_time) return EndRights::Gone;
+      end_identity_ = now->identity;
+      return EndRights::Granted;
+    }
+
     void terminate_and_wait(uint32_t exit_code, uint32_t timeout_ms) override {
       api_.end_attempts.push_back(EndAttempt{pid_, exit_code, timeout_ms});
-      if (opened()) {
+      // Through the second handle: whatever process it was opened on.
+      auto ended = [&](const FakeProcess& q) { return end_identity_ != 0 && q.identity == end_identity_; };
+      if (std::any_of(api_.processes.begin(), api_.processes.end(), ended)) {
         api_.terminated.push_back(pid_);
         if (api_.shared_log) api_.shared_log->add("processes", "terminate " + std::to_string(pid_));
-        std::erase_if(api_.processes, [&](const FakeProcess& q) { return q.identity == identity_; });
+        std::erase_if(api_.processes, ended);
       }
       if (api_.during_wait) api_.during_wait();
     }
@@ -211,6 +238,7 @@ class FakeProcessApi : public ProcessApi {
     FakeProcessApi& api_;
     uint32_t pid_;
     uint64_t identity_;
+    uint64_t end_identity_ = 0;  // the process the end rights were granted on
   };
 
   static constexpr std::string_view kDeleteOnClose = "delete on close ";

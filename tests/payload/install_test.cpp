@@ -201,6 +201,21 @@ TEST_F(InstallTest, EarlierFolderElsewhereIsClosedAndClearedAfterTheCopy) {
   EXPECT_EQ(uninstall_value("InstallLocation"), install_dir);
 }
 
+TEST_F(InstallTest, AnElevatedAppStopsTheUpdateBeforeAnyFileIsWritten) {
+  m.processes.add(8, "vestrana.exe", install_dir + "\\vestrana.exe");
+  m.processes.processes.back().elevated = true;
+  const std::vector<std::string> before = m.files.all_paths();
+
+  Result result = run({}, table_for(language_for_langid(0x0407)));
+
+  ASSERT_FALSE(result);
+  EXPECT_EQ(result.failure_text(), "vestrana läuft mit Administratorrechten. Schließe es und versuche es erneut.");
+  EXPECT_TRUE(m.processes.running(8));
+  EXPECT_EQ(m.files.all_paths(), before);
+  EXPECT_EQ(uninstall_value("DisplayVersion"), std::nullopt);
+  EXPECT_EQ(reports, first(2));
+}
+
 TEST_F(InstallTest, EarlierFolderStaysWhenTheCopyFails) {
   const std::string old_dir = "D:\\Apps\\vestrana";
   record_earlier_install(old_dir);

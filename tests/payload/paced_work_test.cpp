@@ -111,7 +111,7 @@ TEST_F(PacedWork, RemovalStepsLastTheirMinimumOrTheirWork) {
     SCOPED_TRACE(cost.count());
     marks.clear();
     m.calls.set_cost(cost);
-    uninstall(m.platform, *record, dir, true);
+    (void)uninstall(m.platform, *record, dir, true, "");
     expect_paced(kRemovalSteps);
   }
 }
@@ -123,7 +123,7 @@ TEST_F(PacedWork, TheAppIsClosedBeforeItsFilesAreReplacedOrDeleted) {
     m.processes.add(5, "vestrana.exe", dir + "\\vestrana.exe");
     const size_t before = m.calls.lines().size();
     if (removing) {
-      uninstall(m.platform, *record, dir, false);
+      (void)uninstall(m.platform, *record, dir, false, "");
     } else {
       install();
     }

@@ -1,5 +1,5 @@
 // The removal procedure against a machine in memory: what goes, what stays,
-// in which order, and that it never fails.
+// in which order, and that only an app it cannot end stops it.
 #include "payload/uninstall.h"
 
 #include <gmock/gmock.h>
@@ -18,6 +18,8 @@ using ::testing::ElementsAre;
 using testing::FakeMachine;
 
 using Report = std::pair<Step, float>;
+
+constexpr std::string_view kRefusal = "vestrana runs elevated";
 
 class UninstallTest : public ::testing::Test {
  protected:
@@ -44,12 +46,32 @@ class UninstallTest : public ::testing::Test {
     record->observe_reports([this](Step step, float fraction) { reports.emplace_back(step, fraction); });
   }
 
-  void run(bool delete_user_data) { uninstall(m.platform, *record, dir, delete_user_data); }
+  void run(bool delete_user_data) { EXPECT_TRUE(uninstall(m.platform, *record, dir, delete_user_data, kRefusal)); }
 
   FakeMachine m;
   ProgressRef record = create_progress_record();
   std::vector<Report> reports;
 };
+
+// A copy of ours running elevated cannot be ended, and its files could not
+// be deleted: the removal stops before anything is touched.
+TEST_F(UninstallTest, AnElevatedAppStopsTheRemovalBeforeAnythingIsTouched) {
+  m.processes.add(5, "vestrana.exe", dir + "\\vestrana.exe");
+  m.processes.add(6, "vestrana.exe", dir + "\\vestrana.exe");
+  m.processes.processes.back().elevated = true;
+  const std::vector<std::string> before = m.files.all_paths();
+
+  Result result = uninstall(m.platform, *record, dir, true, kRefusal);
+
+  ASSERT_FALSE(result);
+  EXPECT_EQ(result.failure_text(), kRefusal);
+  EXPECT_TRUE(m.processes.terminated.empty());
+  EXPECT_EQ(m.files.all_paths(), before);
+  EXPECT_EQ(m.registry.string_value(RegistryRoot::CurrentUser, kUninstallKeyPath, "DisplayVersion"), "1.2.1");
+  EXPECT_EQ(m.registry.string_value(RegistryRoot::CurrentUser, kRunKeyPath, "vestrana"), "\"x\" --background");
+  // Only the closing step ran, as a failed step of the install does.
+  EXPECT_EQ(reports, (std::vector<Report>{{Step::ClosingApp, 0.0f}, {Step::ClosingApp, 0.15f}}));
+}
 
 TEST_F(UninstallTest, RemovesEverythingTheInstallLeftInPacedSteps) {
   m.processes.add(5, "VESTRANA.EXE", dir + "\\VESTRANA.EXE");
@@ -138,12 +160,12 @@ TEST_F(UninstallTest, ForeignFilesAndTheRunningUninstallerKeepTheFolder) {
 // the file cannot be deleted, and trying would spend the whole hold budget.
 TEST_F(UninstallTest, AnUninstallerLeftToTheCleanupCostsNoTimeAndStaysWithItsFolder) {
   m.files.set_in_use(dir + "\\uninstall.exe");
-  uninstall(m.platform, *record, dir, false, true);
+  (void)uninstall(m.platform, *record, dir, false, kRefusal, true);
   EXPECT_THAT(m.clock.sleeps(), ElementsAre(450ms, 1100ms, 300ms));
   EXPECT_TRUE(m.files.exists(dir + "\\uninstall.exe"));
   EXPECT_FALSE(m.files.exists(dir + "\\vestrana.exe"));
   // Not left to the cleanup, the same file takes the hold retry's pauses.
-  uninstall(m.platform, *record, dir, false, false);
+  (void)uninstall(m.platform, *record, dir, false, kRefusal, false);
   EXPECT_GT(m.clock.sleeps().size(), 6u);
 }
 
@@ -168,7 +190,7 @@ TEST_F(UninstallTest, WithoutAFolderOfOursNoFileOutsideIsTouched) {
     m.processes.add(7, "vestrana.exe", join_path(folder, "vestrana.exe"));
     m.registry.put_string(RegistryRoot::CurrentUser, kUninstallKeyPath, "DisplayVersion", "1.2.1");
 
-    uninstall(m.platform, *record, folder, false);
+    (void)uninstall(m.platform, *record, folder, false, kRefusal);
 
     EXPECT_EQ(m.files.text(join_path(folder, "vestrana.exe")), "someone else's");
     EXPECT_EQ(m.files.text(join_path(folder, "uninstall.exe")), "someone else's");

@@ -3,7 +3,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
+
 #include "command_line.h"
+#include "fakes/fake_file_system.h"
 #include "fakes/fake_process_api.h"
 
 namespace vestrana {
@@ -29,9 +33,10 @@ class CloseAppMatching : public ::testing::TestWithParam<MatchCase> {};
 TEST_P(CloseAppMatching, EndsOnlyTheAppStartedFromAGivenFolder) {
   const MatchCase& c = GetParam();
   FakeProcessApi processes;
+  FakeFileSystem files;
   processes.add(7, c.exe_name, c.image_path);
 
-  std::vector<uint32_t> reported = close_app_processes(processes, c.folders);
+  std::vector<uint32_t> reported = close_app_processes(processes, files, c.folders).apps;
 
   EXPECT_EQ(reported, c.ended ? std::vector<uint32_t>{7} : std::vector<uint32_t>{});
   if (c.ended) {
@@ -67,11 +72,12 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(CloseAppProcesses, EndsEveryMatchInSnapshotOrderWithCodeZeroAndFiveSecondWait) {
   FakeProcessApi processes;
+  FakeFileSystem files;
   processes.add(30, "vestrana.exe", kInFolder);
   processes.add(5, "explorer.exe", std::string("C:\\Windows\\explorer.exe"));
   processes.add(12, "Vestrana.exe", kInFolder);
 
-  close_app_processes(processes, {kFolder});
+  (void)close_app_processes(processes, files, {kFolder});
 
   EXPECT_THAT(processes.terminated, ElementsAre(30u, 12u));
   ASSERT_EQ(processes.end_attempts.size(), 2u);
@@ -86,25 +92,25 @@ TEST(CloseAppProcesses, EndsEveryMatchInSnapshotOrderWithCodeZeroAndFiveSecondWa
 
 TEST(CloseAppProcesses, SkipsProcessesThatCannotBeOpenedAndGoesOn) {
   FakeProcessApi processes;
+  FakeFileSystem files;
   processes.add(1, "vestrana.exe", kInFolder);
   processes.processes.back().can_query = false;  // another user's copy
   processes.add(2, "vestrana.exe", std::nullopt);  // path cannot be read
-  processes.add(3, "vestrana.exe", kInFolder);
-  processes.processes.back().can_end = false;  // may be looked at, but not ended
   processes.add(4, "vestrana.exe", kInFolder);
 
-  close_app_processes(processes, {kFolder});
+  (void)close_app_processes(processes, files, {kFolder});
 
   std::vector<uint32_t> attempted;
   for (const auto& attempt : processes.end_attempts) attempted.push_back(attempt.pid);
   EXPECT_THAT(attempted, ElementsAre(4u));
   EXPECT_THAT(processes.terminated, ElementsAre(4u));
   EXPECT_TRUE(processes.running(1));
-  EXPECT_TRUE(processes.running(3));
+  EXPECT_TRUE(processes.running(2));
 }
 
 TEST(CloseAppProcesses, AnIdGivenToAnotherProcessDuringTheWaitIsNeverEnded) {
   FakeProcessApi processes;
+  FakeFileSystem files;
   processes.add(30, "vestrana.exe", kInFolder);
   processes.add(31, "vestrana.exe", kInFolder);
   // While the first candidate is waited for, the second one ends by itself
@@ -116,7 +122,7 @@ TEST(CloseAppProcesses, AnIdGivenToAnotherProcessDuringTheWaitIsNeverEnded) {
     }
   };
 
-  close_app_processes(processes, {kFolder});
+  (void)close_app_processes(processes, files, {kFolder});
 
   EXPECT_THAT(processes.terminated, ElementsAre(30u));
   ASSERT_TRUE(processes.running(31));
@@ -125,12 +131,148 @@ TEST(CloseAppProcesses, AnIdGivenToAnotherProcessDuringTheWaitIsNeverEnded) {
 
 TEST(CloseAppProcesses, EndsNothingWhenTheSnapshotFails) {
   FakeProcessApi processes;
+  FakeFileSystem files;
   processes.add(1, "vestrana.exe", kInFolder);
   processes.snapshot_fails = true;
 
-  close_app_processes(processes, {kFolder});
+  (void)close_app_processes(processes, files, {kFolder});
 
   EXPECT_THAT(processes.end_attempts, IsEmpty());
+}
+
+// Rights are asked for apart from the look-up: an elevated copy of ours is
+// recognised and refused, and then nothing is ended.
+struct RightsCase {
+  const char* label;
+  std::function<void(FakeProcessApi&)> arrange;
+  std::vector<uint32_t> ended;
+  std::vector<uint32_t> refused;
+};
+
+void PrintTo(const RightsCase& c, std::ostream* os) { *os << c.label; }
+
+class CloseAppRights : public ::testing::TestWithParam<RightsCase> {};
+
+TEST_P(CloseAppRights, EndsOnlyWhatItHoldsEndRightsOn) {
+  const RightsCase& c = GetParam();
+  FakeProcessApi processes;
+  FakeFileSystem files;
+  c.arrange(processes);
+  std::vector<uint32_t> before;
+  for (const FakeProcess& p : processes.processes) before.push_back(p.pid);
+
+  ClosedApps closed = close_app_processes(processes, files, {kFolder});
+
+  EXPECT_EQ(closed.apps, c.ended);
+  EXPECT_EQ(closed.refused, c.refused);
+  EXPECT_EQ(processes.terminated, c.ended);
+  for (uint32_t pid : before) {
+    bool ended = std::find(c.ended.begin(), c.ended.end(), pid) != c.ended.end();
+    EXPECT_EQ(processes.running(pid), !ended) << pid;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, CloseAppRights,
+                         ::testing::Values(RightsCase{"elevated_copy_of_ours_stops_all",
+                                                      [](FakeProcessApi& p) {
+                                                        p.add(7, "vestrana.exe", kInFolder);
+                                                        p.add(8, "vestrana.exe", kInFolder);
+                                                        p.processes.back().elevated = true;
+                                                      },
+                                                      {},
+                                                      {8}},
+                                           RightsCase{"elevated_foreign_copy_is_not_ours",
+                                                      [](FakeProcessApi& p) {
+                                                        p.add(7, "vestrana.exe",
+                                                              std::string("D:\\Portable\\vestrana.exe"));
+                                                        p.processes.back().elevated = true;
+                                                        p.add(8, "vestrana.exe", kInFolder);
+                                                      },
+                                                      {8},
+                                                      {}},
+                                           RightsCase{"id_reused_between_the_two_opens",
+                                                      [](FakeProcessApi& p) {
+                                                        p.add(7, "vestrana.exe", kInFolder);
+                                                        p.add(8, "vestrana.exe", kInFolder);
+                                                        p.before_reopen = [&p](uint32_t pid) {
+                                                          if (pid != 7 || p.find(7)->image_path != kInFolder) return;
+                                                          p.exit(7);
+                                                          p.add(7, "notepad.exe",
+                                                                std::string("C:\\Windows\\notepad.exe"));
+                                                        };
+                                                      },
+                                                      {8},
+                                                      {}}),
+                         [](const ::testing::TestParamInfo<RightsCase>& info) { return info.param.label; });
+
+// An AppData moved to another disk and linked back by a junction: the image
+// path and the given folder may each be written either way.
+struct JunctionCase {
+  const char* label;
+  std::string image_path;
+  std::string folder;
+  bool ended;
+};
+
+void PrintTo(const JunctionCase& c, std::ostream* os) { *os << c.label; }
+
+class CloseAppThroughJunction : public ::testing::TestWithParam<JunctionCase> {};
+
+TEST_P(CloseAppThroughJunction, ComparesFinalPaths) {
+  const JunctionCase& c = GetParam();
+  FakeFileSystem files;
+  files.add_file("E:\\Moved\\AppData\\Local\\vestrana\\vestrana.exe", "app");
+  files.add_file("E:\\Moved\\AppData\\Local\\other\\vestrana\\vestrana.exe", "app");
+  files.add_folder("C:\\Users\\ada");
+  files.add_link("C:\\Users\\ada\\AppData", "E:\\Moved\\AppData");
+  FakeProcessApi processes;
+  processes.add(7, "vestrana.exe", c.image_path);
+
+  ClosedApps closed = close_app_processes(processes, files, {c.folder});
+
+  EXPECT_EQ(closed.apps, c.ended ? std::vector<uint32_t>{7} : std::vector<uint32_t>{});
+  EXPECT_EQ(processes.running(7), !c.ended);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CloseAppThroughJunction,
+    ::testing::Values(JunctionCase{"image_resolved_folder_through_link",
+                                   "E:\\Moved\\AppData\\Local\\vestrana\\vestrana.exe", kFolder, true},
+                      JunctionCase{"image_through_link_folder_resolved", kInFolder,
+                                   "e:\\moved\\appdata\\local\\VESTRANA", true},
+                      JunctionCase{"other_folder_behind_the_link",
+                                   "E:\\Moved\\AppData\\Local\\other\\vestrana\\vestrana.exe", kFolder, false},
+                      JunctionCase{"folder_that_does_not_resolve", "E:\\Moved\\AppData\\Local\\vestrana\\vestrana.exe",
+                                   "C:\\Users\\ada\\AppData\\Local\\gone\\vestrana", false}),
+    [](const ::testing::TestParamInfo<JunctionCase>& info) { return info.param.label; });
+
+// The WebView2 processes of our copy hold its user data: they are ended
+// after it, and only those whose parent chain truly leads to it.
+TEST(CloseAppProcesses, EndsTheBrowserProcessesOfOurCopyOnly) {
+  FakeProcessApi processes;
+  FakeFileSystem files;
+  auto add = [&](uint32_t pid, const char* name, const char* image, uint32_t parent, uint64_t created) {
+    processes.add(pid, name, std::string(image), parent);
+    processes.processes.back().creation_time = created;
+  };
+  const char* browser = "C:\\Program Files (x86)\\Microsoft\\EdgeWebView\\msedgewebview2.exe";
+  // The grandchild comes first in the snapshot: the chain is followed in any order.
+  add(21, "msedgewebview2.exe", browser, 20, 300);
+  add(10, "vestrana.exe", kInFolder.c_str(), 1, 100);
+  add(20, "MsEdgeWebView2.exe", browser, 10, 200);
+  add(22, "notepad.exe", "C:\\Windows\\notepad.exe", 10, 250);  // not a browser process
+  add(30, "vestrana.exe", "D:\\Portable\\vestrana.exe", 1, 100);  // not ours
+  add(31, "msedgewebview2.exe", browser, 30, 200);
+  // Older than the copy that now holds its parent's ID: its parent was another process.
+  add(40, "msedgewebview2.exe", browser, 50, 100);
+  add(50, "vestrana.exe", kInFolder.c_str(), 1, 150);
+
+  ClosedApps closed = close_app_processes(processes, files, {kFolder});
+
+  EXPECT_THAT(closed.apps, ElementsAre(10u, 50u));
+  EXPECT_THAT(closed.browsers, ElementsAre(21u, 20u));
+  EXPECT_THAT(processes.terminated, ElementsAre(10u, 50u, 21u, 20u));
+  for (uint32_t pid : {22u, 30u, 31u, 40u}) EXPECT_TRUE(processes.running(pid)) << pid;
 }
 
 TEST(LaunchApp, StartsTheAppInTheFolderWithoutArgumentsOrWaiting) {
