@@ -7,6 +7,8 @@
 // the starting process wrote it. Then it shows a small window titled
 // "vestrana" (kept hidden with --background, as the autostart entry starts
 // the app) and runs until the window is closed or the process is ended.
+// With --browser it also starts a browser process and its child, see
+// start_browser_processes.
 
 #include <windows.h>
 #include <shellapi.h>
@@ -96,6 +98,31 @@ void record_start() {
   CloseHandle(file);
 }
 
+// With "--browser <program>" the app starts <program> --renderer <program>,
+// which starts <program> once more: a browser process with a child of its
+// own, as the WebView2 runtime starts them under the app. Both stay hidden.
+void start_browser_processes() {
+  int count = 0;
+  LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
+  if (argv == nullptr) return;
+  for (int i = 1; i + 1 < count; ++i) {
+    const bool browser = std::wcscmp(argv[i], L"--browser") == 0;
+    if (!browser && std::wcscmp(argv[i], L"--renderer") != 0) continue;
+    const std::wstring program = argv[i + 1];
+    std::wstring line = L"\"" + program + L"\" --background";
+    if (browser) line += L" --renderer \"" + program + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    if (CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
+      CloseHandle(info.hThread);
+      CloseHandle(info.hProcess);
+    }
+    break;
+  }
+  LocalFree(argv);
+}
+
 LRESULT CALLBACK window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
     case WM_PAINT: {
@@ -116,6 +143,7 @@ LRESULT CALLBACK window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lp
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   record_start();
+  start_browser_processes();
 
   WNDCLASSEXW wc{};
   wc.cbSize = sizeof wc;

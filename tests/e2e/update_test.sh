@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # An update over an installation whose uninstall entry names another folder:
-# the app's copies running from either folder are ended, one running from
-# any other place is not; the earlier folder loses exactly the three
+# the app's copies running from either folder are ended with their browser
+# processes, one running from any other place and its browser processes are not; the earlier folder loses exactly the three
 # installed files; shortcut and autostart follow the earlier choices. Before
 # that, an update whose files cannot be written leaves the earlier
 # installation untouched.
@@ -44,17 +44,32 @@ rm "$dir"
 mkdir -p "$dir"
 cp "$VESTRANA_BUILD/standin/vestrana.exe" "$dir/vestrana.exe"
 cp "$VESTRANA_BUILD/standin/vestrana.exe" "$dir/vestranax.exe"
-start_app "$win\\vestrana.exe"; in_new=$app_pid
+# The copies in the install folder and in the third folder each have a
+# browser process with a child of its own, as WebView2 starts them.
+webview_win='C:\webview\msedgewebview2.exe'
+other_webview_win='C:\webview-other\msedgewebview2.exe'
+for program in "$webview_win" "$other_webview_win"; do
+  mkdir -p "$(dirname "$(unix_path "$program")")"
+  cp "$VESTRANA_BUILD/standin/vestrana.exe" "$(unix_path "$program")"
+done
+# The browser processes started from C:\<folder>, by their program name.
+browsers() { prefix_pids '^"?C:\\'"$1"'\\msedgewebview2\.exe'; }
+start_app "$win\\vestrana.exe" --browser "$webview_win"; in_new=$app_pid
 start_app "$old_win\\vestrana.exe" --background; in_old=$app_pid
-start_app "$third_win\\vestrana.exe"; in_third=$app_pid
+start_app "$third_win\\vestrana.exe" --browser "$other_webview_win"; in_third=$app_pid
 start_app "$win\\vestranax.exe"; other_name=$app_pid
 check "the four copies run" eval 'running $in_new && running $in_old && running $in_third && running $other_name'
+two_browsers() { [ "$(browsers "$1" | wc -l)" -eq 2 ]; }
+check "both copies' browser processes run" eval 'poll 10 two_browsers webview && poll 10 two_browsers webview-other'
 
 expect_silent_run 0 "the update exits 0"
 check "the copy in the install folder was ended" ended "$in_new"
 check "the copy in the earlier folder was ended" ended "$in_old"
 check "a copy in a third folder keeps running" running "$in_third"
 check "a program whose name only begins with vestrana keeps running" running "$other_name"
+no_browsers() { [ -z "$(browsers webview)" ]; }
+check "the app's browser process and its child were ended" poll 3 no_browsers
+check "those of the copy in the third folder keep running" two_browsers webview-other
 
 check "vestrana.exe is the packed program" cmp -s "$dir/vestrana.exe" "$VESTRANA_BUILD/standin/vestrana.exe"
 check "uninstall.exe is a copy of the setup" cmp -s "$dir/uninstall.exe" "$VESTRANA_SETUP"
