@@ -24,6 +24,8 @@ struct MatchCase {
   std::string image_path;
   std::vector<std::string> folders;
   bool ended;
+  // The user's AppData moved to another disk and linked back by a junction.
+  bool moved_appdata = false;
 };
 
 void PrintTo(const MatchCase& c, std::ostream* os) { *os << c.label; }
@@ -34,6 +36,12 @@ TEST_P(CloseAppMatching, EndsOnlyTheAppStartedFromAGivenFolder) {
   const MatchCase& c = GetParam();
   FakeProcessApi processes;
   FakeFileSystem files;
+  if (c.moved_appdata) {
+    files.add_file("E:\\Moved\\AppData\\Local\\vestrana\\vestrana.exe", "app");
+    files.add_file("E:\\Moved\\AppData\\Local\\other\\vestrana\\vestrana.exe", "app");
+    files.add_folder("C:\\Users\\ada");
+    files.add_link("C:\\Users\\ada\\AppData", "E:\\Moved\\AppData");
+  }
   processes.add(7, c.exe_name, c.image_path);
 
   std::vector<uint32_t> reported = close_app_processes(processes, files, c.folders).apps;
@@ -67,7 +75,33 @@ INSTANTIATE_TEST_SUITE_P(
         MatchCase{"trailing_backslash", "vestrana.exe", kInFolder, {std::string(kFolder) + "\\"}, false},
         MatchCase{"forward_slashes_differ", "vestrana.exe", kInFolder, {"C:/Users/ada/AppData/Local/vestrana"}, false},
         MatchCase{"image_without_folder", "vestrana.exe", "vestrana.exe", {""}, false},
-        MatchCase{"no_folders", "vestrana.exe", kInFolder, {}, false}),
+        MatchCase{"no_folders", "vestrana.exe", kInFolder, {}, false},
+        // Through the junction, the image path and the given folder may each
+        // be written either way; their final paths decide.
+        MatchCase{"image_resolved_folder_through_link",
+                  "vestrana.exe",
+                  "E:\\Moved\\AppData\\Local\\vestrana\\vestrana.exe",
+                  {kFolder},
+                  true,
+                  true},
+        MatchCase{"image_through_link_folder_resolved",
+                  "vestrana.exe",
+                  kInFolder,
+                  {"e:\\moved\\appdata\\local\\VESTRANA"},
+                  true,
+                  true},
+        MatchCase{"other_folder_behind_the_link",
+                  "vestrana.exe",
+                  "E:\\Moved\\AppData\\Local\\other\\vestrana\\vestrana.exe",
+                  {kFolder},
+                  false,
+                  true},
+        MatchCase{"folder_that_does_not_resolve",
+                  "vestrana.exe",
+                  "E:\\Moved\\AppData\\Local\\vestrana\\vestrana.exe",
+                  {"C:\\Users\\ada\\AppData\\Local\\gone\\vestrana"},
+                  false,
+                  true}),
     [](const ::testing::TestParamInfo<MatchCase>& info) { return info.param.label; });
 
 TEST(CloseAppProcesses, EndsEveryMatchInSnapshotOrderWithCodeZeroAndFiveSecondWait) {
@@ -204,47 +238,6 @@ INSTANTIATE_TEST_SUITE_P(Cases, CloseAppRights,
                                                       {8},
                                                       {}}),
                          [](const ::testing::TestParamInfo<RightsCase>& info) { return info.param.label; });
-
-// An AppData moved to another disk and linked back by a junction: the image
-// path and the given folder may each be written either way.
-struct JunctionCase {
-  const char* label;
-  std::string image_path;
-  std::string folder;
-  bool ended;
-};
-
-void PrintTo(const JunctionCase& c, std::ostream* os) { *os << c.label; }
-
-class CloseAppThroughJunction : public ::testing::TestWithParam<JunctionCase> {};
-
-TEST_P(CloseAppThroughJunction, ComparesFinalPaths) {
-  const JunctionCase& c = GetParam();
-  FakeFileSystem files;
-  files.add_file("E:\\Moved\\AppData\\Local\\vestrana\\vestrana.exe", "app");
-  files.add_file("E:\\Moved\\AppData\\Local\\other\\vestrana\\vestrana.exe", "app");
-  files.add_folder("C:\\Users\\ada");
-  files.add_link("C:\\Users\\ada\\AppData", "E:\\Moved\\AppData");
-  FakeProcessApi processes;
-  processes.add(7, "vestrana.exe", c.image_path);
-
-  ClosedApps closed = close_app_processes(processes, files, {c.folder});
-
-  EXPECT_EQ(closed.apps, c.ended ? std::vector<uint32_t>{7} : std::vector<uint32_t>{});
-  EXPECT_EQ(processes.running(7), !c.ended);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, CloseAppThroughJunction,
-    ::testing::Values(JunctionCase{"image_resolved_folder_through_link",
-                                   "E:\\Moved\\AppData\\Local\\vestrana\\vestrana.exe", kFolder, true},
-                      JunctionCase{"image_through_link_folder_resolved", kInFolder,
-                                   "e:\\moved\\appdata\\local\\VESTRANA", true},
-                      JunctionCase{"other_folder_behind_the_link",
-                                   "E:\\Moved\\AppData\\Local\\other\\vestrana\\vestrana.exe", kFolder, false},
-                      JunctionCase{"folder_that_does_not_resolve", "E:\\Moved\\AppData\\Local\\vestrana\\vestrana.exe",
-                                   "C:\\Users\\ada\\AppData\\Local\\gone\\vestrana", false}),
-    [](const ::testing::TestParamInfo<JunctionCase>& info) { return info.param.label; });
 
 // The WebView2 processes of our copy hold its user data: they are ended
 // after it, and only those whose parent chain truly leads to it.
