@@ -31,7 +31,7 @@ wait_for_delayed_command() {
   return 1
 }
 installed_app() { cmp -s "$VESTRANA_BUILD/standin/vestrana.exe" "$dir/vestrana.exe"; }
-entry_gone() { ! wine reg query "$uninstall_key" >/dev/null 2>&1; }
+entry_gone() { reg_key_gone "$uninstall_key"; }
 
 # Another program's folder with files named like ours and its own.
 plant_other_program() { # Unix folder

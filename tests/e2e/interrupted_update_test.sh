@@ -101,7 +101,7 @@ kill_at() {
   esac
   kill -KILL "$pid" 2>/dev/null || true
   wait "$pid" 2>/dev/null || true
-  wineserver -k 2>/dev/null || true
+  restart_wineserver
   [ -z "$holder" ] || wait "$holder" 2>/dev/null || true
 }
 
@@ -156,7 +156,7 @@ if mount -t tmpfs -o size=12m tmpfs "$mount_point" 2>/dev/null; then
 
   # The window needs a display, which the prefix's desktop process must
   # start on: the processes so far ran without one.
-  wineserver -k 2>/dev/null || true
+  restart_wineserver
   start_display
   update_fails_on_screen 1.1.0 112
   check_eq "the earlier installation is still as it was" "$before" "$(cd "$small" && sha256sum * | sort)"

@@ -32,6 +32,19 @@ new_prefix() {
     if [ -L "$folder" ]; then rm "$folder" && mkdir "$folder"; fi
   done
   trap cleanup_prefix EXIT
+  wineserver -p
+}
+
+# Each prefix keeps one Wine server for the whole test, ended by
+# cleanup_prefix. Debian's wineserver wrapper starts a server without
+# persistence (-p0): it exits the moment the prefix's last process has
+# ended, and a wine command that connects in that moment fails with
+# "recvmsg: Connection reset by peer", which reads like a missing registry
+# value or a failed run. A test that ends every process of the prefix on
+# purpose starts the next server through restart_wineserver.
+restart_wineserver() {
+  wineserver -k 2>/dev/null || true
+  wineserver -p
 }
 
 cleanup_prefix() {
@@ -149,12 +162,16 @@ start_sampling() {
   (
     while :; do
       for dir in /proc/[0-9]*; do
-        tr '\0' '\n' <"$dir/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" || continue
-        tr '\0' ' ' <"$dir/cmdline" 2>/dev/null
+        tr '\0' '\n' 2>/dev/null <"$dir/environ" | grep -qxF "WINEPREFIX=$WINEPREFIX" || continue
+        tr '\0' ' ' 2>/dev/null <"$dir/cmdline"
         echo
       done | sort -u | comm -13 "$sample_file" - >>"$sample_file.new"
       [ -s "$sample_file.new" ] && sort -u "$sample_file" "$sample_file.new" -o "$sample_file"
       rm -f "$sample_file.new"
+      # A Wine process lives far longer than this pause (it loads and
+      # connects to the server first), so none is missed, and the sampler
+      # leaves the cores to the processes it watches.
+      sleep 0.02
     done
   ) &
   sampler_pid=$!
@@ -167,11 +184,35 @@ no_ping_del() { ! grep -Eiq 'ping|del /|cmd(\.exe)? /' "$1"; }
 # icon,index and description, separated by tabs, as the shell reads them.
 read_shortcuts() { wine "$VESTRANA_READ_SHORTCUT" "$@" 2>/dev/null; }
 
+# `wine reg query` with its arguments, CRLF removed. It fails quietly when the
+# key or value does not exist (reg says so on stdout); any other failure is
+# told on stderr with what Wine printed, so that it never passes for a
+# missing value unnoticed.
+reg_query() {
+  local out err rc=0
+  err=$(mktemp)
+  out=$(wine reg query "$@" 2>"$err" | tr -d '\r') || rc=$?
+  if [ "$rc" -ne 0 ] && ! grep -q '^reg: Unable to find the specified registry' <<<"$out"; then
+    echo "wine reg query $* failed with status $rc:" >&2
+    grep -v 'wine32\|multiarch\|apt-get\|dpkg' "$err" >&2 || true
+  fi
+  rm -f "$err"
+  printf '%s\n' "$out"
+  return "$rc"
+}
+
+# Whether a registry key does not exist, as reg reports it; a query that
+# failed for another reason does not count as the key being gone.
+reg_key_gone() {
+  local out
+  out=$(reg_query "$1") && return 1
+  grep -q '^reg: Unable to find the specified registry key' <<<"$out"
+}
 # One registry value's data as `wine reg query` prints it (CRLF removed),
 # or nothing (exit 1) when the value does not exist.
 reg_value() {
   local key=$1 name=$2 out
-  out=$(wine reg query "$key" /v "$name" 2>/dev/null | tr -d '\r') || return 1
+  out=$(reg_query "$key" /v "$name") || return 1
   printf '%s\n' "$out" | awk -v n="$name" '
     { line=$0; sub(/^[ \t]+/, "", line) }
     index(line, n) == 1 { rest=substr(line, length(n)+1); sub(/^[ \t]+/, "", rest);
@@ -184,7 +225,7 @@ reg_value() {
 # nothing (exit 1) when the key does not exist.
 reg_values() {
   local out
-  out=$(wine reg query "$1" 2>/dev/null | tr -d '\r') || return 1
+  out=$(reg_query "$1") || return 1
   printf '%s\n' "$out" | awk '
     /^    [^ ]/ { line=substr($0, 5); at=index(line, "    REG_"); if (at == 0) next;
       name=substr(line, 1, at-1); rest=substr(line, at+4); sep=index(rest, "    ");

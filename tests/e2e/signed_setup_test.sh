@@ -70,6 +70,6 @@ check "uninstall.exe still verifies" eval 'osslsigncode verify -CAfile "$keys/si
 
 rc=0; run_command_line "$(reg_value "$uninstall_key" QuietUninstallString || true)" || rc=$?
 check_eq "the signed uninstaller removes the app" 0 "$rc"
-check "the entry is gone" eval '! wine reg query "$uninstall_key" >/dev/null 2>&1'
+check "the entry is gone" reg_key_gone "$uninstall_key"
 check "the delayed clean-up finishes" wait_for_final_cleanup "$dir" "$(temp_dir)"
 finish

@@ -44,7 +44,7 @@ echo "     (the silent removal took $took s)"
 check_eq "the quiet uninstall command exits 0" 0 "$rc"
 check "it returned within 3 s" at_least 3 "$took"
 # Right when the command returns, the removal (the second stage) is over.
-check "the entry is already gone" eval '! wine reg query "$uninstall_key" >/dev/null 2>&1'
+check "the entry is already gone" reg_key_gone "$uninstall_key"
 check_eq "no temporary uninstaller copy is still running" "" \
   "$(prefix_pids 'vestrana-uninstall-[0-9]+\.exe --uninstall')"
 check "the app running from the install folder was ended" ended "$in_install"
@@ -61,7 +61,7 @@ check_eq "no temporary uninstaller copy is left" "" "$(uninstaller_copies "$temp
 check "the Start-menu shortcut is gone" test ! -e "$(programs_dir)/vestrana.lnk"
 check "the desktop shortcut is gone" test ! -e "$(desktop_dir)/vestrana.lnk"
 check "the autostart value is gone" eval '! reg_value "$run_key" vestrana >/dev/null'
-check "the app's key is gone" eval '! wine reg query "HKCU\Software\vestrana\vestrana" >/dev/null 2>&1'
+check "the app's key is gone" reg_key_gone "HKCU\Software\vestrana\vestrana"
 check_eq "the other product's key under the publisher key stays" yes \
   "$(reg_value 'HKCU\Software\vestrana\other' kept || true)"
 check "Wine's list of installed programs no longer shows vestrana" \
@@ -71,5 +71,5 @@ check_eq "the sign-in and settings folders stay with their content" "$data_befor
 # A removal of what is already removed still succeeds.
 rc=0; run_wine "$VESTRANA_SETUP" --uninstall --silent --dir "$win" || rc=$?
 check_eq "a second removal exits 0" 0 "$rc"
-check "and brings nothing back" eval '[ ! -e "$dir" ] && ! wine reg query "$uninstall_key" >/dev/null 2>&1'
+check "and brings nothing back" eval '[ ! -e "$dir" ] && reg_key_gone "$uninstall_key"'
 finish

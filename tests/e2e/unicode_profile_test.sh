@@ -44,7 +44,7 @@ quiet=$(value QuietUninstallString)
 start_sampling "$WINEPREFIX/command-lines.txt"
 rc=0; run_command_line "$quiet" || rc=$?
 check_eq "the quiet uninstall command exits 0" 0 "$rc"
-check "the entry is gone" eval '! wine reg query "$uninstall_key" >/dev/null 2>&1'
+check "the entry is gone" reg_key_gone "$uninstall_key"
 check "the app running from the install folder was ended" ended "$in_install"
 check "the cleanup helper finishes" wait_for_final_cleanup "$dir" "$temp"
 stop_sampling
@@ -53,6 +53,6 @@ check "no command line held ping or del" no_ping_del "$sample_file"
 check "the install folder is gone" test ! -e "$dir"
 check_eq "no temporary uninstaller copy is left" "" "$(uninstaller_copies "$temp")"
 check "the shortcuts are gone" test ! -e "$(programs_dir)/vestrana.lnk" -a ! -e "$(desktop_dir)/vestrana.lnk"
-check "the app's keys are gone, the publisher key with them" eval '! wine reg query "HKCU\Software\vestrana" >/dev/null 2>&1'
+check "the app's keys are gone, the publisher key with them" reg_key_gone "HKCU\Software\vestrana"
 check "the sign-in and settings folder in the moved place stays" test -d "$(local_appdata)/com.vestrana.desktop"
 finish

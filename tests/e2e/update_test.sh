@@ -87,5 +87,5 @@ check_eq "autostart stays on and starts the new program" "\"$win\\vestrana.exe\"
   "$(reg_value "$run_key" vestrana || true)"
 check "without a desktop shortcut before there is none after" test ! -e "$(desktop_dir)/vestrana.lnk"
 check "the Start-menu shortcut is made" test -f "$(programs_dir)/vestrana.lnk"
-check "the app's old settings key is removed" eval '! wine reg query "HKCU\Software\vestrana" >/dev/null 2>&1'
+check "the app's old settings key is removed" reg_key_gone "HKCU\Software\vestrana"
 finish

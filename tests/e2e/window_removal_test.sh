@@ -47,7 +47,7 @@ check "the install folder is gone" test ! -e "$dir"
 check_eq "no temporary uninstaller copy is left" "" "$(uninstaller_copies "$temp")"
 check "the Start-menu shortcut is gone" test ! -e "$(programs_dir)/vestrana.lnk"
 check "the desktop shortcut is gone" test ! -e "$(desktop_dir)/vestrana.lnk"
-check "the uninstall entry is gone" eval '! wine reg query "$uninstall_key" >/dev/null 2>&1'
+check "the uninstall entry is gone" reg_key_gone "$uninstall_key"
 check "the local user data folder is gone" test ! -e "$local_data"
 check "the roaming user data folder is gone" test ! -e "$roaming_data"
 
