@@ -1,5 +1,7 @@
 #include "ui/window_icons_win32.h"
 
+#include <utility>
+
 namespace vestrana {
 
 // Without LoadIconWithScaleDown, LoadImageW picks the resource's image
@@ -14,20 +16,13 @@ HICON WindowIcons::load(HINSTANCE instance, int size) const {
 }
 
 void WindowIcons::apply(HWND window, HINSTANCE instance, UINT dpi) {
-  HICON small_icon = load(instance, GetSystemMetricsForDpi(SM_CXSMICON, dpi));
-  HICON large_icon = load(instance, GetSystemMetricsForDpi(SM_CXICON, dpi));
-  SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small_icon));
-  SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(large_icon));
-  // The window no longer uses the old ones.
-  release();
-  small_ = small_icon;
-  large_ = large_icon;
-}
-
-void WindowIcons::release() {
-  if (small_ != nullptr) DestroyIcon(small_);
-  if (large_ != nullptr) DestroyIcon(large_);
-  small_ = large_ = nullptr;
+  UniqueIcon small_icon(load(instance, GetSystemMetricsForDpi(SM_CXSMICON, dpi)));
+  UniqueIcon large_icon(load(instance, GetSystemMetricsForDpi(SM_CXICON, dpi)));
+  SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small_icon.get()));
+  SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(large_icon.get()));
+  // The window no longer uses the old ones: moving the new ones in destroys them.
+  small_ = std::move(small_icon);
+  large_ = std::move(large_icon);
 }
 
 }  // namespace vestrana

@@ -6,30 +6,32 @@
 
 #include "system/windows_headers.h"
 
+#include <memory>
+#include <type_traits>
+
 #include "system/system_library_win32.h"
 
 namespace vestrana {
 
+struct IconDestroyer {
+  void operator()(HICON icon) const { DestroyIcon(icon); }
+};
+using UniqueIcon = std::unique_ptr<std::remove_pointer_t<HICON>, IconDestroyer>;
+
 class WindowIcons {
  public:
-  WindowIcons() = default;
-  WindowIcons(const WindowIcons&) = delete;
-  WindowIcons& operator=(const WindowIcons&) = delete;
-  ~WindowIcons() { release(); }
-
   // Loads icon resource 1 of `instance` for `dpi` and gives it to `window`.
   void apply(HWND window, HINSTANCE instance, UINT dpi);
 
  private:
-  void release();
   HICON load(HINSTANCE instance, int size) const;
 
   // comctl32 is loaded from the system folder (see SystemLibrary).
   using LoadScaledDown = HRESULT WINAPI(HINSTANCE, PCWSTR, int, int, HICON*);
   SystemLibrary common_controls_{L"comctl32.dll"};
   LoadScaledDown* load_scaled_down_ = common_controls_.function<LoadScaledDown>("LoadIconWithScaleDown");
-  HICON small_ = nullptr;
-  HICON large_ = nullptr;
+  UniqueIcon small_;
+  UniqueIcon large_;
 };
 
 }  // namespace vestrana
