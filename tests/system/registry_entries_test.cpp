@@ -17,10 +17,19 @@ namespace {
 constexpr RegistryRoot kCu = RegistryRoot::CurrentUser;
 const std::string kUninstallKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\vestrana";
 const std::string kRunKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+const std::string kApprovedKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\Run";
 const std::string kFolder = "C:\\Users\\Ana\\AppData\\Local\\vestrana";
+
+// What a call gave, as one value to compare: a success is no failure text.
+std::string failure_of(const Result& result) { return result.ok() ? "(success)" : result.failure_text(); }
 
 class RegistryEntries : public ::testing::Test {
  protected:
+  Result write_entry(uint64_t bytes = 4096, const std::string& folder = kFolder) {
+    return write_uninstall_entry(registry, messages, folder, bytes);
+  }
+  Result autostart(bool enabled) { return set_autostart(registry, messages, kFolder, enabled); }
+
   FakeRegistry registry;
   FakeSystemMessages messages;
   FakeKnownFolders folders;
@@ -28,42 +37,36 @@ class RegistryEntries : public ::testing::Test {
 
 // --- System error descriptions ---------------------------------------------
 
-struct HresultCase {
-  int32_t status;
-  uint32_t hresult;
-};
-
-class HresultFromWin32 : public ::testing::TestWithParam<HresultCase> {};
-
-TEST_P(HresultFromWin32, MapsStatus) { EXPECT_EQ(hresult_from_win32(GetParam().status), GetParam().hresult); }
-
-INSTANTIATE_TEST_SUITE_P(Statuses, HresultFromWin32,
-                         ::testing::Values(HresultCase{5, 0x80070005u}, HresultCase{1234, 0x800704D2u},
-                                           // Only the low 16 bits survive.
-                                           HresultCase{0x12345, 0x80072345u},
-                                           // Already an HRESULT (or success): unchanged.
-                                           HresultCase{0, 0u},
-                                           HresultCase{static_cast<int32_t>(0x80004005u), 0x80004005u}));
-
-TEST(DescribeSystemError, MessageThenUpperCaseHexInParentheses) {
-  FakeSystemMessages messages;
-  messages.texts[0x8007000Eu] = "Not enough memory resources are available to complete this operation.";
-  EXPECT_EQ(describe_system_error(messages, 0x8007000Eu),
-            "Not enough memory resources are available to complete this operation. (0x8007000E)");
+TEST(HresultFromWin32, MapsStatus) {
+  const std::pair<int32_t, uint32_t> cases[] = {
+      {5, 0x80070005u},
+      {1234, 0x800704D2u},
+      {0x12345, 0x80072345u},  // only the low 16 bits survive
+      {0, 0u},  // already an HRESULT (or success): unchanged
+      {static_cast<int32_t>(0x80004005u), 0x80004005u},
+  };
+  for (const auto& [status, hresult] : cases) EXPECT_EQ(hresult_from_win32(status), hresult) << status;
 }
 
-TEST(DescribeSystemError, HexAloneWithoutTextOrForAnEmptyText) {
-  FakeSystemMessages messages;
-  EXPECT_EQ(describe_system_error(messages, 0x800700AFu), "0x800700AF");
-  EXPECT_EQ(describe_system_error(messages, 0x0000000Au), "0x0000000A");
-  messages.texts[0x80070001u] = "";
-  EXPECT_EQ(describe_system_error(messages, 0x80070001u), "0x80070001");
+TEST(DescribeSystemError, MessageThenUpperCaseHexOrTheHexAlone) {
+  struct Case {
+    uint32_t hresult;
+    std::optional<std::string> text;
+    std::string described;
+  };
+  const std::string memory = "Not enough memory resources are available to complete this operation.";
+  for (const Case& c : {Case{0x8007000Eu, memory, memory + " (0x8007000E)"}, Case{0x800700AFu, {}, "0x800700AF"},
+                        Case{0x0000000Au, {}, "0x0000000A"}, Case{0x80070001u, "", "0x80070001"}}) {
+    FakeSystemMessages messages;
+    if (c.text) messages.texts[c.hresult] = *c.text;
+    EXPECT_EQ(describe_system_error(messages, c.hresult), c.described);
+  }
 }
 
 // --- The uninstall entry ----------------------------------------------------
 
 TEST_F(RegistryEntries, UninstallEntryHasElevenValuesInOrder) {
-  ASSERT_TRUE(write_uninstall_entry(registry, messages, kFolder, 2047).ok());
+  ASSERT_TRUE(write_entry(2047).ok());
 
   const std::string uninstall = "\"" + kFolder + "\\uninstall.exe\" --uninstall";
   const std::vector<std::pair<std::string, FakeRegistry::Data>> expected = {
@@ -86,43 +89,38 @@ TEST_F(RegistryEntries, UninstallEntryHasElevenValuesInOrder) {
     EXPECT_EQ(registry.writes[i].name, expected[i].first);
     EXPECT_EQ(registry.writes[i].data, expected[i].second);
   }
-  EXPECT_EQ(std::get<std::string>(expected[4].second).size(), 21u);
   EXPECT_EQ(registry.calls.front(), "create_key " + kUninstallKey);
   EXPECT_EQ(registry.calls.back(), "close_key");
   EXPECT_EQ(registry.open_key_count(), 0u);
 }
 
 TEST_F(RegistryEntries, FolderWithTrailingSeparatorGivesNoDoubledSeparator) {
-  ASSERT_TRUE(write_uninstall_entry(registry, messages, "D:\\Apps\\vestrana\\", 0).ok());
+  ASSERT_TRUE(write_entry(0, "D:\\Apps\\vestrana\\").ok());
   EXPECT_EQ(registry.string_value(kCu, kUninstallKey, "DisplayIcon"), "D:\\Apps\\vestrana\\vestrana.exe");
   EXPECT_EQ(registry.string_value(kCu, kUninstallKey, "UninstallString"),
             "\"D:\\Apps\\vestrana\\uninstall.exe\" --uninstall");
 }
 
-struct SizeCase {
-  uint64_t bytes;
-  uint32_t kib;
-};
-
-class EstimatedSize : public RegistryEntries, public ::testing::WithParamInterface<SizeCase> {};
-
-TEST_P(EstimatedSize, IsWholeKibibytesRoundedDown) {
-  ASSERT_TRUE(write_uninstall_entry(registry, messages, kFolder, GetParam().bytes).ok());
-  EXPECT_EQ(registry.dword_value(kCu, kUninstallKey, "EstimatedSize"), GetParam().kib);
+TEST(EstimatedSize, IsWholeKibibytesRoundedDown) {
+  const std::pair<uint64_t, uint32_t> cases[] = {
+      {0, 0},
+      {1023, 0},
+      {2047, 1},
+      {1048576, 1024},
+      {0x3FFFFFFFFFFull, 0xFFFFFFFFu},
+      {0x40000000400ull, 0xFFFFFFFFu},  // beyond 32 bits of KiB: the largest size, not a wrapped one
+  };
+  for (const auto& [bytes, kib] : cases) {
+    FakeRegistry registry;
+    FakeSystemMessages messages;
+    ASSERT_TRUE(write_uninstall_entry(registry, messages, kFolder, bytes).ok());
+    EXPECT_EQ(registry.dword_value(kCu, kUninstallKey, "EstimatedSize"), kib) << bytes;
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(Sizes, EstimatedSize,
-                         ::testing::Values(SizeCase{0, 0}, SizeCase{1023, 0}, SizeCase{2047, 1},
-                                           SizeCase{1048576, 1024}, SizeCase{0x3FFFFFFFFFFull, 0xFFFFFFFFu},
-                                           // Beyond 32 bits of KiB: the largest size, not a wrapped one.
-                                           SizeCase{0x40000000400ull, 0xFFFFFFFFu}));
 
 TEST_F(RegistryEntries, FailingValueDoesNotStopTheOthers) {
   registry.fail_set_value("DisplayName", 5);
-  Result result = write_uninstall_entry(registry, messages, kFolder, 4096);
-
-  ASSERT_FALSE(result.ok());
-  EXPECT_EQ(result.failure_text(), "registry " + kUninstallKey + "\\DisplayName: WIN32_ERROR(5)");
+  EXPECT_EQ(failure_of(write_entry()), "registry " + kUninstallKey + "\\DisplayName: WIN32_ERROR(5)");
   EXPECT_EQ(registry.writes.size(), 11u);
   EXPECT_EQ(registry.value_names(kCu, kUninstallKey).size(), 10u);
   EXPECT_EQ(registry.dword_value(kCu, kUninstallKey, "NoRepair"), 1u);
@@ -134,89 +132,73 @@ TEST_F(RegistryEntries, FailingValueDoesNotStopTheOthers) {
 TEST_F(RegistryEntries, LastFailingValueIsReported) {
   registry.fail_set_value("DisplayName", 5);
   registry.fail_set_value("EstimatedSize", 1234);
-  Result result = write_uninstall_entry(registry, messages, kFolder, 4096);
-
-  ASSERT_FALSE(result.ok());
-  EXPECT_EQ(result.failure_text(), "registry " + kUninstallKey + "\\EstimatedSize: WIN32_ERROR(1234)");
+  EXPECT_EQ(failure_of(write_entry()), "registry " + kUninstallKey + "\\EstimatedSize: WIN32_ERROR(1234)");
   EXPECT_EQ(registry.dword_value(kCu, kUninstallKey, "NoModify"), 1u);
 }
 
 TEST_F(RegistryEntries, KeyCreationFailureIsDescribedAndWritesNothing) {
   messages.texts[0x80070005u] = "Access is denied.";
   registry.fail_create_key(kUninstallKey, 5);
-  Result result = write_uninstall_entry(registry, messages, kFolder, 4096);
-
-  ASSERT_FALSE(result.ok());
-  EXPECT_EQ(result.failure_text(), "registry " + kUninstallKey + ": Access is denied. (0x80070005)");
+  EXPECT_EQ(failure_of(write_entry()), "registry " + kUninstallKey + ": Access is denied. (0x80070005)");
   EXPECT_TRUE(registry.writes.empty());
   EXPECT_EQ(registry.calls, std::vector<std::string>{"create_key " + kUninstallKey});
-}
 
-TEST_F(RegistryEntries, KeyCreationFailureWithoutSystemTextIsHexAlone) {
+  // Without a system text the code stands alone.
   registry.fail_create_key(kRunKey, 1234);
-  Result result = set_autostart(registry, messages, kFolder, true);
-
-  ASSERT_FALSE(result.ok());
-  EXPECT_EQ(result.failure_text(), "registry " + kRunKey + ": 0x800704D2");
-  EXPECT_EQ(messages.asked, std::vector<uint32_t>{0x800704D2u});
+  EXPECT_EQ(failure_of(autostart(true)), "registry " + kRunKey + ": 0x800704D2");
+  EXPECT_EQ(messages.asked, (std::vector<uint32_t>{0x80070005u, 0x800704D2u}));
 }
 
 // --- Reading the installed entry ---------------------------------------------
 
-struct EntryCase {
-  const char* name;
-  std::optional<std::string> install_location;
-  std::optional<std::string> uninstall_string;
-  bool default_folder_known;
-  std::string location;
-};
-
-class InstalledEntryLocation : public RegistryEntries, public ::testing::WithParamInterface<EntryCase> {};
-
-TEST_P(InstalledEntryLocation, FallsBackInOrder) {
-  const EntryCase& c = GetParam();
-  registry.put_string(kCu, kUninstallKey, "DisplayVersion", "1.1.0");
-  if (c.install_location) registry.put_string(kCu, kUninstallKey, "InstallLocation", *c.install_location);
-  if (c.uninstall_string) registry.put_string(kCu, kUninstallKey, "UninstallString", *c.uninstall_string);
-  if (c.default_folder_known) folders.folders[KnownFolder::LocalAppData] = "C:\\Users\\Ana\\AppData\\Local";
-
-  std::optional<InstalledEntry> entry = read_installed_entry(registry, folders);
-  ASSERT_TRUE(entry);
-  EXPECT_EQ(entry->version, "1.1.0");
-  EXPECT_EQ(entry->location, c.location);
-}
-
 const std::string kDefault = "C:\\Users\\Ana\\AppData\\Local\\vestrana";
 
-INSTANTIATE_TEST_SUITE_P(
-    Fallbacks, InstalledEntryLocation,
-    ::testing::Values(
-        EntryCase{"recorded_location", "E:\\Tools\\vestrana", "\"C:\\X\\uninstall.exe\"", true, "E:\\Tools\\vestrana"},
-        EntryCase{"empty_location_quoted_command", "", "\"C:\\X\\vestrana\\uninstall.exe\" --uninstall", true,
-                  "C:\\X\\vestrana"},
-        EntryCase{"unquoted_command", std::nullopt, "C:\\X\\uninstall.exe", true, "C:\\X"},
-        EntryCase{"blanks_and_several_quotes", std::nullopt, "  \t\"\"C:\\X\\uninstall.exe\" --uninstall", true,
-                  "C:\\X"},
-        // U+3000 and U+00A0 in front, U+2029 behind.
-        EntryCase{"unicode_white_space", std::nullopt, "\xE3\x80\x80\xC2\xA0\"C:\\X\\uninstall.exe\xE2\x80\xA9", true,
-                  "C:\\X"},
-        EntryCase{"trailing_white_space_unquoted", std::nullopt, "C:\\X\\uninstall.exe \xE2\x80\x8A\r\n", true,
-                  "C:\\X"},
-        EntryCase{"unc_command", std::nullopt, "\"\\\\srv\\share\\vestrana\\uninstall.exe\" --uninstall", true,
-                  "\\\\srv\\share\\vestrana"},
-        EntryCase{"command_without_folder", std::nullopt, "\"uninstall.exe\" --uninstall", true, kDefault},
-        EntryCase{"blank_command", "", " \xE2\x80\x83 ", true, kDefault},
-        EntryCase{"nothing_recorded", std::nullopt, std::nullopt, true, kDefault},
-        // A relative location would be resolved against the setup's working
-        // folder, so it is not acted on.
-        EntryCase{"relative_location", "vestrana", "\"C:\\X\\uninstall.exe\"", true, "C:\\X"},
-        EntryCase{"relative_command", std::nullopt, "\"bin\\uninstall.exe\" --uninstall", true, kDefault},
-        EntryCase{"drive_relative_command", std::nullopt, "\"C:bin\\uninstall.exe\"", true, kDefault},
-        EntryCase{"no_default_either", std::nullopt, std::nullopt, false, ""}),
-    [](const auto& info) { return std::string(info.param.name); });
+TEST_F(RegistryEntries, InstalledEntryLocationFallsBackInOrder) {
+  struct Case {
+    const char* name;
+    std::optional<std::string> install_location;
+    std::optional<std::string> uninstall_string;
+    std::string location;
+  };
+  const Case cases[] = {
+      {"recorded location", "E:\\Tools\\vestrana", "\"C:\\X\\uninstall.exe\"", "E:\\Tools\\vestrana"},
+      {"empty location, quoted command", "", "\"C:\\X\\vestrana\\uninstall.exe\" --uninstall", "C:\\X\\vestrana"},
+      {"unquoted command", std::nullopt, "C:\\X\\uninstall.exe", "C:\\X"},
+      {"blanks and several quotes", std::nullopt, "  \t\"\"C:\\X\\uninstall.exe\" --uninstall", "C:\\X"},
+      // U+3000 and U+00A0 in front, U+2029 behind.
+      {"unicode white space", std::nullopt, "\xE3\x80\x80\xC2\xA0\"C:\\X\\uninstall.exe\xE2\x80\xA9", "C:\\X"},
+      {"trailing white space, unquoted", std::nullopt, "C:\\X\\uninstall.exe \xE2\x80\x8A\r\n", "C:\\X"},
+      {"UNC command", std::nullopt, "\"\\\\srv\\share\\vestrana\\uninstall.exe\" --uninstall",
+       "\\\\srv\\share\\vestrana"},
+      {"command without folder", std::nullopt, "\"uninstall.exe\" --uninstall", kDefault},
+      {"blank command", "", " \xE2\x80\x83 ", kDefault},
+      {"nothing recorded", std::nullopt, std::nullopt, kDefault},
+      // A relative location would be resolved against the setup's working
+      // folder, so it is not acted on.
+      {"relative location", "vestrana", "\"C:\\X\\uninstall.exe\"", "C:\\X"},
+      {"relative command", std::nullopt, "\"bin\\uninstall.exe\" --uninstall", kDefault},
+      {"drive-relative command", std::nullopt, "\"C:bin\\uninstall.exe\"", kDefault},
+      {"no default either", std::nullopt, std::nullopt, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakeRegistry registry;
+    FakeKnownFolders folders;
+    registry.put_string(kCu, kUninstallKey, "DisplayVersion", "1.1.0");
+    if (c.install_location) registry.put_string(kCu, kUninstallKey, "InstallLocation", *c.install_location);
+    if (c.uninstall_string) registry.put_string(kCu, kUninstallKey, "UninstallString", *c.uninstall_string);
+    // The default folder is known in every row but the one that ends with none.
+    if (!c.location.empty()) folders.folders[KnownFolder::LocalAppData] = "C:\\Users\\Ana\\AppData\\Local";
+
+    std::optional<InstalledEntry> entry = read_installed_entry(registry, folders);
+    ASSERT_TRUE(entry);
+    EXPECT_EQ(entry->version, "1.1.0");
+    EXPECT_EQ(entry->location, c.location);
+  }
+}
 
 TEST_F(RegistryEntries, FreshInstallReadsBack) {
-  ASSERT_TRUE(write_uninstall_entry(registry, messages, kFolder, 10).ok());
+  ASSERT_TRUE(write_entry(10).ok());
   std::optional<InstalledEntry> entry = read_installed_entry(registry, folders);
   ASSERT_TRUE(entry);
   EXPECT_EQ(entry->version, kSetupVersion);
@@ -232,27 +214,31 @@ TEST_F(RegistryEntries, NoDisplayVersionMeansNotInstalled) {
   EXPECT_FALSE(read_installed_entry(registry, folders));
 }
 
-TEST_F(RegistryEntries, UninstallerPathFromCommand) {
-  EXPECT_EQ(uninstaller_path_from_command("\"C:\\a b\\u.exe\" --uninstall"), "C:\\a b\\u.exe");
-  EXPECT_EQ(uninstaller_path_from_command("\"\"\"C:\\a\"b\"c"), "C:\\a");
-  EXPECT_EQ(uninstaller_path_from_command("   "), "");
-  EXPECT_EQ(uninstaller_path_from_command("\"\""), "");
-  // U+200B ZERO WIDTH SPACE is not White_Space and stays.
-  EXPECT_EQ(uninstaller_path_from_command("\xE2\x80\x8B"
-                                          "C:\\u.exe"),
-            "\xE2\x80\x8B"
-            "C:\\u.exe");
+TEST(UninstallerPathFromCommand, IsTheFirstQuotedOrBlankFreeWord) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"\"C:\\a b\\u.exe\" --uninstall", "C:\\a b\\u.exe"},
+      {"\"\"\"C:\\a\"b\"c", "C:\\a"},
+      {"   ", ""},
+      {"\"\"", ""},
+      // U+200B ZERO WIDTH SPACE is not White_Space and stays.
+      {"\xE2\x80\x8B"
+       "C:\\u.exe",
+       "\xE2\x80\x8B"
+       "C:\\u.exe"},
+  };
+  for (const auto& [command, path] : cases) EXPECT_EQ(uninstaller_path_from_command(command), path) << command;
 }
 
 // --- Removing the entries -----------------------------------------------------
 
 TEST_F(RegistryEntries, DeleteUninstallEntryRemovesOnlyThatKey) {
-  ASSERT_TRUE(write_uninstall_entry(registry, messages, kFolder, 10).ok());
-  registry.put_string(kCu, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\other", "DisplayName", "x");
+  const std::string other = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\other";
+  ASSERT_TRUE(write_entry(10).ok());
+  registry.put_string(kCu, other, "DisplayName", "x");
 
   delete_uninstall_entry(registry);
   EXPECT_FALSE(registry.has_key(kCu, kUninstallKey));
-  EXPECT_TRUE(registry.has_key(kCu, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\other"));
+  EXPECT_TRUE(registry.has_key(kCu, other));
   EXPECT_FALSE(read_installed_entry(registry, folders));
   // Already gone: nothing to report, nothing breaks.
   delete_uninstall_entry(registry);
@@ -283,33 +269,29 @@ TEST_F(RegistryEntries, EmptyTreePathNeverReachesTheRoot) {
 
 // --- Autostart -------------------------------------------------------------------
 
-TEST_F(RegistryEntries, AutostartOnWritesQuotedProgramWithBackground) {
-  ASSERT_TRUE(set_autostart(registry, messages, kFolder, true).ok());
+TEST_F(RegistryEntries, AutostartOnWritesOurQuotedProgramAndOffRemovesOnlyIt) {
+  // Off without a value succeeds and creates nothing.
+  EXPECT_TRUE(autostart(false).ok());
+  EXPECT_FALSE(registry.has_key(kCu, kRunKey));
+  EXPECT_FALSE(autostart_present(registry));
+
+  registry.put_string(kCu, kRunKey, "OtherApp", "other.exe");
+  ASSERT_TRUE(autostart(true).ok());
   EXPECT_EQ(registry.string_value(kCu, kRunKey, "vestrana"), "\"" + kFolder + "\\vestrana.exe\" --background");
   EXPECT_TRUE(autostart_present(registry));
   EXPECT_EQ(registry.open_key_count(), 0u);
-}
 
-TEST_F(RegistryEntries, AutostartOffRemovesOnlyOurValue) {
-  registry.put_string(kCu, kRunKey, "vestrana", "\"C:\\old\\vestrana.exe\" --background");
-  registry.put_string(kCu, kRunKey, "OtherApp", "other.exe");
-
-  ASSERT_TRUE(set_autostart(registry, messages, kFolder, false).ok());
+  ASSERT_TRUE(autostart(false).ok());
   EXPECT_FALSE(autostart_present(registry));
   EXPECT_EQ(registry.string_value(kCu, kRunKey, "OtherApp"), "other.exe");
 }
 
-TEST_F(RegistryEntries, AutostartOffWithoutValueSucceedsAndCreatesNothing) {
-  EXPECT_TRUE(set_autostart(registry, messages, kFolder, false).ok());
-  EXPECT_FALSE(registry.has_key(kCu, kRunKey));
-  EXPECT_FALSE(autostart_present(registry));
-}
-
-TEST_F(RegistryEntries, AutostartWriteFailureIsReported) {
+TEST_F(RegistryEntries, AFailedAutostartWriteIsReportedAndKeepsTheUsersOff) {
+  const std::vector<uint8_t> off = {0x03, 0, 0, 0, 1, 2, 3, 4, 5, 6, 7, 8};
+  registry.put(kCu, kApprovedKey, "vestrana", off);
   registry.fail_set_value("vestrana", 5);
-  Result result = set_autostart(registry, messages, kFolder, true);
-  ASSERT_FALSE(result.ok());
-  EXPECT_EQ(result.failure_text(), "registry " + kRunKey + "\\vestrana: WIN32_ERROR(5)");
+  EXPECT_EQ(failure_of(autostart(true)), "registry " + kRunKey + "\\vestrana: WIN32_ERROR(5)");
+  EXPECT_TRUE(registry.value(kCu, kApprovedKey, "vestrana").has_value());
 }
 
 TEST_F(RegistryEntries, AutostartPresenceIgnoresContentButNeedsText) {
@@ -321,34 +303,27 @@ TEST_F(RegistryEntries, AutostartPresenceIgnoresContentButNeedsText) {
 
 // --- Theme ---------------------------------------------------------------------------
 
-struct ThemeCase {
-  const char* name;
-  std::optional<FakeRegistry::Data> value;
-  bool dark;
-};
-
-class DarkPreference : public RegistryEntries, public ::testing::WithParamInterface<ThemeCase> {};
-
-TEST_P(DarkPreference, DarkOnlyForDwordZero) {
+TEST(DarkPreference, DarkOnlyForDwordZero) {
   const std::string key = "Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize";
-  if (GetParam().value) registry.put(kCu, key, "AppsUseLightTheme", *GetParam().value);
-  EXPECT_EQ(read_dark_preference(registry), GetParam().dark);
+  struct Case {
+    const char* name;
+    std::optional<FakeRegistry::Data> value;
+    bool dark;
+  };
+  for (const Case& c :
+       {Case{"zero", FakeRegistry::Data(uint32_t{0}), true}, Case{"one", FakeRegistry::Data(uint32_t{1}), false},
+        Case{"other", FakeRegistry::Data(uint32_t{2}), false},
+        Case{"text zero", FakeRegistry::Data(std::string("0")), false}, Case{"missing", std::nullopt, false}}) {
+    FakeRegistry registry;
+    if (c.value) registry.put(kCu, key, "AppsUseLightTheme", *c.value);
+    EXPECT_EQ(read_dark_preference(registry), c.dark) << c.name;
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(Values, DarkPreference,
-                         ::testing::Values(ThemeCase{"zero", FakeRegistry::Data(uint32_t{0}), true},
-                                           ThemeCase{"one", FakeRegistry::Data(uint32_t{1}), false},
-                                           ThemeCase{"other", FakeRegistry::Data(uint32_t{2}), false},
-                                           ThemeCase{"text_zero", FakeRegistry::Data(std::string("0")), false},
-                                           ThemeCase{"missing", std::nullopt, false}),
-                         [](const auto& info) { return std::string(info.param.name); });
 
 // --- Autostart and the user's choice in Task Manager (StartupApproved\Run) ---
 // The value's layout is not documented by Microsoft; the first byte's lowest
 // bit as the "off" flag is what Task Manager writes (02/06 on, 03/07 off,
 // followed by the FILETIME of the change).
-
-const std::string kApprovedKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\Run";
 
 TEST_F(RegistryEntries, AutostartPresenceHonoursTheUsersChoice) {
   struct Case {
@@ -378,26 +353,20 @@ TEST_F(RegistryEntries, AutostartPresenceHonoursTheUsersChoice) {
 }
 
 TEST_F(RegistryEntries, TurningAutostartOnClearsAnEarlierOffAndOffRemovesBoth) {
-  registry.put(kCu, kApprovedKey, "vestrana", std::vector<uint8_t>{0x03, 0, 0, 0, 1, 2, 3, 4, 5, 6, 7, 8});
-  registry.put(kCu, kApprovedKey, "OtherApp", std::vector<uint8_t>{0x03, 0, 0, 0, 1, 2, 3, 4, 5, 6, 7, 8});
+  const std::vector<uint8_t> off = {0x03, 0, 0, 0, 1, 2, 3, 4, 5, 6, 7, 8};
+  registry.put(kCu, kApprovedKey, "vestrana", off);
+  registry.put(kCu, kApprovedKey, "OtherApp", off);
 
-  ASSERT_TRUE(set_autostart(registry, messages, kFolder, true).ok());
+  ASSERT_TRUE(autostart(true).ok());
   EXPECT_FALSE(registry.value(kCu, kApprovedKey, "vestrana").has_value());
   EXPECT_TRUE(autostart_present(registry));
 
   registry.put(kCu, kApprovedKey, "vestrana", std::vector<uint8_t>{0x02, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
-  ASSERT_TRUE(set_autostart(registry, messages, kFolder, false).ok());
+  ASSERT_TRUE(autostart(false).ok());
   EXPECT_FALSE(registry.value(kCu, kRunKey, "vestrana").has_value());
   EXPECT_FALSE(registry.value(kCu, kApprovedKey, "vestrana").has_value());
   // Another program's choice is the user's, not ours.
   EXPECT_TRUE(registry.value(kCu, kApprovedKey, "OtherApp").has_value());
-}
-
-TEST_F(RegistryEntries, AFailedAutostartWriteKeepsTheUsersOff) {
-  registry.put(kCu, kApprovedKey, "vestrana", std::vector<uint8_t>{0x03, 0, 0, 0, 1, 2, 3, 4, 5, 6, 7, 8});
-  registry.fail_set_value("vestrana", 5);
-  EXPECT_FALSE(set_autostart(registry, messages, kFolder, true).ok());
-  EXPECT_TRUE(registry.value(kCu, kApprovedKey, "vestrana").has_value());
 }
 
 }  // namespace
