@@ -1,5 +1,6 @@
 #include "system/webview2.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -20,10 +21,14 @@
 namespace vestrana {
 namespace {
 
+using ::testing::EndsWith;
+
 constexpr const char* kError = "Microsoft WebView2 could not be set up. Please check the internet connection.";
 const std::string kTemp = "C:\\Users\\user\\AppData\\Local\\Temp";
 const std::string kFolder = kTemp + "\\vestrana-5f0c";
 const std::string kSetupPath = kFolder + "\\vestrana-webview2-setup.exe";
+// A file of the user's that a planted link points at.
+const std::string kVictim = "C:\\Users\\user\\Documents\\thesis.docx";
 
 const std::string kWow =
     "SOFTWARE\\WOW6432Node\\Microsoft\\EdgeUpdate\\Clients\\{F3017226-FE2A-4295-8BDF-00C3A9A7E4C5}";
@@ -47,9 +52,15 @@ class WebView2 : public ::testing::Test {
 
   void SetUp() override {
     files.add_folder(kTemp);
+    files.add_file(kVictim, "precious");
     downloader.folder_names = {"vestrana-5f0c"};
     downloader.on_download = [this](const std::string&, const std::string&) { events.push_back("download"); };
     downloader.on_start = [this](const FakeDownloader::Start&) { events.push_back("start"); };
+  }
+  // What the setup gave: a success is no failure text.
+  std::string failure(std::string_view error = kError) {
+    Result result = ensure_webview2(platform, error);
+    return result.ok() ? "(success)" : result.failure_text();
   }
   std::vector<std::string> finish() {
     if (!downloader.calls.empty() && !files.exists(kSetupPath) && !files.exists(kFolder)) events.push_back("delete");
@@ -114,7 +125,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(WebView2, PresentRuntimeNeedsNothing) {
   register_runtime();
-  EXPECT_TRUE(ensure_webview2(platform, kError).ok());
+  EXPECT_EQ(failure(), "(success)");
   EXPECT_TRUE(downloader.folders.empty());
   EXPECT_TRUE(downloader.calls.empty());
   EXPECT_TRUE(downloader.starts.empty());
@@ -122,13 +133,9 @@ TEST_F(WebView2, PresentRuntimeNeedsNothing) {
 
 TEST_F(WebView2, DownloadsIntoAFreshFolderRunsTheCheckedFileThereDeletesAndLooksAgain) {
   register_runtime_when_started();
-  Result result = ensure_webview2(platform, kError);
-
-  EXPECT_TRUE(result.ok());
+  EXPECT_EQ(failure(), "(success)");
   ASSERT_EQ(downloader.calls.size(), 1u);
-  const std::string url = webview2_download_url();
-  EXPECT_EQ(downloader.calls[0].url, url);
-  EXPECT_EQ(url.substr(url.size() - 25), "/fwlink/p/?LinkId=2124703");
+  EXPECT_THAT(downloader.calls[0].url, EndsWith("/fwlink/p/?LinkId=2124703"));
   EXPECT_EQ(downloader.calls[0].path, kSetupPath);
   EXPECT_EQ(downloader.calls[0].limits.stall, std::chrono::seconds(60));
   EXPECT_EQ(downloader.calls[0].limits.total, std::chrono::minutes(15));
@@ -144,10 +151,7 @@ TEST_F(WebView2, DownloadsIntoAFreshFolderRunsTheCheckedFileThereDeletesAndLooks
 
 TEST_F(WebView2, FailedDownloadStartsNothingButStillDeletes) {
   downloader.result = FakeDownloader::kInetDownloadFailure;
-  Result result = ensure_webview2(platform, kError);
-
-  ASSERT_FALSE(result.ok());
-  EXPECT_EQ(result.failure_text(), kError);
+  EXPECT_EQ(failure(), kError);
   EXPECT_TRUE(downloader.checked.empty());
   EXPECT_TRUE(downloader.starts.empty());
   EXPECT_EQ(finish(), (std::vector<std::string>{"download", "delete"}));
@@ -155,60 +159,28 @@ TEST_F(WebView2, FailedDownloadStartsNothingButStillDeletes) {
 }
 
 TEST_F(WebView2, SuccessfulBootstrapperWithoutRegistrationFails) {
-  Result result = ensure_webview2(platform, kError);
-  ASSERT_FALSE(result.ok());
-  EXPECT_EQ(result.failure_text(), kError);
+  EXPECT_EQ(failure(), kError);
   EXPECT_EQ(registry_reads(), 6u);  // looked for before and after
   EXPECT_EQ(finish(), (std::vector<std::string>{"download", "start", "delete"}));
 }
 
-enum class Outcome { NonZeroExit, NotStarted, NoExitCode };
-
-std::string outcome_name(const ::testing::TestParamInfo<Outcome>& info) {
-  static const char* const kNames[] = {"non_zero_exit", "not_started", "no_exit_code"};
-  return kNames[static_cast<int>(info.param)];
-}
-
-class FailedBootstrapper : public WebView2, public ::testing::WithParamInterface<Outcome> {};
-
-TEST_P(FailedBootstrapper, FailsWithoutLookingAgain) {
-  register_runtime_when_started();
-  // Even a runtime that got registered does not count when the bootstrapper
-  // itself reports no success.
-  switch (GetParam()) {
-    case Outcome::NonZeroExit: downloader.exit_code = 0x80040C01u; break;
-    case Outcome::NotStarted: downloader.start_fails = true; break;
-    case Outcome::NoExitCode: downloader.exit_code.reset(); break;
-  }
-  Result result = ensure_webview2(platform, kError);
-
-  ASSERT_FALSE(result.ok());
-  EXPECT_EQ(result.failure_text(), kError);
-  EXPECT_EQ(registry_reads(), 3u);
-  EXPECT_TRUE(temp_is_empty());
-}
-
-INSTANTIATE_TEST_SUITE_P(Outcomes, FailedBootstrapper,
-                         ::testing::Values(Outcome::NonZeroExit, Outcome::NotStarted, Outcome::NoExitCode),
-                         outcome_name);
-
-// Everything that is not the vendor's bootstrapper ends like a failed
-// download: nothing runs, nothing stays behind.
+// A bootstrapper that is not the vendor's is not run; one that runs but does
+// not report success does not count, even when a runtime got registered.
+// Either way the setup fails without looking again and nothing stays behind.
 struct RefusalCase {
   const char* name;
   std::function<void(FakeDownloader&)> arrange;
+  bool runs;
 };
 
 class RefusedBootstrapper : public WebView2, public ::testing::WithParamInterface<RefusalCase> {};
 
-TEST_P(RefusedBootstrapper, RunsNothingAndLeavesNothing) {
+TEST_P(RefusedBootstrapper, FailsWithoutLookingAgainAndLeavesNothing) {
   register_runtime_when_started();
   GetParam().arrange(downloader);
-  Result result = ensure_webview2(platform, kError);
 
-  ASSERT_FALSE(result.ok());
-  EXPECT_EQ(result.failure_text(), kError);
-  EXPECT_TRUE(downloader.starts.empty());
+  EXPECT_EQ(failure(), kError);
+  EXPECT_EQ(downloader.starts.size(), GetParam().runs ? 1u : 0u);
   EXPECT_EQ(registry_reads(), 3u);
   EXPECT_TRUE(temp_is_empty());
 }
@@ -222,14 +194,17 @@ std::function<void(FakeDownloader&)> signed_as(int32_t status, const char* publi
 
 INSTANTIATE_TEST_SUITE_P(
     Refusals, RefusedBootstrapper,
-    ::testing::Values(RefusalCase{"unsigned", [](FakeDownloader& d) { d.payload = "MZ unsigned"; }},
-                      RefusalCase{"bad_digest", signed_as(kBadDigest, "Microsoft Corporation", true)},
-                      RefusalCase{"another_publisher", signed_as(0, "Evil Corporation", true)},
-                      RefusalCase{"publisher_in_other_case", signed_as(0, "microsoft corporation", true)},
-                      RefusalCase{"publisher_with_more", signed_as(0, "Microsoft Corporation Ltd", true)},
-                      RefusalCase{"no_publisher", signed_as(0, "", true)},
-                      RefusalCase{"another_root", signed_as(0, "Microsoft Corporation", false)},
-                      RefusalCase{"cannot_be_held", [](FakeDownloader& d) { d.hold_fails = true; }}),
+    ::testing::Values(RefusalCase{"unsigned", [](FakeDownloader& d) { d.payload = "MZ unsigned"; }, false},
+                      RefusalCase{"bad_digest", signed_as(kBadDigest, "Microsoft Corporation", true), false},
+                      RefusalCase{"another_publisher", signed_as(0, "Evil Corporation", true), false},
+                      RefusalCase{"publisher_in_other_case", signed_as(0, "microsoft corporation", true), false},
+                      RefusalCase{"publisher_with_more", signed_as(0, "Microsoft Corporation Ltd", true), false},
+                      RefusalCase{"no_publisher", signed_as(0, "", true), false},
+                      RefusalCase{"another_root", signed_as(0, "Microsoft Corporation", false), false},
+                      RefusalCase{"cannot_be_held", [](FakeDownloader& d) { d.hold_fails = true; }, false},
+                      RefusalCase{"non_zero_exit", [](FakeDownloader& d) { d.exit_code = 0x80040C01u; }, true},
+                      RefusalCase{"not_started", [](FakeDownloader& d) { d.start_fails = true; }, false},
+                      RefusalCase{"no_exit_code", [](FakeDownloader& d) { d.exit_code.reset(); }, true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Another process of the user tries to put its own program in place of the
@@ -260,7 +235,7 @@ TEST_F(WebView2, WhatRunsIsWhatWasCheckedWhenTheFileIsSwappedAtAnyMoment) {
     downloader = FakeDownloader(files);
     downloader.signatures["MZ evil"] = {0, "Evil Corporation", true};
     moment.arm();
-    EXPECT_FALSE(ensure_webview2(platform, kError).ok());  // the runtime never gets registered here
+    EXPECT_EQ(failure(), kError);  // the runtime never gets registered here
     ASSERT_EQ(downloader.checked.size(), 1u);
     EXPECT_EQ(downloader.starts.size(), moment.runs ? 1u : 0u);
     for (const FakeDownloader::Start& start : downloader.starts) {
@@ -271,72 +246,56 @@ TEST_F(WebView2, WhatRunsIsWhatWasCheckedWhenTheFileIsSwappedAtAnyMoment) {
   }
 }
 
-TEST_F(WebView2, AnythingAtTheRandomNameIsLeftAloneAndAnotherNameTaken) {
+// Whatever stands at the first random name is left alone: another name is taken.
+struct PlantedCase {
+  const char* name;
+  std::function<void(FakeFileSystem&)> plant;  // at kFolder, the first name
+};
+
+class PlantedAtTheName : public WebView2, public ::testing::WithParamInterface<PlantedCase> {};
+
+TEST_P(PlantedAtTheName, IsLeftAloneAndAnotherNameTaken) {
   register_runtime_when_started();
-  const std::string victim = "C:\\Users\\user\\Documents\\thesis.docx";
-  files.add_file(victim, "precious");
-  struct Planted {
-    const char* what;
-    std::function<void()> plant;
-    std::function<void()> remove;
-  };
-  const std::string taken = kTemp + "\\vestrana-5f0c";
-  for (const Planted& planted :
-       {Planted{"file link", [&] { files.add_link(taken, victim, /*folder_link=*/false); },
-                [&] { files.delete_file(taken); }},
-        Planted{"folder link", [&] { files.add_link(taken, "C:\\Users\\user\\Documents"); },
-                [&] { files.remove_folder(taken); }},
-        Planted{"folder with a program", [&] { files.add_file(taken + "\\vestrana-webview2-setup.exe", "MZ evil"); },
-                [&] {
-                  files.delete_file(taken + "\\vestrana-webview2-setup.exe");
-                  files.remove_folder(taken);
-                }}}) {
-    SCOPED_TRACE(planted.what);
-    registry.delete_tree(kUser);
-    downloader = FakeDownloader(files);
-    downloader.folder_names = {"vestrana-5f0c", "vestrana-9a31"};
-    register_runtime_when_started();
-    planted.plant();
-    EXPECT_TRUE(ensure_webview2(platform, kError).ok());
-    ASSERT_EQ(downloader.starts.size(), 1u);
-    EXPECT_EQ(downloader.starts[0].working_folder, kTemp + "\\vestrana-9a31");
-    EXPECT_EQ(downloader.starts[0].bytes, "MZ vendor");
-    EXPECT_EQ(files.text(victim), "precious");
-    EXPECT_TRUE(files.exists(taken) || files.is_link(taken));
-    EXPECT_FALSE(files.exists(kTemp + "\\vestrana-9a31"));
-    planted.remove();
-  }
+  downloader.folder_names = {"vestrana-5f0c", "vestrana-9a31"};
+  GetParam().plant(files);
+
+  EXPECT_EQ(failure(), "(success)");
+  ASSERT_EQ(downloader.starts.size(), 1u);
+  EXPECT_EQ(downloader.starts[0].working_folder, kTemp + "\\vestrana-9a31");
+  EXPECT_EQ(downloader.starts[0].bytes, "MZ vendor");
+  EXPECT_EQ(files.text(kVictim), "precious");
+  EXPECT_TRUE(files.exists(kFolder) || files.is_link(kFolder));
+  EXPECT_FALSE(files.exists(kTemp + "\\vestrana-9a31"));
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Entries, PlantedAtTheName,
+    ::testing::Values(
+        PlantedCase{"file_link", [](FakeFileSystem& f) { f.add_link(kFolder, kVictim, /*folder_link=*/false); }},
+        PlantedCase{"folder_link", [](FakeFileSystem& f) { f.add_link(kFolder, "C:\\Users\\user\\Documents"); }},
+        PlantedCase{"folder_with_a_program", [](FakeFileSystem& f) { f.add_file(kSetupPath, "MZ evil"); }}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // Something put into the new folder before the download is never written
 // through, run or followed: the download fails, and a link is removed itself.
 TEST_F(WebView2, AnEntryPlantedInTheNewFolderStopsTheDownload) {
   register_runtime_when_started();
-  const std::string victim = "C:\\Users\\user\\Documents\\thesis.docx";
-  files.add_file(victim, "precious");
   downloader.on_folder_created = [&](const std::string& folder) {
-    files.add_link(folder + "\\vestrana-webview2-setup.exe", victim, /*folder_link=*/false);
+    files.add_link(folder + "\\vestrana-webview2-setup.exe", kVictim, /*folder_link=*/false);
   };
-  Result result = ensure_webview2(platform, kError);
-
-  ASSERT_FALSE(result.ok());
-  EXPECT_EQ(result.failure_text(), kError);
+  EXPECT_EQ(failure(), kError);
   EXPECT_TRUE(downloader.starts.empty());
-  EXPECT_EQ(files.text(victim), "precious");
+  EXPECT_EQ(files.text(kVictim), "precious");
   EXPECT_TRUE(temp_is_empty());
 }
 
 TEST_F(WebView2, NoFolderOrNoTemporaryFolderFailsBeforeDownloading) {
   downloader.folder_fails = true;
-  Result result = ensure_webview2(platform, kError);
-  ASSERT_FALSE(result.ok());
-  EXPECT_EQ(result.failure_text(), kError);
+  EXPECT_EQ(failure(), kError);
   downloader.folder_fails = false;
   for (std::optional<std::string> temp : {std::optional<std::string>(), std::optional<std::string>("")}) {
     files.set_temp_folder(temp);
-    result = ensure_webview2(platform, "Fehler");
-    ASSERT_FALSE(result.ok());
-    EXPECT_EQ(result.failure_text(), "Fehler");
+    EXPECT_EQ(failure("Fehler"), "Fehler");
   }
   EXPECT_TRUE(downloader.calls.empty());
 }
