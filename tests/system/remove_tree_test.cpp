@@ -21,6 +21,14 @@ using ::testing::Not;
 const std::string kData = R"(C:\Users\me\AppData\Local\com.vestrana.desktop)";
 const std::string kElsewhere = R"(C:\Users\me\Documents)";
 
+// A row's description as a test name: what is not a letter or digit becomes '_'.
+template <typename Case>
+std::string case_name(const ::testing::TestParamInfo<Case>& info) {
+  std::string name;
+  for (const char* c = info.param.what; *c; ++c) name += std::isalnum(static_cast<unsigned char>(*c)) ? *c : '_';
+  return name;
+}
+
 class RemoveTree : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -80,9 +88,8 @@ TEST_F(RemoveTree, WhatResistsStaysWithTheFoldersHoldingItAndTheRestGoes) {
   fs.add_file(kData + R"(\locked\a.txt)", "a");
   fs.fail(FakeFileSystem::Op::ListFolder, kData + R"(\locked)", fake_os_error(5));
   remove_tree(fs, clock, kData);
-  const std::vector<std::string> left = fs.paths_under(kData);
-  EXPECT_THAT(left, ElementsAre(R"(EBWebView)", R"(EBWebView\Default)", R"(EBWebView\Default\LOCK)", "locked",
-                                R"(locked\a.txt)"));
+  EXPECT_THAT(fs.paths_under(kData), ElementsAre(R"(EBWebView)", R"(EBWebView\Default)", R"(EBWebView\Default\LOCK)",
+                                                 "locked", R"(locked\a.txt)"));
   expect_outside_untouched();
 }
 
@@ -96,8 +103,7 @@ TEST_F(RemoveTree, PassingHoldsAreWaitedOutForTheWholeTreeAtMostOnce) {
   }
   Clock::TimePoint started = clock.now();
   remove_tree(fs, clock, kData);
-  const std::vector<std::string> left = fs.paths_under(kData);
-  EXPECT_THAT(left, ElementsAre("held-1", "held-2"));
+  EXPECT_THAT(fs.paths_under(kData), ElementsAre("held-1", "held-2"));
   EXPECT_GE(clock.now() - started, kHoldRetryLimit);
   EXPECT_LT(clock.now() - started, kHoldRetryLimit + 2 * kHoldRetryPause);
 }
@@ -165,8 +171,7 @@ TEST_P(SwappedForALink, DeletesTheLinkNotWhatItPointsAt) {
   ASSERT_EQ(swaps, 1);
   expect_outside_untouched();
   EXPECT_THAT(fs.log(), Not(Contains(HasSubstr(c.swapped + "\\"))));
-  const std::vector<std::string> left = fs.paths_under(local);
-  EXPECT_EQ(left, c.left);
+  EXPECT_EQ(fs.paths_under(local), c.left);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -189,11 +194,7 @@ INSTANTIATE_TEST_SUITE_P(
                  kData,
                  kData,
                  {"com.vestrana.desktop", "com.vestrana.desktop.other", R"(com.vestrana.desktop.other\keep.txt)"}}),
-    [](const ::testing::TestParamInfo<SwapCase>& info) {
-      std::string name;
-      for (const char* c = info.param.what; *c; ++c) name += std::isalnum(static_cast<unsigned char>(*c)) ? *c : '_';
-      return name;
-    });
+    case_name<SwapCase>);
 
 // The other way round: what was listed as a link is never entered, even
 // when a folder stands under its name by the time it is opened (under Wine
@@ -211,12 +212,6 @@ TEST_F(RemoveTree, WhatWasListedAsALinkIsNeverEntered) {
   EXPECT_FALSE(fs.exists(kData + R"(\settings.json)"));
   expect_outside_untouched();
 }
-
-}  // namespace
-}  // namespace vestrana
-
-namespace vestrana {
-namespace {
 
 // Some named files of a folder, then the folder if it has become empty, as
 // an install folder is removed.
@@ -250,8 +245,7 @@ TEST_P(RemoveNamedEntries, DeletesOnlyTheNamedFilesAndNeverThroughALink) {
     std::optional<std::string> path = entry.final_path();
     return c.keep_uninstaller && path && same_path(*path, kFolder + R"(\uninstall.exe)", true);
   });
-  const std::vector<std::string> left = fs.paths_under(kLocal);
-  EXPECT_EQ(left, c.left);
+  EXPECT_EQ(fs.paths_under(kLocal), c.left);
   for (const char* name : {"vestrana.exe", "WebView2Loader.dll", "uninstall.exe"}) {
     EXPECT_EQ(fs.text(kOther + "\\" + name), "theirs") << name;
   }
@@ -288,11 +282,7 @@ INSTANTIATE_TEST_SUITE_P(
         NamedCase{"a folder that is a junction is removed as one",
                   [](FakeFileSystem& fs, FakeClock&) { fs.swap_for_link(kFolder, kLocal + R"(\old)", kOther); },
                   {"old", R"(old\uninstall.exe)", R"(old\vestrana.exe)", R"(old\WebView2Loader.dll)"}}),
-    [](const ::testing::TestParamInfo<NamedCase>& info) {
-      std::string name;
-      for (const char* c = info.param.what; *c; ++c) name += std::isalnum(static_cast<unsigned char>(*c)) ? *c : '_';
-      return name;
-    });
+    case_name<NamedCase>);
 
 }  // namespace
 }  // namespace vestrana
