@@ -16,9 +16,11 @@ using ::testing::Not;
 using ::testing::StartsWith;
 
 constexpr uint32_t kAccessDenied = 0x80070005;
-constexpr const char* kPrograms = "C:\\Users\\ada\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs";
-constexpr const char* kDesktop = "C:\\Users\\ada\\Desktop";
-constexpr const char* kTarget = "C:\\Users\\ada\\AppData\\Local\\vestrana\\vestrana.exe";
+const std::string kPrograms = "C:\\Users\\ada\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs";
+const std::string kDesktop = "C:\\Users\\ada\\Desktop";
+const std::string kLink = kPrograms + "\\vestrana.lnk";
+const std::string kDesktopLink = kDesktop + "\\vestrana.lnk";
+const std::string kTarget = "C:\\Users\\ada\\AppData\\Local\\vestrana\\vestrana.exe";
 
 class ShortcutTest : public ::testing::Test {
  protected:
@@ -30,10 +32,14 @@ class ShortcutTest : public ::testing::Test {
     messages.texts[kAccessDenied] = "Access is denied.";
   }
 
-  std::string link() const { return std::string(kPrograms) + "\\vestrana.lnk"; }
-
-  Result create(const std::string& link_path, const std::string& target = kTarget) {
+  Result create(const std::string& link_path = kLink, const std::string& target = kTarget) {
     return create_shortcut(links, files, messages, link_path, target);
+  }
+
+  // What the write gave: a success is no failure text.
+  std::string failure(const std::string& link_path = kLink) {
+    Result result = create(link_path);
+    return result.ok() ? "(success)" : result.failure_text();
   }
 
   void expect_everything_released() {
@@ -49,7 +55,7 @@ class ShortcutTest : public ::testing::Test {
 };
 
 TEST_F(ShortcutTest, WritesEveryPropertyInOrderAndReleasesEverything) {
-  Result result = create(link());
+  Result result = create();
 
   ASSERT_TRUE(result.ok()) << result.failure_text();
   EXPECT_EQ(links.calls.front(), "initialize_com");
@@ -63,17 +69,17 @@ TEST_F(ShortcutTest, WritesEveryPropertyInOrderAndReleasesEverything) {
   EXPECT_EQ(links.icon_index, 0);
   EXPECT_EQ(links.description, "vestrana");
   EXPECT_EQ(links.app_id, "com.vestrana.desktop");
-  EXPECT_TRUE(files.exists(link()));
+  EXPECT_TRUE(files.exists(kLink));
   expect_everything_released();
 }
 
 TEST_F(ShortcutTest, ComAlreadyInitialisedInAnotherModeIsNoFailure) {
   links.failures["initialize_com"] = static_cast<int32_t>(0x80010106);  // RPC_E_CHANGED_MODE
-  EXPECT_TRUE(create(link()).ok());
+  EXPECT_TRUE(create().ok());
 }
 
 TEST_F(ShortcutTest, TargetWithoutFolderGetsNoWorkingFolder) {
-  Result result = create(link(), "vestrana.exe");
+  Result result = create(kLink, "vestrana.exe");
 
   ASSERT_TRUE(result.ok()) << result.failure_text();
   EXPECT_THAT(links.call_list(), Not(HasSubstr("set_working_directory")));
@@ -81,20 +87,20 @@ TEST_F(ShortcutTest, TargetWithoutFolderGetsNoWorkingFolder) {
 }
 
 TEST_F(ShortcutTest, CreatesMissingParentFoldersBeforeSaving) {
-  std::string deep = std::string(kDesktop) + "\\one\\two\\vestrana.lnk";
+  std::string deep = kDesktop + "\\one\\two\\vestrana.lnk";
   Result result = create(deep);
 
   ASSERT_TRUE(result.ok()) << result.failure_text();
-  EXPECT_TRUE(files.is_folder(std::string(kDesktop) + "\\one\\two"));
+  EXPECT_TRUE(files.is_folder(kDesktop + "\\one\\two"));
   EXPECT_TRUE(files.exists(deep));
 }
 
 TEST_F(ShortcutTest, ReplacesAnExistingShortcut) {
-  files.add_file(link(), "an older shortcut");
+  files.add_file(kLink, "an older shortcut");
 
-  ASSERT_TRUE(create(link()).ok());
+  ASSERT_TRUE(create().ok());
 
-  EXPECT_THAT(*files.text(link()), StartsWith(std::string("target=") + kTarget));
+  EXPECT_THAT(*files.text(kLink), StartsWith("target=" + kTarget));
 }
 
 TEST_F(ShortcutTest, SaveIntoAFolderThatCannotBeMadeReportsTheSaveStep) {
@@ -102,10 +108,7 @@ TEST_F(ShortcutTest, SaveIntoAFolderThatCannotBeMadeReportsTheSaveStep) {
   files.fail(FakeFileSystem::Op::CreateFolder, "C:\\Users\\ada\\Links", fake_os_error(5));
   messages.texts[0x80070003] = "The system cannot find the path specified.";
 
-  Result result = create(in_missing);
-
-  ASSERT_FALSE(result.ok());
-  EXPECT_EQ(result.failure_text(),
+  EXPECT_EQ(failure(in_missing),
             "shortcut C:\\Users\\ada\\Links\\vestrana.lnk: save: The system cannot find the path specified. "
             "(0x80070003)");
   EXPECT_FALSE(files.exists(in_missing));
@@ -114,9 +117,7 @@ TEST_F(ShortcutTest, SaveIntoAFolderThatCannotBeMadeReportsTheSaveStep) {
 
 TEST_F(ShortcutTest, ErrorWithoutSystemTextShowsTheCodeAlone) {
   links.failures["save"] = static_cast<int32_t>(0x80004005);
-  Result result = create(link());
-  ASSERT_FALSE(result.ok());
-  EXPECT_EQ(result.failure_text(), "shortcut " + link() + ": save: 0x80004005");
+  EXPECT_EQ(failure(), "shortcut " + kLink + ": save: 0x80004005");
 }
 
 struct StepFailure {
@@ -134,15 +135,12 @@ TEST_P(ShortcutStepFailure, StopsAtTheStepNamesItAndReleasesEverything) {
   const StepFailure& c = GetParam();
   links.failures[c.method] = static_cast<int32_t>(kAccessDenied);
 
-  Result result = create(link());
-
-  ASSERT_FALSE(result.ok());
-  EXPECT_EQ(result.failure_text(), "shortcut " + link() + ": " + c.step + ": Access is denied. (0x80070005)");
+  EXPECT_EQ(failure(), "shortcut " + kLink + ": " + c.step + ": Access is denied. (0x80070005)");
+  // The calls end with the tail, which starts at the failing step's first
+  // call: nothing after that step ran; in particular no file was written.
   std::string calls = links.call_list();
-  EXPECT_THAT(calls, ::testing::EndsWith(c.tail));
-  // Nothing after the failing step ran; in particular no file was written.
   EXPECT_EQ(calls.find(c.tail), calls.size() - std::string(c.tail).size());
-  EXPECT_FALSE(files.exists(link()));
+  EXPECT_FALSE(files.exists(kLink));
   expect_everything_released();
 }
 
@@ -162,8 +160,8 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<StepFailure>& info) { return std::string(info.param.method); });
 
 TEST_F(ShortcutTest, PathsLieDirectlyInTheirKnownFolders) {
-  EXPECT_EQ(start_menu_shortcut_path(folders), std::string(kPrograms) + "\\vestrana.lnk");
-  EXPECT_EQ(desktop_shortcut_path(folders), std::string(kDesktop) + "\\vestrana.lnk");
+  EXPECT_EQ(start_menu_shortcut_path(folders), kLink);
+  EXPECT_EQ(desktop_shortcut_path(folders), kDesktopLink);
 
   FakeKnownFolders unknown;
   EXPECT_EQ(start_menu_shortcut_path(unknown), std::nullopt);
@@ -171,10 +169,9 @@ TEST_F(ShortcutTest, PathsLieDirectlyInTheirKnownFolders) {
 }
 
 TEST_F(ShortcutTest, DesktopShortcutPresenceCountsAnyEntry) {
-  std::string desktop_link = std::string(kDesktop) + "\\vestrana.lnk";
   EXPECT_FALSE(desktop_shortcut_present(folders, files));
 
-  files.add_folder(desktop_link);
+  files.add_folder(kDesktopLink);
   EXPECT_TRUE(desktop_shortcut_present(folders, files));
 
   FakeKnownFolders no_desktop;
@@ -183,15 +180,14 @@ TEST_F(ShortcutTest, DesktopShortcutPresenceCountsAnyEntry) {
 }
 
 TEST_F(ShortcutTest, RemoveDeletesOnlyTheShortcut) {
-  std::string desktop_link = std::string(kDesktop) + "\\vestrana.lnk";
-  files.add_file(desktop_link, "link");
-  files.add_file(std::string(kDesktop) + "\\notes.txt", "mine");
+  files.add_file(kDesktopLink, "link");
+  files.add_file(kDesktop + "\\notes.txt", "mine");
 
-  EXPECT_TRUE(remove_shortcut(files, desktop_link));
-  EXPECT_FALSE(remove_shortcut(files, desktop_link));  // already gone: nothing happens
+  EXPECT_TRUE(remove_shortcut(files, kDesktopLink));
+  EXPECT_FALSE(remove_shortcut(files, kDesktopLink));  // already gone: nothing happens
 
-  EXPECT_FALSE(files.exists(desktop_link));
-  EXPECT_TRUE(files.exists(std::string(kDesktop) + "\\notes.txt"));
+  EXPECT_FALSE(files.exists(kDesktopLink));
+  EXPECT_TRUE(files.exists(kDesktop + "\\notes.txt"));
 }
 
 }  // namespace
