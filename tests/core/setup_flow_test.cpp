@@ -22,6 +22,11 @@ using ::testing::Not;
 
 using testing::FakeStartupHost;
 
+const std::string kDir = FakeMachine::kInstallDir;
+const std::string kApp = kDir + "\\vestrana.exe";
+const std::string kUninstaller = kDir + "\\uninstall.exe";
+const std::string kCopy = "C:\\Temp\\vestrana-uninstall-9.exe";
+
 class SetupFlowTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -35,6 +40,15 @@ class SetupFlowTest : public ::testing::Test {
     m.registry.put_string(RegistryRoot::CurrentUser, kUninstallKeyPath, "InstallLocation", location);
   }
   std::string started_command_line(size_t i) { return m.processes.started.at(i).command_line; }
+  LaunchOptions started_options(size_t i) { return parse_command_line(started_command_line(i)); }
+  // This run is the temporary copy that a removal's first stage started from
+  // an installation recorded in the default folder.
+  void run_as_copy() {
+    installed("1.2.1");
+    m.files.add_file(kUninstaller, "UNINSTALLER");
+    m.processes.own_path = kCopy;
+    m.files.add_file(kCopy, "SETUP");
+  }
   // Runs what was started as the i-th program, which holds the handles it inherited.
   int run_started(size_t i) {
     ProcessStart start = m.processes.started.at(i);
@@ -51,13 +65,13 @@ TEST_F(SetupFlowTest, SecondSetupBringsTheFirstForwardAndEndsWithOne) {
   host.lock = StartupHost::Lock::AlreadyRunning;
   EXPECT_EQ(run("setup.exe --silent"), 1);
   EXPECT_EQ(host.brought_forward, 1);
-  EXPECT_FALSE(m.files.exists(std::string(FakeMachine::kInstallDir) + "\\vestrana.exe"));
+  EXPECT_FALSE(m.files.exists(kApp));
 }
 
 TEST_F(SetupFlowTest, AnUnavailableLockDoesNotStopTheRun) {
   host.lock = StartupHost::Lock::Unavailable;
   EXPECT_EQ(run("setup.exe /S"), 0);
-  EXPECT_TRUE(m.files.exists(std::string(FakeMachine::kInstallDir) + "\\vestrana.exe"));
+  EXPECT_TRUE(m.files.exists(kApp));
 }
 
 TEST(InstanceLock, WhatCreatingTheMutexSays) {
@@ -93,96 +107,80 @@ TEST_F(SetupFlowTest, SilentInstallKeepsTheInstalledChoices) {
 }
 
 TEST_F(SetupFlowTest, RemovalFromTheEntryRelaunchesATemporaryCopyWithoutTheLock) {
-  m.processes.own_path = std::string(FakeMachine::kInstallDir) + "\\uninstall.exe";
-  m.files.add_file(*m.processes.own_path, "UNINSTALLER");
+  m.processes.own_path = kUninstaller;
+  m.files.add_file(kUninstaller, "UNINSTALLER");
   m.processes.default_exit_code = 0;
 
   EXPECT_EQ(run("\"C:\\x\\uninstall.exe\" --uninstall --silent"), 0);
   EXPECT_EQ(host.lock_requests, 0);
   ASSERT_EQ(m.processes.started.size(), 1u);
-  LaunchOptions copy = parse_command_line(started_command_line(0));
+  LaunchOptions copy = started_options(0);
   EXPECT_TRUE(copy.uninstall_flag && copy.from_temp && copy.silent);
-  EXPECT_EQ(copy.dir, std::string(FakeMachine::kInstallDir));
+  EXPECT_EQ(copy.dir, kDir);
 }
 
 TEST_F(SetupFlowTest, SilentRemovalInTheCopyLeavesTheUninstallerToTheCleanupHelper) {
-  installed("1.2.1");
-  std::string uninstaller = std::string(FakeMachine::kInstallDir) + "\\uninstall.exe";
-  m.files.add_file(uninstaller, "UNINSTALLER");
-  m.files.add_file(std::string(FakeMachine::kInstallDir) + "\\vestrana.exe", "APP");
-  m.processes.own_path = "C:\\Temp\\vestrana-uninstall-9.exe";
-  m.files.add_file(*m.processes.own_path, "SETUP");
+  m.files.add_file(kApp, "APP");
+  run_as_copy();
   m.processes.open_handles[0x58] = "process 9";
 
   EXPECT_EQ(
       run("copy.exe --uninstall --from-temp --dir \"C:\\Users\\u\\AppData\\Local\\vestrana\" --after 88 --silent"), 0);
-  EXPECT_TRUE(m.files.exists(uninstaller));
-  EXPECT_FALSE(m.files.exists(std::string(FakeMachine::kInstallDir) + "\\vestrana.exe"));
+  EXPECT_TRUE(m.files.exists(kUninstaller));
+  EXPECT_FALSE(m.files.exists(kApp));
   ASSERT_EQ(m.processes.started.size(), 1u);
-  LaunchOptions helper = parse_command_line(started_command_line(0));
+  LaunchOptions helper = started_options(0);
   EXPECT_TRUE(helper.cleanup);
   EXPECT_EQ(helper.after.size(), 2u);
   EXPECT_EQ(helper.after.back(), 88u);  // stage 1, whose file it deletes
-  EXPECT_EQ(helper.copy, "C:\\Temp\\vestrana-uninstall-9.exe");
-  EXPECT_EQ(helper.dir, std::string(FakeMachine::kInstallDir));
+  EXPECT_EQ(helper.copy, kCopy);
+  EXPECT_EQ(helper.dir, kDir);
 }
 
 TEST_F(SetupFlowTest, ASilentRemovalRefusedByAnElevatedAppEndsWithOneAndKeepsTheInstallation) {
-  installed("1.2.1");
-  std::string uninstaller = std::string(FakeMachine::kInstallDir) + "\\uninstall.exe";
-  m.files.add_file(uninstaller, "UNINSTALLER");
-  m.processes.add(5, "vestrana.exe", std::string(FakeMachine::kInstallDir) + "\\vestrana.exe");
+  m.processes.add(5, "vestrana.exe", kApp);
   m.processes.processes.back().elevated = true;
-  m.processes.own_path = "C:\\Temp\\vestrana-uninstall-9.exe";
-  m.files.add_file(*m.processes.own_path, "SETUP");
+  run_as_copy();
 
   EXPECT_EQ(run("copy.exe --uninstall --from-temp --dir \"C:\\Users\\u\\AppData\\Local\\vestrana\" --silent"), 1);
-  EXPECT_TRUE(m.files.exists(uninstaller));
+  EXPECT_TRUE(m.files.exists(kUninstaller));
   EXPECT_TRUE(m.processes.running(5));
   ASSERT_EQ(m.processes.started.size(), 1u);
   // The helper deletes only the copy: the installation is still there.
-  EXPECT_EQ(parse_command_line(started_command_line(0)).dir, std::nullopt);
+  EXPECT_EQ(started_options(0).dir, std::nullopt);
 }
 
 TEST_F(SetupFlowTest, ACopyThatDidNotRemoveDeletesOnlyItself) {
-  installed("1.2.1");
-  m.processes.own_path = "C:\\Temp\\vestrana-uninstall-9.exe";
-  m.files.add_file(*m.processes.own_path, "SETUP");
+  run_as_copy();
   EXPECT_EQ(run("copy.exe --from-temp --dir D:\\somewhere"), 0);
   ASSERT_TRUE(host.window);
-  LaunchOptions helper = parse_command_line(started_command_line(0));
-  EXPECT_EQ(helper.copy, "C:\\Temp\\vestrana-uninstall-9.exe");
-  EXPECT_EQ(helper.dir, std::nullopt);
+  EXPECT_EQ(started_options(0).copy, kCopy);
+  EXPECT_EQ(started_options(0).dir, std::nullopt);
 }
 
 TEST_F(SetupFlowTest, ACopyThatFindsAnotherSetupStillHasItselfDeleted) {
-  installed("1.2.1");
   host.lock = StartupHost::Lock::AlreadyRunning;
-  m.processes.own_path = "C:\\Temp\\vestrana-uninstall-9.exe";
-  m.files.add_file(*m.processes.own_path, "SETUP");
+  run_as_copy();
   EXPECT_EQ(run("copy.exe --uninstall --from-temp --silent"), 1);
   ASSERT_EQ(m.processes.started.size(), 1u);
-  LaunchOptions helper = parse_command_line(started_command_line(0));
-  EXPECT_EQ(helper.copy, "C:\\Temp\\vestrana-uninstall-9.exe");
-  EXPECT_EQ(helper.dir, std::nullopt);
+  EXPECT_EQ(started_options(0).copy, kCopy);
+  EXPECT_EQ(started_options(0).dir, std::nullopt);
 }
 
 TEST_F(SetupFlowTest, TheCleanupHelperNeverTakesTheLockAndKeepsARunningInstallsFolder) {
-  std::string uninstaller = std::string(FakeMachine::kInstallDir) + "\\uninstall.exe";
-  m.files.add_file(uninstaller, "NEW UNINSTALLER");
-  m.files.add_file("C:\\Temp\\vestrana-uninstall-9.exe", "SETUP");
+  m.files.add_file(kUninstaller, "NEW UNINSTALLER");
+  m.files.add_file(kCopy, "SETUP");
   m.processes.inherited_processes = {88};
-  std::string helper = "helper.exe --cleanup --after 88 --copy C:\\Temp\\vestrana-uninstall-9.exe --dir " +
-                       std::string(FakeMachine::kInstallDir);
+  std::string helper = "helper.exe --cleanup --after 88 --copy " + kCopy + " --dir " + kDir;
   host.other_setup = true;
   EXPECT_EQ(run(helper), 0);
   EXPECT_EQ(host.lock_requests, 0);
   EXPECT_FALSE(host.window);
-  EXPECT_FALSE(m.files.exists("C:\\Temp\\vestrana-uninstall-9.exe"));
-  EXPECT_TRUE(m.files.exists(uninstaller));
+  EXPECT_FALSE(m.files.exists(kCopy));
+  EXPECT_TRUE(m.files.exists(kUninstaller));
   host.other_setup = false;
   EXPECT_EQ(run(helper), 0);
-  EXPECT_FALSE(m.files.exists(FakeMachine::kInstallDir));
+  EXPECT_FALSE(m.files.exists(kDir));
 }
 
 TEST_F(SetupFlowTest, InteractiveRunChoosesModeOptionsTitleAndTarget) {
@@ -204,7 +202,7 @@ TEST_F(SetupFlowTest, InteractiveRemovalInGermanTargetsTheGivenFolder) {
   installed("1.2.1");
   host.language = language_for_langid(0x0407);
   host.window_exit = 1;  // the window could not be created
-  m.processes.own_path = "C:\\Temp\\vestrana-uninstall-9.exe";
+  m.processes.own_path = kCopy;
   m.files.add_file("E:\\my apps\\vestrana\\vestrana.exe", "APP");  // an installation of ours
 
   EXPECT_EQ(run("copy.exe --uninstall --from-temp --dir \"E:\\my apps\\vestrana\""), 1);
@@ -235,16 +233,15 @@ class RemovalTargets : public SetupFlowTest, public ::testing::WithParamInterfac
 TEST_P(RemovalTargets, TouchOnlyOurInstallation) {
   const RemovalCase& c = GetParam();
   const std::string downloads = "C:\\Users\\u\\Downloads";
-  const std::string dir = FakeMachine::kInstallDir;
   m.files.add_file(downloads + "\\uninstall.exe", "FOREIGN");
   m.files.add_file(downloads + "\\WebView2Loader.dll", "FOREIGN");
   if (c.installed) installed("1.2.1");
   if (c.app_in_install_folder) {
     for (const char* name : {"vestrana.exe", "WebView2Loader.dll", "uninstall.exe"}) {
-      m.files.add_file(dir + "\\" + name, "OURS");
+      m.files.add_file(kDir + "\\" + name, "OURS");
     }
   }
-  if (c.from_install_folder) m.processes.own_path = dir + "\\uninstall.exe";
+  if (c.from_install_folder) m.processes.own_path = kUninstaller;
 
   // Stage 1 hands over to the temporary copy; stage 2 is that copy.
   ASSERT_EQ(run(c.command_line), 0);
@@ -259,8 +256,8 @@ TEST_P(RemovalTargets, TouchOnlyOurInstallation) {
   EXPECT_EQ(m.files.text(downloads + "\\WebView2Loader.dll"), "FOREIGN");
   EXPECT_THAT(helper_line, Not(HasSubstr(downloads)));
   EXPECT_EQ(helper.copy, copy);
-  EXPECT_EQ(m.files.exists(dir + "\\vestrana.exe"), c.app_in_install_folder && !c.files_removed);
-  EXPECT_EQ(helper.dir == dir, c.completed);
+  EXPECT_EQ(m.files.exists(kApp), c.app_in_install_folder && !c.files_removed);
+  EXPECT_EQ(helper.dir == kDir, c.completed);
   EXPECT_FALSE(m.registry.string_value(RegistryRoot::CurrentUser, kUninstallKeyPath, "DisplayVersion"));
 }
 
@@ -300,7 +297,6 @@ void PrintTo(const ForeignEntryCase& c, std::ostream* os) { *os << c.label; }
 
 class ForeignEntry : public SetupFlowTest, public ::testing::WithParamInterface<ForeignEntryCase> {
  protected:
-  const std::string dir = FakeMachine::kInstallDir;
   const std::vector<std::string> names = {"vestrana.exe", "WebView2Loader.dll", "uninstall.exe", "other.dat"};
 
   void SetUp() override {
@@ -308,11 +304,11 @@ class ForeignEntry : public SetupFlowTest, public ::testing::WithParamInterface<
     installed("1.2.0", GetParam().location);
     for (const std::string& name : names) m.files.add_file(holder(name), "OTHER " + name);
     for (const char* name : {"vestrana.exe", "WebView2Loader.dll", "uninstall.exe"}) {
-      m.files.add_file(dir + "\\" + name, "OURS");
+      m.files.add_file(kDir + "\\" + name, "OURS");
     }
     m.files.add_file(std::string(FakeMachine::kPrograms) + "\\vestrana.lnk", "link");
     m.processes.add(7, "vestrana.exe", holder("vestrana.exe"));
-    m.processes.add(8, "vestrana.exe", dir + "\\vestrana.exe");
+    m.processes.add(8, "vestrana.exe", kApp);
   }
   std::string holder(const std::string& name) { return join_path(GetParam().holder, name); }
 
@@ -329,9 +325,9 @@ TEST_P(ForeignEntry, AnUpdateInstallsIntoTheDefaultFolderAndLeavesTheNamedOneAlo
   ASSERT_EQ(run("setup.exe --silent"), 0);
 
   expect_named_folder_untouched();
-  EXPECT_EQ(m.files.text(dir + "\\vestrana.exe"), "APP");
-  EXPECT_EQ(m.files.text(dir + "\\uninstall.exe"), "SETUP");
-  EXPECT_EQ(m.registry.string_value(RegistryRoot::CurrentUser, kUninstallKeyPath, "InstallLocation"), dir);
+  EXPECT_EQ(m.files.text(kApp), "APP");
+  EXPECT_EQ(m.files.text(kUninstaller), "SETUP");
+  EXPECT_EQ(m.registry.string_value(RegistryRoot::CurrentUser, kUninstallKeyPath, "InstallLocation"), kDir);
 }
 
 TEST_P(ForeignEntry, ARemovalRemovesTheDefaultFolderAndLeavesTheNamedOneAlone) {
@@ -339,24 +335,24 @@ TEST_P(ForeignEntry, ARemovalRemovesTheDefaultFolderAndLeavesTheNamedOneAlone) {
     SCOPED_TRACE(from_install_folder ? "from the installed uninstaller" : "from Downloads");
     if (from_install_folder) {
       installed("1.2.0", GetParam().location);
-      m.files.add_file(dir + "\\vestrana.exe", "OURS");
-      m.files.add_file(dir + "\\uninstall.exe", "OURS");
-      m.processes.add(8, "vestrana.exe", dir + "\\vestrana.exe");
-      m.processes.own_path = dir + "\\uninstall.exe";
+      m.files.add_file(kApp, "OURS");
+      m.files.add_file(kUninstaller, "OURS");
+      m.processes.add(8, "vestrana.exe", kApp);
+      m.processes.own_path = kUninstaller;
       m.processes.started.clear();
       m.processes.terminated.clear();
     }
     ASSERT_EQ(run("setup.exe --uninstall --silent"), 0);
     ASSERT_EQ(m.processes.started.size(), 1u);
-    EXPECT_EQ(parse_command_line(started_command_line(0)).dir, dir);
+    EXPECT_EQ(started_options(0).dir, kDir);
     ASSERT_EQ(run_started(0), 0);
 
     expect_named_folder_untouched();
-    EXPECT_FALSE(m.files.exists(dir + "\\vestrana.exe"));
+    EXPECT_FALSE(m.files.exists(kApp));
     EXPECT_FALSE(m.files.exists(std::string(FakeMachine::kPrograms) + "\\vestrana.lnk"));
     EXPECT_FALSE(m.registry.has_key(RegistryRoot::CurrentUser, kUninstallKeyPath));
     ASSERT_EQ(m.processes.started.size(), 2u);
-    EXPECT_EQ(parse_command_line(started_command_line(1)).dir, dir);
+    EXPECT_EQ(started_options(1).dir, kDir);
     EXPECT_THAT(started_command_line(1), Not(HasSubstr(GetParam().holder)));
   }
 }
