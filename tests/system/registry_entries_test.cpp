@@ -197,14 +197,6 @@ TEST_F(RegistryEntries, InstalledEntryLocationFallsBackInOrder) {
   }
 }
 
-TEST_F(RegistryEntries, FreshInstallReadsBack) {
-  ASSERT_TRUE(write_entry(10).ok());
-  std::optional<InstalledEntry> entry = read_installed_entry(registry, folders);
-  ASSERT_TRUE(entry);
-  EXPECT_EQ(entry->version, kSetupVersion);
-  EXPECT_EQ(entry->location, kFolder);
-}
-
 TEST_F(RegistryEntries, NoDisplayVersionMeansNotInstalled) {
   registry.put_string(kCu, kUninstallKey, "InstallLocation", kFolder);
   EXPECT_FALSE(read_installed_entry(registry, folders));
@@ -231,9 +223,13 @@ TEST(UninstallerPathFromCommand, IsTheFirstQuotedOrBlankFreeWord) {
 
 // --- Removing the entries -----------------------------------------------------
 
-TEST_F(RegistryEntries, DeleteUninstallEntryRemovesOnlyThatKey) {
+TEST_F(RegistryEntries, AWrittenEntryReadsBackAndDeletingRemovesOnlyThatKey) {
   const std::string other = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\other";
   ASSERT_TRUE(write_entry(10).ok());
+  std::optional<InstalledEntry> entry = read_installed_entry(registry, folders);
+  ASSERT_TRUE(entry);
+  EXPECT_EQ(entry->version, kSetupVersion);
+  EXPECT_EQ(entry->location, kFolder);
   registry.put_string(kCu, other, "DisplayName", "x");
 
   delete_uninstall_entry(registry);
