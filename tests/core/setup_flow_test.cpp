@@ -49,6 +49,12 @@ class SetupFlowTest : public ::testing::Test {
     m.processes.own_path = kCopy;
     m.files.add_file(kCopy, "SETUP");
   }
+  // The install folder holds the three files of ours.
+  void add_our_files() {
+    for (const char* name : {"vestrana.exe", "WebView2Loader.dll", "uninstall.exe"}) {
+      m.files.add_file(kDir + "\\" + name, "OURS");
+    }
+  }
   // Runs what was started as the i-th program, which holds the handles it inherited.
   int run_started(size_t i) {
     ProcessStart start = m.processes.started.at(i);
@@ -124,8 +130,7 @@ TEST_F(SetupFlowTest, SilentRemovalInTheCopyLeavesTheUninstallerToTheCleanupHelp
   run_as_copy();
   m.processes.open_handles[0x58] = "process 9";
 
-  EXPECT_EQ(
-      run("copy.exe --uninstall --from-temp --dir \"C:\\Users\\u\\AppData\\Local\\vestrana\" --after 88 --silent"), 0);
+  EXPECT_EQ(run("copy.exe --uninstall --from-temp --dir \"" + kDir + "\" --after 88 --silent"), 0);
   EXPECT_TRUE(m.files.exists(kUninstaller));
   EXPECT_FALSE(m.files.exists(kApp));
   ASSERT_EQ(m.processes.started.size(), 1u);
@@ -142,7 +147,7 @@ TEST_F(SetupFlowTest, ASilentRemovalRefusedByAnElevatedAppEndsWithOneAndKeepsThe
   m.processes.processes.back().elevated = true;
   run_as_copy();
 
-  EXPECT_EQ(run("copy.exe --uninstall --from-temp --dir \"C:\\Users\\u\\AppData\\Local\\vestrana\" --silent"), 1);
+  EXPECT_EQ(run("copy.exe --uninstall --from-temp --dir \"" + kDir + "\" --silent"), 1);
   EXPECT_TRUE(m.files.exists(kUninstaller));
   EXPECT_TRUE(m.processes.running(5));
   ASSERT_EQ(m.processes.started.size(), 1u);
@@ -236,11 +241,7 @@ TEST_P(RemovalTargets, TouchOnlyOurInstallation) {
   m.files.add_file(downloads + "\\uninstall.exe", "FOREIGN");
   m.files.add_file(downloads + "\\WebView2Loader.dll", "FOREIGN");
   if (c.installed) installed("1.2.1");
-  if (c.app_in_install_folder) {
-    for (const char* name : {"vestrana.exe", "WebView2Loader.dll", "uninstall.exe"}) {
-      m.files.add_file(kDir + "\\" + name, "OURS");
-    }
-  }
+  if (c.app_in_install_folder) add_our_files();
   if (c.from_install_folder) m.processes.own_path = kUninstaller;
 
   // Stage 1 hands over to the temporary copy; stage 2 is that copy.
@@ -303,9 +304,7 @@ class ForeignEntry : public SetupFlowTest, public ::testing::WithParamInterface<
     SetupFlowTest::SetUp();
     installed("1.2.0", GetParam().location);
     for (const std::string& name : names) m.files.add_file(holder(name), "OTHER " + name);
-    for (const char* name : {"vestrana.exe", "WebView2Loader.dll", "uninstall.exe"}) {
-      m.files.add_file(kDir + "\\" + name, "OURS");
-    }
+    add_our_files();
     m.files.add_file(std::string(FakeMachine::kPrograms) + "\\vestrana.lnk", "link");
     m.processes.add(7, "vestrana.exe", holder("vestrana.exe"));
     m.processes.add(8, "vestrana.exe", kApp);
