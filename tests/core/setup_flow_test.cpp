@@ -390,7 +390,9 @@ TEST_P(LocalSystem, StopsBeforeTouchingAnything) {
   EXPECT_THAT(m.processes.started, ::testing::IsEmpty());
   ASSERT_EQ(host.window.has_value(), GetParam().window);
   if (GetParam().window) {
-    EXPECT_EQ(host.window->refusal, string_for(table_for(host.language), StringId::ErrorLocalSystem));
+    EXPECT_EQ(host.window->refusal,
+              "vestrana wird für eine Person installiert. Starte dieses Setup in deinem eigenen Benutzerkonto, nicht "
+              "als System.");
     EXPECT_EQ(host.window->title, GetParam().title);
   }
 }
