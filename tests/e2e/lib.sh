@@ -160,10 +160,16 @@ start_sampling() {
   sample_file=$1
   : >"$sample_file"
   (
+    # Processes come and go under the sweep: what cannot be read is skipped.
+    set +e +o pipefail
+    trap - ERR
+    local environ
     while :; do
-      for dir in /proc/[0-9]*; do
-        tr '\0' '\n' 2>/dev/null <"$dir/environ" | grep -qxF "WINEPREFIX=$WINEPREFIX" || continue
-        tr '\0' ' ' 2>/dev/null <"$dir/cmdline"
+      # One grep reads every process's environment, so a sweep takes
+      # milliseconds even on a busy machine and a short-lived process is
+      # not passed over while the sweep forks its way through /proc.
+      grep -lsxzF "WINEPREFIX=$WINEPREFIX" /proc/[0-9]*/environ | while read -r environ; do
+        tr '\0' ' ' 2>/dev/null <"${environ%/environ}/cmdline"
         echo
       done | sort -u | comm -13 "$sample_file" - >>"$sample_file.new"
       [ -s "$sample_file.new" ] && sort -u "$sample_file" "$sample_file.new" -o "$sample_file"
