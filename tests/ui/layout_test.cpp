@@ -24,6 +24,24 @@ UiState make_state(Mode mode, Screen screen, const char* language = "en") {
   return state;
 }
 
+const Mode kInstall = Mode::install();
+const Mode kUpdate = Mode::update("1.0");
+const Mode kRemove = Mode::remove();
+const Screen kWelcome = Screen::welcome();
+const Screen kProgress = Screen::progress();
+const Screen kDone = Screen::done();
+const Screen kError = Screen::error("x");
+const ElementRef kMin{HitKind::Minimize, 0};
+const ElementRef kClose{HitKind::Close, 0};
+const ElementRef kPrimary{HitKind::Primary, 0};
+const ElementRef kSecondary{HitKind::Secondary, 0};
+const ElementRef kToggle0{HitKind::Toggle, 0};
+const ElementRef kToggle1{HitKind::Toggle, 1};
+const ElementRef kNothing = ElementRef::nothing();
+using Ids = std::vector<StringId>;
+using Refs = std::vector<ElementRef>;
+const auto kByName = [](const auto& info) { return std::string(info.param.name); };
+
 void expect_rect(const std::optional<LayoutRect>& r, float x, float y, float w, float h) {
   ASSERT_TRUE(r.has_value());
   EXPECT_NEAR(r->x, x, 0.01f);
@@ -33,163 +51,110 @@ void expect_rect(const std::optional<LayoutRect>& r, float x, float y, float w, 
 }
 
 TEST(Layout, InstallButtonHasTheMinimumWidth) {
-  UiState state = make_state(Mode::install(), Screen::welcome());
+  UiState state = make_state(kInstall, kWelcome);
   expect_rect(primary_button_rect(state, fonts()), 424, 333, 168, 46);
   EXPECT_FALSE(secondary_button_rect(state, fonts()).has_value());
 }
 
 TEST(Layout, ErrorScreenPutsCloseTenUnitsLeftOfTryAgain) {
-  UiState state = make_state(Mode::install(), Screen::error("x"));
+  UiState state = make_state(kInstall, kError);
   expect_rect(primary_button_rect(state, fonts()), 424, 333, 168, 46);
   expect_rect(secondary_button_rect(state, fonts()), 333.69f, 333, 80.31f, 46);
 }
 
 TEST(Layout, OptionRowsCoverToggleAndLabel) {
-  UiState state = make_state(Mode::install(), Screen::welcome());
+  UiState state = make_state(kInstall, kWelcome);
   expect_rect(toggle_rect(state, fonts(), 0), 42, 324, 213.22f, 28);
   expect_rect(toggle_rect(state, fonts(), 1), 42, 358, 334.99f, 28);
   EXPECT_FALSE(toggle_rect(state, fonts(), 2).has_value());
   // The whole row is clickable, far into the label.
-  EXPECT_EQ(hit_test(state, fonts(), 250, 330), (ElementRef{HitKind::Toggle, 0}));
-  EXPECT_EQ(hit_test(state, fonts(), 370, 360), (ElementRef{HitKind::Toggle, 1}));
+  EXPECT_EQ(hit_test(state, fonts(), 250, 330), kToggle0);
+  EXPECT_EQ(hit_test(state, fonts(), 370, 360), kToggle1);
 }
 
 TEST(Layout, ALabelReachingThePrimaryButtonDoesNotTakeItsClicks) {
   // "Démarrer avec Windows, dans la zone de notification" would run about 14
   // units under "Installer" at its full size; it is drawn smaller to keep its
   // room, the row ends with it, and the button's rectangle stays the button.
-  UiState state = make_state(Mode::install(), Screen::welcome(), "fr");
+  UiState state = make_state(kInstall, kWelcome, "fr");
   std::optional<LayoutRect> button = primary_button_rect(state, fonts());
   std::optional<LayoutRect> row = toggle_rect(state, fonts(), 1);
   ASSERT_TRUE(button && row);
   EXPECT_LT(row->right(), button->x);
-  EXPECT_EQ(hit_test(state, fonts(), button->x + 1, 370), (ElementRef{HitKind::Primary, 0}));
-  EXPECT_EQ(hit_test(state, fonts(), button->x - 1, 370), ElementRef::nothing());
-  EXPECT_EQ(hit_test(state, fonts(), row->right() - 1, 370), (ElementRef{HitKind::Toggle, 1}));
+  EXPECT_EQ(hit_test(state, fonts(), button->x + 1, 370), kPrimary);
+  EXPECT_EQ(hit_test(state, fonts(), button->x - 1, 370), kNothing);
+  EXPECT_EQ(hit_test(state, fonts(), row->right() - 1, 370), kToggle1);
 }
 
 TEST(Layout, RemoveHasOneOptionBelowTheQuestion) {
-  UiState state = make_state(Mode::remove(), Screen::welcome());
+  UiState state = make_state(kRemove, kWelcome);
   std::optional<LayoutRect> row = toggle_rect(state, fonts(), 0);
   ASSERT_TRUE(row.has_value());
   EXPECT_EQ(row->x, 42.0f);
   EXPECT_EQ(row->y, 352.0f);
   EXPECT_EQ(row->h, 28.0f);
   EXPECT_FALSE(toggle_rect(state, fonts(), 1).has_value());
-  EXPECT_EQ(primary_label_id(state.screen, state.mode), StringId::ButtonRemove);
   // Where an install's first row would be, the removal shows its question.
   EXPECT_TRUE(hit_test(state, fonts(), 60, 330).is_nothing());
 }
 
 TEST(Layout, ProgressOffersOnlyMinimize) {
-  UiState state = make_state(Mode::install(), Screen::progress());
+  UiState state = make_state(kInstall, kProgress);
   EXPECT_TRUE(hit_test(state, fonts(), 600, 10).is_nothing());
-  EXPECT_EQ(hit_test(state, fonts(), 560, 10), (ElementRef{HitKind::Minimize, 0}));
+  EXPECT_EQ(hit_test(state, fonts(), 560, 10), kMin);
   EXPECT_TRUE(hit_test(state, fonts(), 500, 350).is_nothing());
 }
 
-struct LabelCase {
+// What each screen shows: the buttons' and the options' labels, and the
+// regions the pointer can hit, title bar first.
+struct ScreenCase {
   const char* name;
   Mode mode;
   Screen screen;
   std::optional<StringId> primary;
   std::optional<StringId> secondary;
-  std::vector<StringId> options;
+  Ids options;
+  Refs regions;
 };
 
-class Labels : public ::testing::TestWithParam<LabelCase> {};
+class Elements : public ::testing::TestWithParam<ScreenCase> {};
 
-TEST_P(Labels, FollowScreenAndMode) {
-  const LabelCase& c = GetParam();
+TEST_P(Elements, FollowScreenAndMode) {
+  const ScreenCase& c = GetParam();
   EXPECT_EQ(primary_label_id(c.screen, c.mode), c.primary);
   EXPECT_EQ(secondary_label_id(c.screen, c.mode), c.secondary);
-  std::vector<StringId> options;
+  Ids options;
   for (uint32_t i = 0; i < 4; ++i) {
     if (std::optional<StringId> id = option_label_id(c.screen, c.mode, i)) options.push_back(*id);
   }
   EXPECT_EQ(options, c.options);
+  const UiState state = make_state(c.mode, c.screen);
+  Refs regions;
+  for (const HitRegion& r : layout_regions(state, fonts())) regions.push_back(r.element());
+  EXPECT_EQ(regions, c.regions);
 }
 
-using Ids = std::vector<StringId>;
-INSTANTIATE_TEST_SUITE_P(
-    Layout, Labels,
-    ::testing::Values(
-        LabelCase{"welcome_install", Mode::install(), Screen::welcome(), StringId::ButtonInstall, std::nullopt,
-                  Ids{StringId::OptionDesktopShortcut, StringId::OptionAutostart}},
-        LabelCase{"welcome_update", Mode::update("1.0"), Screen::welcome(), StringId::ButtonUpdate, std::nullopt,
-                  Ids{StringId::OptionDesktopShortcut, StringId::OptionAutostart}},
-        LabelCase{"welcome_remove", Mode::remove(), Screen::welcome(), StringId::ButtonRemove, std::nullopt,
-                  Ids{StringId::OptionDeleteData}},
-        LabelCase{"progress", Mode::update("1.0"), Screen::progress(), std::nullopt, std::nullopt, Ids{}},
-        LabelCase{"done_install", Mode::install(), Screen::done(), StringId::ButtonOpen, StringId::ButtonClose, Ids{}},
-        LabelCase{"done_update", Mode::update("1.0"), Screen::done(), StringId::ButtonOpen, StringId::ButtonClose,
-                  Ids{}},
-        LabelCase{"done_remove", Mode::remove(), Screen::done(), StringId::ButtonClose, std::nullopt, Ids{}},
-        LabelCase{"error_install", Mode::install(), Screen::error("x"), StringId::ButtonTryAgain, StringId::ButtonClose,
-                  Ids{}},
-        LabelCase{"error_remove", Mode::remove(), Screen::error("x"), StringId::ButtonTryAgain, StringId::ButtonClose,
-                  Ids{}}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-struct OrderCase {
-  const char* name;
-  Mode mode;
-  Screen screen;
-  std::vector<ElementRef> expected;
+using enum StringId;
+const ScreenCase kScreens[] = {
+    {"welcome_install", kInstall, kWelcome, ButtonInstall, std::nullopt, Ids{OptionDesktopShortcut, OptionAutostart},
+     Refs{kMin, kClose, kToggle0, kToggle1, kPrimary}},
+    {"welcome_update", kUpdate, kWelcome, ButtonUpdate, std::nullopt, Ids{OptionDesktopShortcut, OptionAutostart},
+     Refs{kMin, kClose, kToggle0, kToggle1, kPrimary}},
+    {"welcome_remove", kRemove, kWelcome, ButtonRemove, std::nullopt, Ids{OptionDeleteData},
+     Refs{kMin, kClose, kToggle0, kPrimary}},
+    {"progress_install", kInstall, kProgress, std::nullopt, std::nullopt, Ids{}, Refs{kMin}},
+    {"progress_update", kUpdate, kProgress, std::nullopt, std::nullopt, Ids{}, Refs{kMin}},
+    {"progress_remove", kRemove, kProgress, std::nullopt, std::nullopt, Ids{}, Refs{kMin}},
+    {"done_install", kInstall, kDone, ButtonOpen, ButtonClose, Ids{}, Refs{kMin, kClose, kPrimary, kSecondary}},
+    {"done_update", kUpdate, kDone, ButtonOpen, ButtonClose, Ids{}, Refs{kMin, kClose, kPrimary, kSecondary}},
+    {"done_remove", kRemove, kDone, ButtonClose, std::nullopt, Ids{}, Refs{kMin, kClose, kPrimary}},
+    {"error_install", kInstall, kError, ButtonTryAgain, ButtonClose, Ids{}, Refs{kMin, kClose, kPrimary, kSecondary}},
+    {"error_remove", kRemove, kError, ButtonTryAgain, ButtonClose, Ids{}, Refs{kMin, kClose, kPrimary, kSecondary}},
 };
-
-class RegionOrder : public ::testing::TestWithParam<OrderCase> {};
-
-TEST_P(RegionOrder, IsTitleBarThenContent) {
-  const OrderCase& c = GetParam();
-  UiState state = make_state(c.mode, c.screen);
-  std::vector<HitRegion> regions = layout_regions(state, fonts());
-  std::vector<ElementRef> kinds;
-  for (const HitRegion& r : regions) kinds.push_back(r.element());
-  EXPECT_EQ(kinds, c.expected);
-
-  // Painting draws from the same helpers, so each region must match them.
-  for (const HitRegion& r : regions) {
-    std::optional<LayoutRect> drawn;
-    switch (r.kind) {
-      case HitKind::Minimize: drawn = kMinimizeRect; break;
-      case HitKind::Close: drawn = kCloseRect; break;
-      case HitKind::Primary: drawn = primary_button_rect(state, fonts()); break;
-      case HitKind::Secondary: drawn = secondary_button_rect(state, fonts()); break;
-      case HitKind::Toggle: drawn = toggle_rect(state, fonts(), r.index); break;
-      case HitKind::Nothing: break;
-    }
-    EXPECT_EQ(drawn, r.rect()) << static_cast<int>(r.kind);
-  }
-}
-
-const ElementRef kMin{HitKind::Minimize, 0};
-const ElementRef kClose{HitKind::Close, 0};
-const ElementRef kPrimary{HitKind::Primary, 0};
-const ElementRef kSecondary{HitKind::Secondary, 0};
-const ElementRef kToggle0{HitKind::Toggle, 0};
-const ElementRef kToggle1{HitKind::Toggle, 1};
-using Refs = std::vector<ElementRef>;
-
-INSTANTIATE_TEST_SUITE_P(
-    Layout, RegionOrder,
-    ::testing::Values(
-        OrderCase{"welcome_install", Mode::install(), Screen::welcome(),
-                  Refs{kMin, kClose, kToggle0, kToggle1, kPrimary}},
-        OrderCase{"welcome_update", Mode::update("1.0"), Screen::welcome(),
-                  Refs{kMin, kClose, kToggle0, kToggle1, kPrimary}},
-        OrderCase{"welcome_remove", Mode::remove(), Screen::welcome(), Refs{kMin, kClose, kToggle0, kPrimary}},
-        OrderCase{"progress_install", Mode::install(), Screen::progress(), Refs{kMin}},
-        OrderCase{"progress_remove", Mode::remove(), Screen::progress(), Refs{kMin}},
-        OrderCase{"done_install", Mode::install(), Screen::done(), Refs{kMin, kClose, kPrimary, kSecondary}},
-        OrderCase{"done_update", Mode::update("1.0"), Screen::done(), Refs{kMin, kClose, kPrimary, kSecondary}},
-        OrderCase{"done_remove", Mode::remove(), Screen::done(), Refs{kMin, kClose, kPrimary}},
-        OrderCase{"error_install", Mode::install(), Screen::error("x"), Refs{kMin, kClose, kPrimary, kSecondary}},
-        OrderCase{"error_remove", Mode::remove(), Screen::error("x"), Refs{kMin, kClose, kPrimary, kSecondary}}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Layout, Elements, ::testing::ValuesIn(kScreens), kByName);
 
 TEST(Layout, OptionsWithoutALabelGetNoRegion) {
-  UiState state = make_state(Mode::install(), Screen::welcome());
+  UiState state = make_state(kInstall, kWelcome);
   state.options = {true, false, true};
   state.option_anim = {1, 0, 1};
   int toggles = 0;
@@ -212,31 +177,32 @@ class HitEdges : public ::testing::TestWithParam<EdgeCase> {};
 // The error screen of an English install: Close at x 333.69..414, Try again
 // at 424..592, both 333..379.
 TEST_P(HitEdges, LeftAndTopInsideRightAndBottomOutside) {
-  UiState state = make_state(Mode::install(), Screen::error("x"));
+  UiState state = make_state(kInstall, kError);
   EXPECT_EQ(hit_test(state, fonts(), GetParam().x, GetParam().y), GetParam().expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Layout, HitEdges,
-                         ::testing::Values(EdgeCase{"primary_top_left", 424, 333, kPrimary},
-                                           EdgeCase{"primary_right_edge", 592, 350, ElementRef::nothing()},
-                                           EdgeCase{"primary_just_inside_right", 591.99f, 378.99f, kPrimary},
-                                           EdgeCase{"primary_bottom_edge", 500, 379, ElementRef::nothing()},
-                                           EdgeCase{"gap_between_buttons", 419, 350, ElementRef::nothing()},
-                                           EdgeCase{"secondary", 340, 350, kSecondary},
-                                           EdgeCase{"minimize_close_border", 594, 0, kClose},
-                                           EdgeCase{"minimize_last_column", 593.99f, 35.99f, kMin},
-                                           EdgeCase{"below_title_bar", 600, 36, ElementRef::nothing()},
-                                           EdgeCase{"canvas_corner", 639.99f, 0, kClose},
-                                           EdgeCase{"outside_canvas", 700, 10, ElementRef::nothing()},
-                                           EdgeCase{"negative", -1, -1, ElementRef::nothing()}),
-                         [](const auto& info) { return std::string(info.param.name); });
+const EdgeCase kEdges[] = {
+    {"primary_top_left", 424, 333, kPrimary},
+    {"primary_right_edge", 592, 350, kNothing},
+    {"primary_just_inside_right", 591.99f, 378.99f, kPrimary},
+    {"primary_bottom_edge", 500, 379, kNothing},
+    {"gap_between_buttons", 419, 350, kNothing},
+    {"secondary", 340, 350, kSecondary},
+    {"minimize_close_border", 594, 0, kClose},
+    {"minimize_last_column", 593.99f, 35.99f, kMin},
+    {"below_title_bar", 600, 36, kNothing},
+    {"canvas_corner", 639.99f, 0, kClose},
+    {"outside_canvas", 700, 10, kNothing},
+    {"negative", -1, -1, kNothing},
+};
+INSTANTIATE_TEST_SUITE_P(Layout, HitEdges, ::testing::ValuesIn(kEdges), kByName);
 
 TEST(Layout, LongLabelsGrowThePrimaryButtonToTheLeft) {
   // German "Erneut versuchen" and French "Ouvrir vestrana" do not fit the
   // minimum width; the right edge stays put and Close moves left with it.
   for (const char* language : {"de", "fr"}) {
-    Screen screen = language[0] == 'd' ? Screen::error("x") : Screen::done();
-    UiState state = make_state(Mode::install(), screen, language);
+    Screen screen = language[0] == 'd' ? kError : kDone;
+    UiState state = make_state(kInstall, screen, language);
     std::optional<LayoutRect> primary = primary_button_rect(state, fonts());
     std::optional<LayoutRect> secondary = secondary_button_rect(state, fonts());
     ASSERT_TRUE(primary && secondary);
