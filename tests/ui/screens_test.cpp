@@ -41,6 +41,28 @@ struct FakeRunner final : OperationRunner {
 };
 
 const Clock::TimePoint kStart = Clock::TimePoint(seconds(500));
+const Mode kInstall = Mode::install();
+const Mode kUpdate = Mode::update("1.0");
+const Mode kRemove = Mode::remove();
+const Screen kWelcome = Screen::welcome();
+const Screen kProgress = Screen::progress();
+const Screen kDone = Screen::done();
+const Screen kError = Screen::error("x");
+const ElementRef kMinimize{HitKind::Minimize, 0};
+const ElementRef kClose{HitKind::Close, 0};
+const ElementRef kPrimary{HitKind::Primary, 0};
+const ElementRef kSecondary{HitKind::Secondary, 0};
+const ElementRef kToggle0{HitKind::Toggle, 0};
+const ElementRef kToggle1{HitKind::Toggle, 1};
+const ElementRef kNothing{HitKind::Nothing, 0};
+using Calls = std::vector<std::string>;
+using Refs = std::vector<ElementRef>;
+const auto kByName = [](const auto& info) { return std::string(info.param.name); };
+
+// The options a window of this mode opens with: the removal has one.
+std::vector<bool> usual_options(const Mode& mode) {
+  return mode.kind == Mode::Remove ? std::vector<bool>{false} : std::vector<bool>{true, false};
+}
 
 UiState make_state(Mode mode, std::vector<bool> options) {
   InteractiveStart start{std::move(mode), std::move(options),   "vestrana Setup",
@@ -48,13 +70,27 @@ UiState make_state(Mode mode, std::vector<bool> options) {
   return make_initial_state(start, load_fonts(), kStart);
 }
 
-UiState install_state() { return make_state(Mode::install(), {true, false}); }
+UiState install_state() { return make_state(kInstall, {true, false}); }
 
 // Puts the state on `screen` the way the program gets there.
 void go_to(UiState& state, const Screen& screen) {
   set_screen(state, screen);
   state.progress = screen.kind == Screen::Progress ? create_progress_record() : nullptr;
 }
+
+// A window's state with the effects and the runner its input reaches.
+struct Window {
+  explicit Window(UiState s) : state(std::move(s)) {}
+  Window(const Mode& mode, const Screen& screen, std::vector<bool> options) : state(make_state(mode, options)) {
+    go_to(state, screen);
+  }
+  Window(const Mode& mode, const Screen& screen) : Window(mode, screen, usual_options(mode)) {}
+  void act(ElementRef element) { handle_action(state, element, effects, runner); }
+
+  UiState state;
+  RecordingEffects effects;
+  FakeRunner runner;
+};
 
 TEST(InitialState, StartsOnWelcomeWithSettledToggles) {
   InteractiveStart start{Mode::update("1.0.4"), {false, true}, "vestrana Setup", true,
@@ -77,7 +113,7 @@ struct ActionCase {
   Mode mode;
   Screen screen;
   ElementRef element;
-  std::vector<std::string> effects;
+  Calls effects;
   bool starts_operation;
   Screen::Kind screen_after;
 };
@@ -86,61 +122,38 @@ class ActionTable : public ::testing::TestWithParam<ActionCase> {};
 
 TEST_P(ActionTable, DoesWhatTheRowSays) {
   const ActionCase& c = GetParam();
-  UiState state =
-      make_state(c.mode, c.mode.kind == Mode::Remove ? std::vector<bool>{false} : std::vector<bool>{true, false});
-  go_to(state, c.screen);
-  RecordingEffects effects;
-  FakeRunner runner;
+  Window w(c.mode, c.screen);
 
-  handle_action(state, c.element, effects, runner);
+  w.act(c.element);
 
-  EXPECT_EQ(effects.calls, c.effects);
-  EXPECT_EQ(runner.started.size(), c.starts_operation ? 1u : 0u);
-  EXPECT_EQ(state.screen.kind, c.screen_after);
+  EXPECT_EQ(w.effects.calls, c.effects);
+  EXPECT_EQ(w.runner.started.size(), c.starts_operation ? 1u : 0u);
+  EXPECT_EQ(w.state.screen.kind, c.screen_after);
 }
 
-const ElementRef kMinimize{HitKind::Minimize, 0};
-const ElementRef kClose{HitKind::Close, 0};
-const ElementRef kPrimary{HitKind::Primary, 0};
-const ElementRef kSecondary{HitKind::Secondary, 0};
-const ElementRef kNothing{HitKind::Nothing, 0};
-using Calls = std::vector<std::string>;
-
-INSTANTIATE_TEST_SUITE_P(Screens, ActionTable,
-                         ::testing::Values(ActionCase{"minimize_welcome", Mode::install(), Screen::welcome(), kMinimize,
-                                                      Calls{"minimize"}, false, Screen::Welcome},
-                                           ActionCase{"minimize_progress", Mode::install(), Screen::progress(),
-                                                      kMinimize, Calls{"minimize"}, false, Screen::Progress},
-                                           // Close is only posted; the close request itself is judged by close_allowed.
-                                           ActionCase{"close_welcome", Mode::install(), Screen::welcome(), kClose,
-                                                      Calls{"close"}, false, Screen::Welcome},
-                                           ActionCase{"close_progress_posts", Mode::remove(), Screen::progress(),
-                                                      kClose, Calls{"close"}, false, Screen::Progress},
-                                           ActionCase{"close_error", Mode::install(), Screen::error("x"), kClose,
-                                                      Calls{"close"}, false, Screen::Error},
-                                           ActionCase{"primary_welcome_install", Mode::install(), Screen::welcome(),
-                                                      kPrimary, Calls{}, true, Screen::Progress},
-                                           ActionCase{"primary_welcome_update", Mode::update("1.0"), Screen::welcome(),
-                                                      kPrimary, Calls{}, true, Screen::Progress},
-                                           ActionCase{"primary_welcome_remove", Mode::remove(), Screen::welcome(),
-                                                      kPrimary, Calls{}, true, Screen::Progress},
-                                           ActionCase{"primary_error_retries", Mode::install(), Screen::error("x"),
-                                                      kPrimary, Calls{}, true, Screen::Progress},
-                                           ActionCase{"primary_progress_nothing", Mode::install(), Screen::progress(),
-                                                      kPrimary, Calls{}, false, Screen::Progress},
-                                           ActionCase{"primary_done_remove_closes", Mode::remove(), Screen::done(),
-                                                      kPrimary, Calls{"close"}, false, Screen::Done},
-                                           ActionCase{"primary_done_install_opens", Mode::install(), Screen::done(),
-                                                      kPrimary, Calls{"launch", "close"}, false, Screen::Done},
-                                           ActionCase{"primary_done_update_opens", Mode::update("1.0"), Screen::done(),
-                                                      kPrimary, Calls{"launch", "close"}, false, Screen::Done},
-                                           ActionCase{"secondary_done_only_closes", Mode::install(), Screen::done(),
-                                                      kSecondary, Calls{"close"}, false, Screen::Done},
-                                           ActionCase{"secondary_error", Mode::update("1.0"), Screen::error("x"),
-                                                      kSecondary, Calls{"close"}, false, Screen::Error},
-                                           ActionCase{"nothing", Mode::install(), Screen::welcome(), kNothing, Calls{},
-                                                      false, Screen::Welcome}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Screens, ActionTable,
+    ::testing::Values(
+        ActionCase{"minimize_welcome", kInstall, kWelcome, kMinimize, Calls{"minimize"}, false, Screen::Welcome},
+        ActionCase{"minimize_progress", kInstall, kProgress, kMinimize, Calls{"minimize"}, false, Screen::Progress},
+        // Close is only posted; the close request itself is judged by close_allowed.
+        ActionCase{"close_welcome", kInstall, kWelcome, kClose, Calls{"close"}, false, Screen::Welcome},
+        ActionCase{"close_progress_posts", kRemove, kProgress, kClose, Calls{"close"}, false, Screen::Progress},
+        ActionCase{"close_error", kInstall, kError, kClose, Calls{"close"}, false, Screen::Error},
+        ActionCase{"primary_welcome_install", kInstall, kWelcome, kPrimary, Calls{}, true, Screen::Progress},
+        ActionCase{"primary_welcome_update", kUpdate, kWelcome, kPrimary, Calls{}, true, Screen::Progress},
+        ActionCase{"primary_welcome_remove", kRemove, kWelcome, kPrimary, Calls{}, true, Screen::Progress},
+        ActionCase{"primary_error_retries", kInstall, kError, kPrimary, Calls{}, true, Screen::Progress},
+        ActionCase{"primary_progress_nothing", kInstall, kProgress, kPrimary, Calls{}, false, Screen::Progress},
+        ActionCase{"primary_done_remove_closes", kRemove, kDone, kPrimary, Calls{"close"}, false, Screen::Done},
+        ActionCase{"primary_done_install_opens", kInstall, kDone, kPrimary, Calls{"launch", "close"}, false,
+                   Screen::Done},
+        ActionCase{"primary_done_update_opens", kUpdate, kDone, kPrimary, Calls{"launch", "close"}, false,
+                   Screen::Done},
+        ActionCase{"secondary_done_only_closes", kInstall, kDone, kSecondary, Calls{"close"}, false, Screen::Done},
+        ActionCase{"secondary_error", kUpdate, kError, kSecondary, Calls{"close"}, false, Screen::Error},
+        ActionCase{"nothing", kInstall, kWelcome, kNothing, Calls{}, false, Screen::Welcome}),
+    kByName);
 
 struct ToggleCase {
   const char* name;
@@ -154,26 +167,24 @@ class Toggles : public ::testing::TestWithParam<ToggleCase> {};
 
 TEST_P(Toggles, FlipOnlyExistingOptions) {
   const ToggleCase& c = GetParam();
-  UiState state = make_state(c.mode, c.options);
-  RecordingEffects effects;
-  FakeRunner runner;
-  for (uint32_t index : c.clicks) handle_action(state, {HitKind::Toggle, index}, effects, runner);
-  EXPECT_EQ(state.options, c.expected);
-  EXPECT_EQ(state.screen, Screen::welcome());
-  EXPECT_TRUE(effects.calls.empty());
-  EXPECT_TRUE(runner.started.empty());
+  Window w(make_state(c.mode, c.options));
+  for (uint32_t index : c.clicks) w.act({HitKind::Toggle, index});
+  EXPECT_EQ(w.state.options, c.expected);
+  EXPECT_EQ(w.state.screen, Screen::welcome());
+  EXPECT_TRUE(w.effects.calls.empty());
+  EXPECT_TRUE(w.runner.started.empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Screens, Toggles,
-    ::testing::Values(ToggleCase{"first", Mode::install(), {true, false}, {0}, {false, false}},
-                      ToggleCase{"second", Mode::update("1.0"), {true, false}, {1}, {true, true}},
-                      ToggleCase{"twice_restores", Mode::install(), {true, false}, {1, 1}, {true, false}},
-                      ToggleCase{"past_the_end", Mode::install(), {true, false}, {2}, {true, false}},
-                      ToggleCase{"huge_index", Mode::install(), {true, false}, {0xFFFFFFFFu}, {true, false}},
-                      ToggleCase{"remove_delete_data", Mode::remove(), {false}, {0}, {true}},
-                      ToggleCase{"remove_has_one_option", Mode::remove(), {false}, {1}, {false}}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Screens, Toggles,
+                         ::testing::Values(ToggleCase{"first", kInstall, {true, false}, {0}, {false, false}},
+                                           ToggleCase{"second", kUpdate, {true, false}, {1}, {true, true}},
+                                           ToggleCase{"twice_restores", kInstall, {true, false}, {1, 1}, {true, false}},
+                                           ToggleCase{"past_the_end", kInstall, {true, false}, {2}, {true, false}},
+                                           ToggleCase{
+                                               "huge_index", kInstall, {true, false}, {0xFFFFFFFFu}, {true, false}},
+                                           ToggleCase{"remove_delete_data", kRemove, {false}, {0}, {true}},
+                                           ToggleCase{"remove_has_one_option", kRemove, {false}, {1}, {false}}),
+                         kByName);
 
 struct RequestCase {
   const char* name;
@@ -187,8 +198,7 @@ class Requests : public ::testing::TestWithParam<RequestCase> {};
 
 TEST_P(Requests, CarryTheOptionsWithDefaultsForMissingOnes) {
   const RequestCase& c = GetParam();
-  UiState state = make_state(c.mode, c.options);
-  OperationRequest request = operation_request(state);
+  OperationRequest request = operation_request(make_state(c.mode, c.options));
   EXPECT_EQ(request.mode, c.mode.kind);
   EXPECT_EQ(request.install.desktop_shortcut, c.install.desktop_shortcut);
   EXPECT_EQ(request.install.autostart, c.install.autostart);
@@ -199,16 +209,15 @@ TEST_P(Requests, CarryTheOptionsWithDefaultsForMissingOnes) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Screens, Requests,
-    ::testing::Values(RequestCase{"install_as_set", Mode::install(), {false, true}, {false, true}, false},
-                      RequestCase{"update_as_set", Mode::update("1.0"), {true, true}, {true, true}, false},
-                      RequestCase{"install_no_options", Mode::install(), {}, {true, false}, false},
-                      RequestCase{"install_one_option", Mode::install(), {false}, {false, false}, false},
-                      RequestCase{"remove_delete", Mode::remove(), {true}, {true, false}, true},
-                      RequestCase{"remove_keep", Mode::remove(), {false}, {true, false}, false},
-                      RequestCase{"remove_no_options", Mode::remove(), {}, {true, false}, false}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Screens, Requests,
+                         ::testing::Values(RequestCase{"install_as_set", kInstall, {false, true}, {false, true}, false},
+                                           RequestCase{"update_as_set", kUpdate, {true, true}, {true, true}, false},
+                                           RequestCase{"install_no_options", kInstall, {}, {true, false}, false},
+                                           RequestCase{"install_one_option", kInstall, {false}, {false, false}, false},
+                                           RequestCase{"remove_delete", kRemove, {true}, {true, false}, true},
+                                           RequestCase{"remove_keep", kRemove, {false}, {true, false}, false},
+                                           RequestCase{"remove_no_options", kRemove, {}, {true, false}, false}),
+                         kByName);
 
 TEST(StartOperation, SharesAFreshRecordWithTheWorker) {
   UiState state = install_state();
@@ -230,11 +239,10 @@ TEST(StartOperation, SharesAFreshRecordWithTheWorker) {
 }
 
 TEST(TryAgain, RestartsTheBarWithTheEarlierOptionsAndANewRecord) {
-  UiState state = make_state(Mode::install(), {false, true});
-  RecordingEffects effects;
-  FakeRunner runner;
-  handle_action(state, kPrimary, effects, runner);
-  ProgressRef first = runner.started.at(0).record;
+  Window w(make_state(kInstall, {false, true}));
+  UiState& state = w.state;
+  w.act(kPrimary);
+  ProgressRef first = w.runner.started.at(0).record;
 
   report_progress(*first, Step::CopyingFiles, 0.62f);
   on_tick(state, kStart + milliseconds(16));
@@ -245,17 +253,18 @@ TEST(TryAgain, RestartsTheBarWithTheEarlierOptionsAndANewRecord) {
   EXPECT_EQ(state.progress_target, 0.62f);
   EXPECT_GT(state.progress_shown, 0.0f);
 
-  handle_action(state, kPrimary, effects, runner);
+  w.act(kPrimary);
 
-  ASSERT_EQ(runner.started.size(), 2u);
-  EXPECT_NE(runner.started[1].record, first);
-  EXPECT_EQ(state.progress, runner.started[1].record);
+  ASSERT_EQ(w.runner.started.size(), 2u);
+  const FakeRunner::Started& second = w.runner.started[1];
+  EXPECT_NE(second.record, first);
+  EXPECT_EQ(state.progress, second.record);
   EXPECT_EQ(state.screen, Screen::progress());
   EXPECT_EQ(state.progress_target, 0.0f);
   EXPECT_EQ(state.progress_shown, 0.0f);
-  EXPECT_FALSE(runner.started[1].request.install.desktop_shortcut);
-  EXPECT_TRUE(runner.started[1].request.install.autostart);
-  EXPECT_TRUE(effects.calls.empty());
+  EXPECT_FALSE(second.request.install.desktop_shortcut);
+  EXPECT_TRUE(second.request.install.autostart);
+  EXPECT_TRUE(w.effects.calls.empty());
 }
 
 struct OutcomeCase {
@@ -267,7 +276,7 @@ struct OutcomeCase {
 class TickOutcome : public ::testing::TestWithParam<OutcomeCase> {};
 
 TEST_P(TickOutcome, IsTakenOnceAndTheRecordLetGo) {
-  UiState state = make_state(Mode::remove(), {false});
+  UiState state = make_state(kRemove, {false});
   FakeRunner runner;
   start_operation(state, runner);
   ProgressRef worker = std::move(runner.started.at(0).record);
@@ -299,7 +308,7 @@ INSTANTIATE_TEST_SUITE_P(Screens, TickOutcome,
                          ::testing::Values(OutcomeCase{"success", Result::success(), Screen::done()},
                                            OutcomeCase{"failure", Result::failure("the packed app is damaged (x)"),
                                                        Screen::error("the packed app is damaged (x)")}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         kByName);
 
 TEST(Tick, CopiesProgressWhileTheWorkerRuns) {
   UiState state = install_state();
@@ -315,10 +324,17 @@ TEST(Tick, CopiesProgressWhileTheWorkerRuns) {
   EXPECT_EQ(state.progress_target, 0.82f);
 }
 
-TEST(Tick, EasesBarAndTogglesAtTheirRates) {
-  UiState state = install_state();  // options {on, off}, anim {1, 0}
+// An install window (options {on, off}, anim {1, 0}) whose bar heads for the
+// end and whose second toggle has just been switched on.
+UiState easing_state() {
+  UiState state = install_state();
   state.progress_target = 1.0f;
   state.options[1] = true;
+  return state;
+}
+
+TEST(Tick, EasesBarAndTogglesAtTheirRates) {
+  UiState state = easing_state();
 
   on_tick(state, kStart + milliseconds(16));
 
@@ -334,9 +350,7 @@ TEST(Tick, EasesBarAndTogglesAtTheirRates) {
 }
 
 TEST(Tick, CapsALongGapAtATenthOfASecond) {
-  UiState state = install_state();
-  state.progress_target = 1.0f;
-  state.options[1] = true;
+  UiState state = easing_state();
 
   on_tick(state, kStart + seconds(5));
 
@@ -348,9 +362,8 @@ TEST(Tick, CapsALongGapAtATenthOfASecond) {
 }
 
 TEST(Tick, AClockGoingBackwardsCountsAsNoTime) {
-  UiState state = install_state();
+  UiState state = easing_state();
   state.clock = 3.0f;
-  state.progress_target = 1.0f;
   state.progress_shown = 0.5f;
   state.options[0] = false;
 
@@ -366,28 +379,26 @@ TEST(Tick, AClockGoingBackwardsCountsAsNoTime) {
 }
 
 TEST(Tick, ToggleReversedMidwayTurnsBackWithoutAJump) {
-  UiState state = install_state();
-  RecordingEffects effects;
-  FakeRunner runner;
-  handle_action(state, {HitKind::Toggle, 1}, effects, runner);
+  Window w(install_state());
+  w.act(kToggle1);
   Clock::TimePoint now = kStart;
-  for (int i = 0; i < 3; ++i) on_tick(state, now += milliseconds(16));
-  float midway = state.option_anim[1];
+  for (int i = 0; i < 3; ++i) on_tick(w.state, now += milliseconds(16));
+  float midway = w.state.option_anim[1];
   ASSERT_GT(midway, 0.4f);
   ASSERT_LT(midway, 0.6f);
 
-  handle_action(state, {HitKind::Toggle, 1}, effects, runner);
-  EXPECT_EQ(state.option_anim[1], midway);  // the click alone moves nothing
-  on_tick(state, now += milliseconds(16));
+  w.act(kToggle1);
+  EXPECT_EQ(w.state.option_anim[1], midway);  // the click alone moves nothing
+  on_tick(w.state, now += milliseconds(16));
 
-  EXPECT_NEAR(state.option_anim[1], midway * (1 - 0.224f), 1e-5f);
+  EXPECT_NEAR(w.state.option_anim[1], midway * (1 - 0.224f), 1e-5f);
 }
 
 TEST(SetScreen, ClearsPointerStateAndMarksTheChange) {
   UiState state = install_state();
   state.clock = 4.0f;
-  state.hover = {HitKind::Toggle, 1};
-  state.pressed = {HitKind::Toggle, 1};
+  state.hover = kToggle1;
+  state.pressed = kToggle1;
   state.progress_target = 0.5f;
   state.progress_shown = 0.4f;
 
@@ -405,51 +416,6 @@ TEST(SetScreen, ClearsPointerStateAndMarksTheChange) {
   EXPECT_EQ(state.progress_shown, 0.3f);
 }
 
-struct KeyCase {
-  const char* name;
-  Mode mode;
-  Screen screen;
-  Calls return_effects;
-  bool return_starts;
-  Calls escape_effects;
-  bool close_allowed;
-};
-
-class Keys : public ::testing::TestWithParam<KeyCase> {};
-
-TEST_P(Keys, ReturnIsThePrimaryButtonAndEscapeCloses) {
-  const KeyCase& c = GetParam();
-  // Each key is pressed in a window of its own on the row's screen.
-  struct Pressed {
-    Pressed(const KeyCase& c, void (*key)(UiState&, WindowEffects&, OperationRunner&))
-        : state(make_state(c.mode, {false, false})) {
-      go_to(state, c.screen);
-      key(state, effects, runner);
-    }
-    UiState state;
-    RecordingEffects effects;
-    FakeRunner runner;
-  };
-  const Pressed on_return(c, on_return_key);
-  EXPECT_EQ(on_return.effects.calls, c.return_effects);
-  EXPECT_EQ(on_return.runner.started.size(), c.return_starts ? 1u : 0u);
-  const Pressed on_escape(c, on_escape_key);
-  EXPECT_EQ(on_escape.effects.calls, c.escape_effects);
-  EXPECT_TRUE(on_escape.runner.started.empty());
-  EXPECT_EQ(close_allowed(on_escape.state), c.close_allowed);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Screens, Keys,
-    ::testing::Values(
-        KeyCase{"welcome", Mode::install(), Screen::welcome(), Calls{}, true, Calls{"close"}, true},
-        KeyCase{"welcome_remove", Mode::remove(), Screen::welcome(), Calls{}, true, Calls{"close"}, true},
-        KeyCase{"progress", Mode::install(), Screen::progress(), Calls{}, false, Calls{}, false},
-        KeyCase{"done_install", Mode::install(), Screen::done(), Calls{"launch", "close"}, false, Calls{"close"}, true},
-        KeyCase{"done_remove", Mode::remove(), Screen::done(), Calls{"close"}, false, Calls{"close"}, true},
-        KeyCase{"error", Mode::update("1.0"), Screen::error("x"), Calls{}, true, Calls{"close"}, true}),
-    [](const auto& info) { return std::string(info.param.name); });
-
 struct ClickCase {
   const char* name;
   ElementRef pressed;
@@ -463,56 +429,56 @@ TEST_P(ClickRule, NeedsPressAndReleaseOnTheSameElement) {
   EXPECT_EQ(click_target(GetParam().pressed, GetParam().released), GetParam().expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Screens, ClickRule,
-    ::testing::Values(ClickCase{"same_button", kPrimary, kPrimary, kPrimary},
-                      ClickCase{"same_toggle", {HitKind::Toggle, 1}, {HitKind::Toggle, 1}, {HitKind::Toggle, 1}},
-                      ClickCase{"other_toggle", {HitKind::Toggle, 0}, {HitKind::Toggle, 1}, kNothing},
-                      ClickCase{"other_button", kPrimary, kSecondary, kNothing},
-                      ClickCase{"minimize_then_close", kMinimize, kClose, kNothing},
-                      ClickCase{"released_outside", kPrimary, kNothing, kNothing},
-                      ClickCase{"pressed_outside", kNothing, kClose, kNothing},
-                      ClickCase{"both_outside", kNothing, kNothing, kNothing}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Screens, ClickRule,
+                         ::testing::Values(ClickCase{"same_button", kPrimary, kPrimary, kPrimary},
+                                           ClickCase{"same_toggle", kToggle1, kToggle1, kToggle1},
+                                           ClickCase{"other_toggle", kToggle0, kToggle1, kNothing},
+                                           ClickCase{"other_button", kPrimary, kSecondary, kNothing},
+                                           ClickCase{"minimize_then_close", kMinimize, kClose, kNothing},
+                                           ClickCase{"released_outside", kPrimary, kNothing, kNothing},
+                                           ClickCase{"pressed_outside", kNothing, kClose, kNothing},
+                                           ClickCase{"both_outside", kNothing, kNothing, kNothing}),
+                         kByName);
 
 TEST(LeftButtonUp, ActsOnAMatchingPressAndAlwaysClearsIt) {
-  UiState state = install_state();
-  RecordingEffects effects;
-  FakeRunner runner;
+  Window w(install_state());
+  UiState& state = w.state;
+  auto release = [&w](ElementRef element) { on_left_button_up(w.state, element, w.effects, w.runner); };
 
-  state.pressed = {HitKind::Toggle, 0};
-  on_left_button_up(state, {HitKind::Toggle, 0}, effects, runner);
+  state.pressed = kToggle0;
+  release(kToggle0);
   EXPECT_FALSE(state.options[0]);
   EXPECT_TRUE(state.pressed.is_nothing());
 
   state.pressed = kPrimary;
-  on_left_button_up(state, kNothing, effects, runner);
-  EXPECT_TRUE(runner.started.empty());
+  release(kNothing);
+  EXPECT_TRUE(w.runner.started.empty());
   EXPECT_TRUE(state.pressed.is_nothing());
 
   // A release without a press (the press began outside the window) is no click.
-  on_left_button_up(state, kPrimary, effects, runner);
-  EXPECT_TRUE(runner.started.empty());
+  release(kPrimary);
+  EXPECT_TRUE(w.runner.started.empty());
   EXPECT_EQ(state.screen, Screen::welcome());
 }
 
-const ElementRef kToggle0{HitKind::Toggle, 0};
-const ElementRef kToggle1{HitKind::Toggle, 1};
-using Refs = std::vector<ElementRef>;
-
-struct FocusCase {
+// The keyboard on each screen: Tab walks its focusable elements, Return is
+// its primary button and Escape closes where closing is allowed.
+struct KeyCase {
   const char* name;
   Mode mode;
   Screen screen;
   Refs order;  // Tab from the start, one element per press, until it wraps
+  Calls return_effects;
+  bool return_starts;
+  Calls escape_effects;
+  bool close_allowed;
 };
 
-class FocusOrder : public ::testing::TestWithParam<FocusCase> {};
+class Keys : public ::testing::TestWithParam<KeyCase> {};
 
-TEST_P(FocusOrder, StartsOnPrimaryAndTabsInReadingOrder) {
-  const FocusCase& c = GetParam();
-  UiState state =
-      make_state(c.mode, c.mode.kind == Mode::Remove ? std::vector<bool>{false} : std::vector<bool>{true, false});
+TEST_P(Keys, FocusStartsOnPrimaryAndTabsInReadingOrder) {
+  const KeyCase& c = GetParam();
+  UiState state = make_state(c.mode, usual_options(c.mode));
   go_to(state, Screen::error("earlier"));
   state.focus = kSecondary;
   go_to(state, c.screen);
@@ -537,22 +503,37 @@ TEST_P(FocusOrder, StartsOnPrimaryAndTabsInReadingOrder) {
   EXPECT_EQ(state.focus, start);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Screens, FocusOrder,
-    ::testing::Values(
-        FocusCase{"welcome_install", Mode::install(), Screen::welcome(), Refs{kToggle0, kToggle1, kPrimary}},
-        FocusCase{"welcome_update", Mode::update("1.0"), Screen::welcome(), Refs{kToggle0, kToggle1, kPrimary}},
-        FocusCase{"welcome_remove", Mode::remove(), Screen::welcome(), Refs{kToggle0, kPrimary}},
-        FocusCase{"progress", Mode::install(), Screen::progress(), Refs{}},
-        FocusCase{"done_install", Mode::install(), Screen::done(), Refs{kSecondary, kPrimary}},
-        FocusCase{"done_remove", Mode::remove(), Screen::done(), Refs{kPrimary}},
-        FocusCase{"error", Mode::update("1.0"), Screen::error("x"), Refs{kSecondary, kPrimary}}),
-    [](const auto& info) { return std::string(info.param.name); });
+TEST_P(Keys, ReturnIsThePrimaryButtonAndEscapeCloses) {
+  const KeyCase& c = GetParam();
+  // Each key is pressed in a window of its own on the row's screen.
+  Window on_return(c.mode, c.screen, {false, false});
+  on_return_key(on_return.state, on_return.effects, on_return.runner);
+  EXPECT_EQ(on_return.effects.calls, c.return_effects);
+  EXPECT_EQ(on_return.runner.started.size(), c.return_starts ? 1u : 0u);
+
+  Window on_escape(c.mode, c.screen, {false, false});
+  on_escape_key(on_escape.state, on_escape.effects, on_escape.runner);
+  EXPECT_EQ(on_escape.effects.calls, c.escape_effects);
+  EXPECT_TRUE(on_escape.runner.started.empty());
+  EXPECT_EQ(close_allowed(on_escape.state), c.close_allowed);
+}
+
+const Calls kCloses{"close"};
+const KeyCase kKeys[] = {
+    {"welcome_install", kInstall, kWelcome, Refs{kToggle0, kToggle1, kPrimary}, Calls{}, true, kCloses, true},
+    {"welcome_update", kUpdate, kWelcome, Refs{kToggle0, kToggle1, kPrimary}, Calls{}, true, kCloses, true},
+    {"welcome_remove", kRemove, kWelcome, Refs{kToggle0, kPrimary}, Calls{}, true, kCloses, true},
+    {"progress", kInstall, kProgress, Refs{}, Calls{}, false, Calls{}, false},
+    {"done_install", kInstall, kDone, Refs{kSecondary, kPrimary}, Calls{"launch", "close"}, false, kCloses, true},
+    {"done_remove", kRemove, kDone, Refs{kPrimary}, kCloses, false, kCloses, true},
+    {"error", kUpdate, kError, Refs{kSecondary, kPrimary}, Calls{}, true, kCloses, true},
+};
+INSTANTIATE_TEST_SUITE_P(Screens, Keys, ::testing::ValuesIn(kKeys), kByName);
 
 TEST(Keyboard, SpaceActsOnTheFocusedElementWhenItComesUp) {
-  UiState state = install_state();
-  RecordingEffects effects;
-  FakeRunner runner;
+  Window w(install_state());
+  UiState& state = w.state;
+  auto space_up = [&w] { on_space_up(w.state, w.effects, w.runner); };
   EXPECT_EQ(state.focus, kPrimary);
   EXPECT_FALSE(state.focus_visible);
 
@@ -560,28 +541,28 @@ TEST(Keyboard, SpaceActsOnTheFocusedElementWhenItComesUp) {
   on_space_down(state);
   EXPECT_EQ(state.pressed, kToggle0);  // the pressed look while the key is down
   EXPECT_TRUE(state.options[0]);
-  on_space_up(state, effects, runner);
+  space_up();
   EXPECT_FALSE(state.options[0]);
   EXPECT_TRUE(state.pressed.is_nothing());
-  on_space_up(state, effects, runner);  // a second release is no second press
+  space_up();  // a second release is no second press
   EXPECT_FALSE(state.options[0]);
 
   // Moving on while Space is held cancels the press.
   on_space_down(state);
   move_focus(state, false);
-  on_space_up(state, effects, runner);
+  space_up();
   EXPECT_FALSE(state.options[0]);
   EXPECT_FALSE(state.options[1]);
 
   move_focus(state, false);  // the primary button
   on_space_down(state);
-  on_space_up(state, effects, runner);
-  EXPECT_EQ(runner.started.size(), 1u);
+  space_up();
+  EXPECT_EQ(w.runner.started.size(), 1u);
   EXPECT_EQ(state.screen, Screen::progress());
   EXPECT_TRUE(state.focus.is_nothing());
   on_space_down(state);  // nothing to press on Progress
   EXPECT_TRUE(state.pressed.is_nothing());
-  EXPECT_TRUE(effects.calls.empty());
+  EXPECT_TRUE(w.effects.calls.empty());
 }
 
 TEST(Keyboard, AClickHidesTheCuesAndMovesTheFocusToWhatWasClicked) {
