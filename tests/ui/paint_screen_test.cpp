@@ -21,6 +21,21 @@ using Px = std::array<std::uint8_t, 4>;
 
 Px opaque(Color c) { return {c.r, c.g, c.b, 255}; }
 
+const Color kWhite = Color::rgb(0xFFFFFF);
+const Mode kInstall = Mode::install();
+const Mode kRemove = Mode::remove();
+const Screen kWelcome = Screen::welcome();
+const Screen kProgress = Screen::progress();
+const Screen kDone = Screen::done();
+const Screen kError = Screen::error("x");
+const ElementRef kNone = ElementRef::nothing();
+const ElementRef kMinimize{HitKind::Minimize, 0};
+const ElementRef kClose{HitKind::Close, 0};
+const ElementRef kPrimary{HitKind::Primary, 0};
+const ElementRef kSecondary{HitKind::Secondary, 0};
+const ElementRef kToggle0{HitKind::Toggle, 0};
+const ElementRef kToggle1{HitKind::Toggle, 1};
+
 // `over` blended source-over onto an opaque `under`, as the rasterizer does.
 Px blend(Color over, Color under) {
   auto div255 = [](std::uint32_t v) { return (v + 128 + ((v + 128) >> 8)) >> 8; };
@@ -73,6 +88,43 @@ Frame paint(UiState& state, float scale) {
   return f;
 }
 
+// How many pixels of the box [left, right) x [top, bottom) of a frame at
+// scale 1 differ from `ground`.
+int ink(const Frame& f, const Px& ground, int left, int top, int right, int bottom) {
+  int count = 0;
+  for (int y = top; y < bottom; ++y) {
+    for (int x = left; x < right; ++x) count += f.pixmap.pixel(x, y) != ground;
+  }
+  return count;
+}
+
+bool same_pixels(const Frame& a, const Frame& b) {
+  return a.pixmap.byte_size() == b.pixmap.byte_size() &&
+         std::equal(a.pixmap.data(), a.pixmap.data() + a.pixmap.byte_size(), b.pixmap.data());
+}
+
+// One pixel of a screen painted with one element under the pointer and one
+// pressed.
+struct Probe {
+  const char* what;
+  Screen screen;
+  Mode mode;
+  ElementRef hover;
+  ElementRef pressed;
+  float x, y;
+  Px want;
+  int tolerance = 0;  // per channel; 0 asks for the exact colour
+};
+
+// Paints the probe's screen, first readied by `ready`, and checks its pixel.
+void check(const Probe& probe, bool dark, float scale, void (*ready)(UiState&) = nullptr) {
+  UiState s = make_state(probe.screen, probe.mode, dark);
+  if (ready != nullptr) ready(s);
+  s.hover = probe.hover;
+  s.pressed = probe.pressed;
+  EXPECT_TRUE(near(paint(s, scale).at(probe.x, probe.y), probe.want, probe.tolerance)) << probe.what;
+}
+
 // --- Probes at scales 1 and 2, light and dark ---------------------------------
 
 struct Look {
@@ -83,60 +135,56 @@ struct Look {
 class PaintProbe : public ::testing::TestWithParam<Look> {
  protected:
   const Palette& pal() const { return palette_for(GetParam().dark); }
-  UiState state(Screen screen, Mode mode = Mode::install()) {
+  UiState state(Screen screen, Mode mode = kInstall) {
     return make_state(std::move(screen), std::move(mode), GetParam().dark);
   }
   Frame paint(UiState& s) { return vestrana::paint(s, GetParam().scale); }
+  void check(const Probe& probe) { vestrana::check(probe, GetParam().dark, GetParam().scale); }
 };
 
-TEST_P(PaintProbe, BackgroundPanelAndSeparator) {
-  UiState s = state(Screen::welcome());
-  const Frame f = paint(s);
-  EXPECT_EQ(f.at(10, 250), opaque(pal().background));
-  EXPECT_EQ(f.at(10, 291.5f), opaque(pal().background));
-  EXPECT_EQ(f.at(10, 292.2f), opaque(pal().line));
-  EXPECT_EQ(f.at(10, 293.2f), opaque(pal().panel));
-  EXPECT_EQ(f.at(630, 415), opaque(pal().panel));
-}
-
-TEST_P(PaintProbe, PrimaryButtonNormalHoverPressed) {
-  struct Case {
-    Mode mode;
-    HitKind hover;
-    HitKind pressed;
-    Color want;
-  };
+// The settled screens' fixed colours, and the buttons' looks under the
+// pointer. Install's primary button spans (424, 333, 168, 46); the probe sits
+// left of the label, well inside the rounded end.
+TEST_P(PaintProbe, ElementsShowTheirColours) {
   const Palette& p = pal();
-  const Color black = Color::rgb(0);
-  const Case cases[] = {
-      {Mode::install(), HitKind::Nothing, HitKind::Nothing, p.accent},
-      {Mode::install(), HitKind::Primary, HitKind::Nothing, p.accent_hover},
-      {Mode::install(), HitKind::Primary, HitKind::Primary, mix(p.accent_hover, black, 0.12f)},
+  const Px pressed_accent = opaque(mix(p.accent_hover, Color::rgb(0), 0.12f));
+  const Px pressed_danger = opaque(mix(p.danger_hover, Color::rgb(0), 0.12f));
+  const Probe probes[] = {
+      {"background", kWelcome, kInstall, kNone, kNone, 10, 250, opaque(p.background)},
+      {"background above the line", kWelcome, kInstall, kNone, kNone, 10, 291.5f, opaque(p.background)},
+      {"separator", kWelcome, kInstall, kNone, kNone, 10, 292.2f, opaque(p.line)},
+      {"panel below the line", kWelcome, kInstall, kNone, kNone, 10, 293.2f, opaque(p.panel)},
+      {"panel corner", kWelcome, kInstall, kNone, kNone, 630, 415, opaque(p.panel)},
+      {"primary", kWelcome, kInstall, kNone, kNone, 438, 356, opaque(p.accent)},
+      {"primary hovered", kWelcome, kInstall, kPrimary, kNone, 438, 356, opaque(p.accent_hover)},
+      {"primary pressed", kWelcome, kInstall, kPrimary, kPrimary, 438, 356, pressed_accent},
       // Pressed wins even after the pointer has slid off the button.
-      {Mode::install(), HitKind::Nothing, HitKind::Primary, mix(p.accent_hover, black, 0.12f)},
-      {Mode::install(), HitKind::Toggle, HitKind::Nothing, p.accent},
-      // The removal question's button is red.
-      {Mode::remove(), HitKind::Nothing, HitKind::Nothing, p.danger},
-      {Mode::remove(), HitKind::Primary, HitKind::Nothing, p.danger_hover},
-      {Mode::remove(), HitKind::Primary, HitKind::Primary, mix(p.danger_hover, black, 0.12f)},
+      {"primary pressed, pointer gone", kWelcome, kInstall, kNone, kPrimary, 438, 356, pressed_accent},
+      {"primary, a toggle hovered", kWelcome, kInstall, kToggle0, kNone, 438, 356, opaque(p.accent)},
+      // The removal question's button is red; after the removal it is not.
+      {"remove", kWelcome, kRemove, kNone, kNone, 438, 356, opaque(p.danger)},
+      {"remove hovered", kWelcome, kRemove, kPrimary, kNone, 438, 356, opaque(p.danger_hover)},
+      {"remove pressed", kWelcome, kRemove, kPrimary, kPrimary, 438, 356, pressed_danger},
+      {"close after removal", kDone, kRemove, kNone, kNone, 438, 356, opaque(p.accent)},
+      // The close button is red only when hovered and closing is available.
+      {"close", kWelcome, kInstall, kNone, kNone, 600, 4, opaque(p.background)},
+      {"close hovered", kWelcome, kInstall, kClose, kNone, 600, 4, opaque(Color::rgb(0xC42B1C))},
+      {"close pressed", kWelcome, kInstall, kClose, kClose, 600, 4, opaque(Color::rgb(0xB22A1B))},
+      {"close pressed, pointer gone", kWelcome, kInstall, kNone, kClose, 600, 4, opaque(p.background)},
+      {"close hovered on error", kError, kInstall, kClose, kNone, 600, 4, opaque(Color::rgb(0xC42B1C))},
+      {"close hovered while busy", kProgress, kInstall, kClose, kNone, 600, 4, opaque(p.background)},
+      {"close pressed while busy", kProgress, kInstall, kClose, kClose, 600, 4, opaque(p.background)},
+      {"minimize", kWelcome, kInstall, kNone, kNone, 552, 4, opaque(p.background), 1},
+      {"minimize hovered", kWelcome, kInstall, kMinimize, kNone, 552, 4, blend(p.hover_tint, p.background), 1},
+      {"minimize pressed", kWelcome, kInstall, kMinimize, kMinimize, 552, 4, blend(p.press_tint, p.background), 1},
+      // Stays pressed-looking after the pointer has left.
+      {"minimize pressed, pointer gone", kWelcome, kInstall, kNone, kMinimize, 552, 4,
+       blend(p.press_tint, p.background), 1},
+      // The logo tile keeps its colour in both themes.
+      {"logo tile", kWelcome, kInstall, kNone, kNone, 55, 100, opaque(Color::rgb(0x5847F0))},
+      {"logo plus", kWelcome, kInstall, kNone, kNone, 80, 88, opaque(kWhite)},
   };
-  for (const Case& c : cases) {
-    UiState s = state(Screen::welcome(), c.mode);
-    s.hover = ElementRef{c.hover, 0};
-    s.pressed = ElementRef{c.pressed, 0};
-    const Frame f = paint(s);
-    const LayoutRect r = *primary_button_rect(s, s.fonts);
-    // Left of the label, well inside the rounded end.
-    EXPECT_EQ(f.at(r.x + 14, r.y + 23), opaque(c.want))
-        << "mode " << int{c.mode.kind} << " hover " << int(c.hover) << " pressed " << int(c.pressed);
-  }
-}
-
-TEST_P(PaintProbe, PrimaryButtonAfterDoneIsAccentNotDanger) {
-  UiState s = state(Screen::done(), Mode::remove());
-  const Frame f = paint(s);
-  const LayoutRect r = *primary_button_rect(s, s.fonts);
-  EXPECT_EQ(f.at(r.x + 14, r.y + 23), opaque(pal().accent));
+  for (const Probe& probe : probes) check(probe);
 }
 
 TEST_P(PaintProbe, ToggleTrackColourAndKnobPosition) {
@@ -150,23 +198,19 @@ TEST_P(PaintProbe, ToggleTrackColourAndKnobPosition) {
   };
   const Case cases[] = {{0, false, 76, 58}, {1, false, 54, 74}, {0, true, 76, 58}, {1, true, 54, 74}};
   const Palette& p = pal();
+  const Color hovered_track = mix(p.track, p.text_main, 0.1f);
   for (const Case& c : cases) {
-    UiState s = state(Screen::welcome());
+    UiState s = state(kWelcome);
     s.option_anim[0] = c.p;
-    if (c.hover) s.hover = ElementRef{HitKind::Toggle, 0};
+    if (c.hover) s.hover = kToggle0;
     const Frame f = paint(s);
-    Color track = c.hover ? mix(p.track, p.text_main, 0.1f) : p.track;
+    const Color track = c.hover ? hovered_track : p.track;
     EXPECT_EQ(f.at(c.track_x, 338), opaque(mix(track, p.accent, c.p))) << "p " << c.p << " hover " << c.hover;
-    EXPECT_EQ(f.at(c.knob_x, 338), opaque(Color::rgb(0xFFFFFF))) << "p " << c.p;
-    // Where the knob is not, the track shows.
-    EXPECT_NE(f.at(c.track_x, 338), opaque(Color::rgb(0xFFFFFF)));
+    EXPECT_EQ(f.at(c.knob_x, 338), opaque(kWhite)) << "p " << c.p;
   }
   // The hover tint belongs to the hovered option only.
-  UiState s = state(Screen::welcome());
-  s.hover = ElementRef{HitKind::Toggle, 1};
-  const Frame f = paint(s);
-  EXPECT_EQ(f.at(76, 338), opaque(p.track));
-  EXPECT_EQ(f.at(76, 372), opaque(mix(p.track, p.text_main, 0.1f)));
+  check({"option 0, option 1 hovered", kWelcome, kInstall, kToggle1, kNone, 76, 338, opaque(p.track)});
+  check({"option 1 hovered", kWelcome, kInstall, kToggle1, kNone, 76, 372, opaque(hovered_track)});
 }
 
 TEST_P(PaintProbe, ProgressFillKeepsAStubAndEndsAtTheTrackEnd) {
@@ -179,7 +223,7 @@ TEST_P(PaintProbe, ProgressFillKeepsAStubAndEndsAtTheTrackEnd) {
   };
   const Case cases[] = {{0, 52, 60}, {0.5f, 312, 328}, {1, 587, -1}};
   for (const Case& c : cases) {
-    UiState s = state(Screen::progress());
+    UiState s = state(kProgress);
     s.progress_shown = c.progress;
     s.clock = 0;  // the shimmer sits left of the bar at this instant
     s.screen_since = 0;
@@ -196,7 +240,7 @@ TEST_P(PaintProbe, ProgressFillKeepsAStubAndEndsAtTheTrackEnd) {
 }
 
 TEST_P(PaintProbe, ShimmerBrightensTheFilledPart) {
-  UiState s = state(Screen::progress());
+  UiState s = state(kProgress);
   s.progress_shown = 1;
   // 0.9 t = 0.5: the 60-unit highlight spans x 290..350.
   s.clock = 0.5f / 0.9f;
@@ -207,56 +251,6 @@ TEST_P(PaintProbe, ShimmerBrightensTheFilledPart) {
   EXPECT_EQ(f.at(400, 360), opaque(pal().accent));
 }
 
-TEST_P(PaintProbe, CloseButtonRedOnlyWhenHoveredAndClosable) {
-  struct Case {
-    Screen screen;
-    HitKind hover;
-    HitKind pressed;
-    std::optional<Color> red;
-  };
-  const Case cases[] = {
-      {Screen::welcome(), HitKind::Nothing, HitKind::Nothing, std::nullopt},
-      {Screen::welcome(), HitKind::Close, HitKind::Nothing, Color::rgb(0xC42B1C)},
-      {Screen::welcome(), HitKind::Close, HitKind::Close, Color::rgb(0xB22A1B)},
-      // Pressed, then the pointer left: no red at all.
-      {Screen::welcome(), HitKind::Nothing, HitKind::Close, std::nullopt},
-      {Screen::error("x"), HitKind::Close, HitKind::Nothing, Color::rgb(0xC42B1C)},
-      // Closing is not available while an operation runs.
-      {Screen::progress(), HitKind::Close, HitKind::Nothing, std::nullopt},
-      {Screen::progress(), HitKind::Close, HitKind::Close, std::nullopt},
-  };
-  for (const Case& c : cases) {
-    UiState s = state(c.screen);
-    s.hover = ElementRef{c.hover, 0};
-    s.pressed = ElementRef{c.pressed, 0};
-    const Frame f = paint(s);
-    EXPECT_EQ(f.at(600, 4), opaque(c.red.value_or(pal().background))) << int{c.screen.kind};
-  }
-}
-
-TEST_P(PaintProbe, MinimizeTintHoverAndPressed) {
-  const Palette& p = pal();
-  struct Case {
-    HitKind hover;
-    HitKind pressed;
-    Px want;
-  };
-  const Case cases[] = {
-      {HitKind::Nothing, HitKind::Nothing, opaque(p.background)},
-      {HitKind::Minimize, HitKind::Nothing, blend(p.hover_tint, p.background)},
-      {HitKind::Minimize, HitKind::Minimize, blend(p.press_tint, p.background)},
-      // Stays pressed-looking after the pointer has left.
-      {HitKind::Nothing, HitKind::Minimize, blend(p.press_tint, p.background)},
-  };
-  for (const Case& c : cases) {
-    UiState s = state(Screen::welcome());
-    s.hover = ElementRef{c.hover, 0};
-    s.pressed = ElementRef{c.pressed, 0};
-    const Frame f = paint(s);
-    EXPECT_TRUE(near(f.at(552, 4), c.want, 1)) << int(c.hover) << int(c.pressed);
-  }
-}
-
 TEST_P(PaintProbe, StatusBadgeOnDoneAndError) {
   const Palette& p = pal();
   struct Case {
@@ -265,9 +259,9 @@ TEST_P(PaintProbe, StatusBadgeOnDoneAndError) {
     std::optional<Color> badge;
   };
   const Case cases[] = {
-      {Screen::done(), Mode::install(), p.success},       {Screen::done(), Mode::update("1.0.0"), p.success},
-      {Screen::error("x"), Mode::install(), p.highlight}, {Screen::error("x"), Mode::remove(), p.highlight},
-      {Screen::done(), Mode::remove(), std::nullopt},     {Screen::progress(), Mode::install(), std::nullopt},
+      {kDone, kInstall, p.success},    {kDone, Mode::update("1.0.0"), p.success},
+      {kError, kInstall, p.highlight}, {kError, kRemove, p.highlight},
+      {kDone, kRemove, std::nullopt},  {kProgress, kInstall, std::nullopt},
   };
   for (const Case& c : cases) {
     UiState s = state(c.screen, c.mode);
@@ -279,7 +273,7 @@ TEST_P(PaintProbe, StatusBadgeOnDoneAndError) {
       EXPECT_EQ(f.at(566, 176 - 23.6f), opaque(p.background));
       // The glyph: the exclamation mark's bar, or the check mark's corner.
       const bool error = c.screen.kind == Screen::Error;
-      EXPECT_EQ(f.at(error ? 566 : 563.5f, error ? 172 : 182), opaque(Color::rgb(0xFFFFFF)));
+      EXPECT_EQ(f.at(error ? 566 : 563.5f, error ? 172 : 182), opaque(kWhite));
     } else {
       EXPECT_NE(disc, opaque(p.success));
       EXPECT_NE(disc, opaque(p.highlight));
@@ -288,41 +282,29 @@ TEST_P(PaintProbe, StatusBadgeOnDoneAndError) {
 }
 
 TEST_P(PaintProbe, BadgePopsFromNothing) {
-  UiState s = state(Screen::done());
+  UiState s = state(kDone);
   s.screen_since = s.clock;  // the screen changed this instant: k = 0
-  const Frame f = paint(s);
-  EXPECT_NE(f.at(566, 176), opaque(pal().success));
-}
-
-TEST_P(PaintProbe, LogoTileKeepsItsColourInBothThemes) {
-  UiState s = state(Screen::welcome());
-  const Frame f = paint(s);
-  EXPECT_EQ(f.at(55, 100), opaque(Color::rgb(0x5847F0)));
-  EXPECT_EQ(f.at(80, 88), opaque(Color::rgb(0xFFFFFF)));  // the plus
+  EXPECT_NE(paint(s).at(566, 176), opaque(pal().success));
 }
 
 TEST_P(PaintProbe, HeaderFadesInAfterTheWindowOpens) {
-  UiState s = state(Screen::welcome());
+  UiState s = state(kWelcome);
   s.clock = 0;
   s.screen_since = 0;
-  const Frame f = paint(s);
-  EXPECT_EQ(f.at(55, 100), opaque(pal().background));
+  EXPECT_EQ(paint(s).at(55, 100), opaque(pal().background));
 }
 
 TEST_P(PaintProbe, FocusRingOnlyAfterKeyboardUseAroundTheFocusedElement) {
   const Palette& p = pal();
-  for (Screen screen : {Screen::welcome(), Screen::error("x")}) {
+  for (Screen screen : {kWelcome, kError}) {
     UiState s = state(screen);
-    s.focus = ElementRef::nothing();
+    s.focus = kNone;
     const Frame before = paint(s);
     for (const HitRegion& r : layout_regions(s, s.fonts)) {
       if (r.kind == HitKind::Minimize || r.kind == HitKind::Close) continue;
       s.focus = r.element();
       s.focus_visible = false;
-      const Frame hidden = paint(s);
-      EXPECT_TRUE(
-          std::equal(before.pixmap.data(), before.pixmap.data() + before.pixmap.byte_size(), hidden.pixmap.data()))
-          << "no ring before the keyboard is used, kind " << int(r.kind);
+      EXPECT_TRUE(same_pixels(before, paint(s))) << "no ring before the keyboard is used, kind " << int(r.kind);
       s.focus_visible = true;
       const Frame shown = paint(s);
       const float mid = r.y + r.h / 2;
@@ -355,10 +337,10 @@ TEST(PaintScreen, SameStateGivesIdenticalPixels) {
     Screen screen;
     Mode mode;
   };
-  const Case cases[] = {{Screen::welcome(), Mode::update("1.0.0")},
-                        {Screen::progress(), Mode::install()},
-                        {Screen::done(), Mode::remove()},
-                        {Screen::error("The files could not be written (disk full)."), Mode::install()}};
+  const Case cases[] = {{kWelcome, Mode::update("1.0.0")},
+                        {kProgress, kInstall},
+                        {kDone, kRemove},
+                        {Screen::error("The files could not be written (disk full)."), kInstall}};
   for (const Case& c : cases) {
     UiState s = make_state(c.screen, c.mode, true);
     s.clock = 1.3f;
@@ -369,9 +351,7 @@ TEST(PaintScreen, SameStateGivesIdenticalPixels) {
     Frame warm{Pixmap(960, 630), 1.5f};
     warm.pixmap.fill(Color{200, 10, 10, 255});
     paint_screen(s, warm.pixmap, s.fonts, 1.5f);
-    ASSERT_EQ(cold.pixmap.byte_size(), warm.pixmap.byte_size());
-    EXPECT_TRUE(std::equal(cold.pixmap.data(), cold.pixmap.data() + cold.pixmap.byte_size(), warm.pixmap.data()))
-        << int{c.screen.kind};
+    EXPECT_TRUE(same_pixels(cold, warm)) << int{c.screen.kind};
   }
 }
 
@@ -383,13 +363,13 @@ TEST(PaintScreen, CardsFadeAndSinkAfterRemoval) {
   const float t = (2 * 3.14159265f - 2.8f) / 1.1f;
   for (float scale : {1.0f, 2.0f}) {
     // A point on card 2's body, right of its text bars: centre (470, 204) + (80, 25).
-    UiState start = make_state(Screen::done(), Mode::remove(), true);
+    UiState start = make_state(kDone, kRemove, true);
     start.clock = t;
     start.screen_since = t;
     EXPECT_EQ(paint(start, scale).at(550, 229), opaque(p.surface)) << scale;
 
     for (float d : {0.7f, 2.0f}) {
-      UiState gone = make_state(Screen::done(), Mode::remove(), true);
+      UiState gone = make_state(kDone, kRemove, true);
       gone.clock = t;
       gone.screen_since = t - d;
       const Frame f = paint(gone, scale);
@@ -403,18 +383,16 @@ TEST(PaintScreen, CardsFadeAndSinkAfterRemoval) {
 }
 
 TEST(PaintScreen, ProgressNotANumberPaintsLikeZero) {
-  UiState zero = make_state(Screen::progress(), Mode::install(), false);
+  UiState zero = make_state(kProgress, kInstall, false);
   zero.progress_shown = 0;
-  UiState nan = make_state(Screen::progress(), Mode::install(), false);
+  UiState nan = make_state(kProgress, kInstall, false);
   nan.progress_shown = std::numeric_limits<float>::quiet_NaN();
-  const Frame a = paint(zero, 1);
-  const Frame b = paint(nan, 1);
-  EXPECT_TRUE(std::equal(a.pixmap.data(), a.pixmap.data() + a.pixmap.byte_size(), b.pixmap.data()));
+  EXPECT_TRUE(same_pixels(paint(zero, 1), paint(nan, 1)));
 }
 
 TEST(PaintScreen, CloseGlyphIsDimmedOnProgress) {
-  UiState welcome = make_state(Screen::welcome(), Mode::install(), false);
-  UiState busy = make_state(Screen::progress(), Mode::install(), false);
+  UiState welcome = make_state(kWelcome, kInstall, false);
+  UiState busy = make_state(kProgress, kInstall, false);
   const Frame a = paint(welcome, 2);
   const Frame b = paint(busy, 2);
   // The centre of the cross: dark ink normally, a faint grey while busy.
@@ -431,16 +409,12 @@ TEST(PaintScreen, CloseGlyphIsDimmedOnProgress) {
 TEST(PaintScreen, ErrorBodyShowsAtMostThreeLines) {
   std::string long_text;
   for (int i = 0; i < 40; ++i) long_text += "The disk is full again. ";
-  UiState s = make_state(Screen::error(long_text), Mode::install(), false);
+  UiState s = make_state(Screen::error(long_text), kInstall, false);
   const Frame f = paint(s, 1);
   const Px panel = opaque(palette_for(false).panel);
   const float right = secondary_button_rect(s, s.fonts)->x;
-  bool third_line_ink = false;
-  for (int y = 394; y < 405; ++y)
-    for (int x = 48; x < static_cast<int>(right); ++x) third_line_ink |= f.pixmap.pixel(x, y) != panel;
-  EXPECT_TRUE(third_line_ink);
-  for (int y = 408; y < 420; ++y)
-    for (int x = 0; x < 640; ++x) ASSERT_EQ(f.pixmap.pixel(x, y), panel) << x << "," << y;
+  EXPECT_GT(ink(f, panel, 48, 394, static_cast<int>(right), 405), 0);
+  EXPECT_EQ(ink(f, panel, 0, 408, 640, 420), 0);
 }
 
 // --- Texts keep their room in every language --------------------------------------
@@ -460,14 +434,12 @@ TEST_P(TextFit, FooterTextsKeepTheirRoomFromTheButtons) {
   // An engine text with a path longer than any line: it cannot wrap.
   const std::string path_error =
       "registry HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\vestrana\\DisplayIcon: denied";
-  std::vector<Scene> scenes = {{"welcome install", Screen::welcome(), Mode::install()},
-                               {"welcome update", Screen::welcome(), Mode::update("1.1.0")},
-                               {"welcome remove", Screen::welcome(), Mode::remove()},
-                               {"done install", Screen::done(), Mode::install()},
-                               {"done remove", Screen::done(), Mode::remove()},
-                               {"error path", Screen::error(path_error), Mode::install()}};
+  std::vector<Scene> scenes = {
+      {"welcome install", kWelcome, kInstall}, {"welcome update", kWelcome, Mode::update("1.1.0")},
+      {"welcome remove", kWelcome, kRemove},   {"done install", kDone, kInstall},
+      {"done remove", kDone, kRemove},         {"error path", Screen::error(path_error), kInstall}};
   for (int step = 0; step <= 5; ++step) {
-    scenes.push_back({"progress", Screen::progress(), Mode::install(), static_cast<Step>(step)});
+    scenes.push_back({"progress", kProgress, kInstall, static_cast<Step>(step)});
   }
   const Px panel = opaque(palette_for(false).panel);
   for (const Scene& scene : scenes) {
@@ -483,21 +455,17 @@ TEST_P(TextFit, FooterTextsKeepTheirRoomFromTheButtons) {
       limit = primary_button_rect(s, s.fonts)->x;
       if (auto r = secondary_button_rect(s, s.fonts)) limit = std::min(limit, r->x);
     }
-    int ink = 0;
-    for (int y = top; y < bottom; ++y) {
-      for (int x = static_cast<int>(std::ceil(limit - 8)); x < static_cast<int>(std::floor(limit)); ++x) {
-        ink += f.pixmap.pixel(x, y) != panel;
-      }
-    }
-    EXPECT_EQ(ink, 0) << scene.name << " step " << int(scene.step) << ", strip left of x " << limit;
+    const int left = static_cast<int>(std::ceil(limit - 8));
+    EXPECT_EQ(ink(f, panel, left, top, static_cast<int>(std::floor(limit)), bottom), 0)
+        << scene.name << " step " << int(scene.step) << ", strip left of x " << limit;
   }
 }
 
 // The subtitle and the update badge end 8 units before the lowest card: the
 // strip there looks exactly as in English, whose texts end far earlier.
 TEST_P(TextFit, HeaderTextsKeepTheirRoomFromTheLowestCard) {
-  UiState english = make_state(Screen::welcome(), Mode::update("1.1.0"), false);
-  UiState local = make_state(Screen::welcome(), Mode::update("1.1.0"), false, GetParam());
+  UiState english = make_state(kWelcome, Mode::update("1.1.0"), false);
+  UiState local = make_state(kWelcome, Mode::update("1.1.0"), false, GetParam());
   const Frame a = paint(english, 1);
   const Frame b = paint(local, 1);
   for (int y = 185; y < 246; ++y) {  // subtitle and badge rows
@@ -508,8 +476,8 @@ TEST_P(TextFit, HeaderTextsKeepTheirRoomFromTheLowestCard) {
 // A toggle's row ends just after its label as painted, so a label drawn
 // smaller does not leave clickable empty space behind it.
 TEST_P(TextFit, OptionRowsEndWithTheirPaintedLabels) {
-  for (Mode mode : {Mode::install(), Mode::remove()}) {
-    UiState s = make_state(Screen::welcome(), mode, false, GetParam());
+  for (Mode mode : {kInstall, kRemove}) {
+    UiState s = make_state(kWelcome, mode, false, GetParam());
     const Frame f = paint(s, 1);
     const Px panel = opaque(palette_for(false).panel);
     const float button = primary_button_rect(s, s.fonts)->x;
@@ -581,11 +549,11 @@ TEST(HighContrast, EveryPixelComesFromTheSystemColours) {
     ElementRef pressed;
   };
   const Scene scenes[] = {
-      {Screen::welcome(), Mode::update("1.1.0"), {HitKind::Toggle, 1}, ElementRef::nothing()},
-      {Screen::welcome(), Mode::remove(), {HitKind::Primary, 0}, {HitKind::Primary, 0}},
-      {Screen::progress(), Mode::install(), {HitKind::Minimize, 0}, ElementRef::nothing()},
-      {Screen::done(), Mode::install(), {HitKind::Close, 0}, {HitKind::Close, 0}},
-      {Screen::error("x"), Mode::install(), {HitKind::Secondary, 0}, ElementRef::nothing()},
+      {kWelcome, Mode::update("1.1.0"), kToggle1, kNone},
+      {kWelcome, kRemove, kPrimary, kPrimary},
+      {kProgress, kInstall, kMinimize, kNone},
+      {kDone, kInstall, kClose, kClose},
+      {kError, kInstall, kSecondary, kNone},
   };
   for (float scale : {1.0f, 1.5f}) {
     for (const Scene& scene : scenes) {
@@ -612,70 +580,54 @@ TEST(HighContrast, EveryPixelComesFromTheSystemColours) {
 // relies on a fill alone.
 TEST(HighContrast, ElementsAreOutlinedAndFollowTheirRoles) {
   const SystemColours& c = kScheme;
-  struct Probe {
-    const char* what;
-    Screen screen;
-    ElementRef hover;
-    ElementRef pressed;
-    float x, y;
-    Color want;
-  };
-  const ElementRef none = ElementRef::nothing();
-  const ElementRef primary{HitKind::Primary, 0};
-  const ElementRef secondary{HitKind::Secondary, 0};
-  const ElementRef toggle1{HitKind::Toggle, 1};
   // Install welcome: option 0 on, option 1 off; Install at (424, 333, 168, 46).
   // Error: Close at (333.69, 333, 80.31, 46).
   const Probe probes[] = {
-      {"background", Screen::welcome(), none, none, 10, 250, c.window},
-      {"panel", Screen::welcome(), none, none, 10, 400, c.window},
-      {"separator", Screen::welcome(), none, none, 10, 292.2f, c.window_text},
-      {"subtitle ink", Screen::welcome(), none, none, 0, 0, c.window_text},  // found below
-      {"primary fill", Screen::welcome(), none, none, 438, 356, c.highlight},
-      {"primary outline", Screen::welcome(), none, none, 508, 333.5f, c.window_text},
-      {"primary inside the outline", Screen::welcome(), none, none, 508, 334.5f, c.highlight},
-      {"hovered primary: thicker outline", Screen::welcome(), primary, none, 508, 334.5f, c.window_text},
-      {"pressed primary inverts", Screen::welcome(), primary, primary, 438, 356, c.window_text},
-      {"toggle on: track", Screen::welcome(), none, none, 54, 338, c.highlight},
-      {"toggle on: knob", Screen::welcome(), none, none, 74, 338, c.highlight_text},
-      {"toggle on: outline", Screen::welcome(), none, none, 66, 328.5f, c.window_text},
-      {"toggle off: track", Screen::welcome(), none, none, 76, 372, c.button_face},
-      {"toggle off: knob", Screen::welcome(), none, none, 58, 372, c.window_text},
-      {"toggle off: outline", Screen::welcome(), none, none, 66, 362.5f, c.window_text},
-      {"toggle off: inside the outline", Screen::welcome(), none, none, 66, 363.5f, c.button_face},
-      {"hovered toggle: thicker outline", Screen::welcome(), toggle1, none, 66, 363.5f, c.window_text},
-      {"secondary face", Screen::error("x"), none, none, 340, 356, c.button_face},
-      {"secondary outline", Screen::error("x"), none, none, 374, 333.5f, c.window_text},
-      {"hovered secondary", Screen::error("x"), secondary, none, 340, 356, c.highlight},
-      {"progress fill", Screen::progress(), none, none, 60, 360, c.highlight},
-      {"progress track", Screen::progress(), none, none, 500, 360, c.window},
-      {"progress outline", Screen::progress(), none, none, 500, 356.5f, c.window_text},
-      {"close while busy", Screen::progress(), none, none, 617, 18, c.gray_text},
+      {"background", kWelcome, kInstall, kNone, kNone, 10, 250, opaque(c.window)},
+      {"panel", kWelcome, kInstall, kNone, kNone, 10, 400, opaque(c.window)},
+      {"separator", kWelcome, kInstall, kNone, kNone, 10, 292.2f, opaque(c.window_text)},
+      {"primary fill", kWelcome, kInstall, kNone, kNone, 438, 356, opaque(c.highlight)},
+      {"primary outline", kWelcome, kInstall, kNone, kNone, 508, 333.5f, opaque(c.window_text)},
+      {"primary inside the outline", kWelcome, kInstall, kNone, kNone, 508, 334.5f, opaque(c.highlight)},
+      {"hovered primary: thicker outline", kWelcome, kInstall, kPrimary, kNone, 508, 334.5f, opaque(c.window_text)},
+      {"pressed primary inverts", kWelcome, kInstall, kPrimary, kPrimary, 438, 356, opaque(c.window_text)},
+      {"toggle on: track", kWelcome, kInstall, kNone, kNone, 54, 338, opaque(c.highlight)},
+      {"toggle on: knob", kWelcome, kInstall, kNone, kNone, 74, 338, opaque(c.highlight_text)},
+      {"toggle on: outline", kWelcome, kInstall, kNone, kNone, 66, 328.5f, opaque(c.window_text)},
+      {"toggle off: track", kWelcome, kInstall, kNone, kNone, 76, 372, opaque(c.button_face)},
+      {"toggle off: knob", kWelcome, kInstall, kNone, kNone, 58, 372, opaque(c.window_text)},
+      {"toggle off: outline", kWelcome, kInstall, kNone, kNone, 66, 362.5f, opaque(c.window_text)},
+      {"toggle off: inside the outline", kWelcome, kInstall, kNone, kNone, 66, 363.5f, opaque(c.button_face)},
+      {"hovered toggle: thicker outline", kWelcome, kInstall, kToggle1, kNone, 66, 363.5f, opaque(c.window_text)},
+      {"secondary face", kError, kInstall, kNone, kNone, 340, 356, opaque(c.button_face)},
+      {"secondary outline", kError, kInstall, kNone, kNone, 374, 333.5f, opaque(c.window_text)},
+      {"hovered secondary", kError, kInstall, kSecondary, kNone, 340, 356, opaque(c.highlight)},
+      {"progress fill", kProgress, kInstall, kNone, kNone, 60, 360, opaque(c.highlight)},
+      {"progress track", kProgress, kInstall, kNone, kNone, 500, 360, opaque(c.window)},
+      {"progress outline", kProgress, kInstall, kNone, kNone, 500, 356.5f, opaque(c.window_text)},
+      {"close while busy", kProgress, kInstall, kNone, kNone, 617, 18, opaque(c.gray_text)},
   };
-  for (const Probe& p : probes) {
-    UiState s = contrast_state(p.screen, Mode::install());
-    s.hover = p.hover;
-    s.pressed = p.pressed;
+  auto ready = [](UiState& s) {
+    s.high_contrast = kScheme;
     s.options = {true, false};
     s.option_anim = {1, 0};
     s.progress_shown = 0.5f;
     s.clock = 20 + 0.5f / 0.9f;  // the shimmer would lie over x 290..350
-    const Frame f = paint(s, 1);
-    if (std::string_view(p.what) == "subtitle ink") {
-      bool ink = false;
-      for (int x = 48; x < 300; ++x) ink |= f.at(static_cast<float>(x), 198) == opaque(p.want);
-      EXPECT_TRUE(ink) << p.what;
-      continue;
-    }
-    EXPECT_EQ(f.at(p.x, p.y), opaque(p.want)) << p.what;
-  }
+  };
+  for (const Probe& p : probes) check(p, false, 1, ready);
+  UiState s = make_state(kWelcome, kInstall, false);
+  ready(s);
+  const Frame f = paint(s, 1);
+  bool subtitle_ink = false;
+  for (int x = 48; x < 300; ++x) subtitle_ink |= f.at(static_cast<float>(x), 198) == opaque(c.window_text);
+  EXPECT_TRUE(subtitle_ink);
 }
 
 // Cards in outline only: their edges in the text colour, their insides and
 // the room where the shadows fall in the window colour.
 TEST(HighContrast, CardsAreOutlinesWithoutShadows) {
   const float t = (2 * 3.14159265f - 2.8f) / 1.1f;  // card 2 does not bob
-  UiState s = contrast_state(Screen::welcome(), Mode::install());
+  UiState s = contrast_state(kWelcome, kInstall);
   s.clock = t;
   s.screen_since = t;
   const Frame f = paint(s, 1);
