@@ -131,29 +131,26 @@ TEST_P(ActionTable, DoesWhatTheRowSays) {
   EXPECT_EQ(w.state.screen.kind, c.screen_after);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Screens, ActionTable,
-    ::testing::Values(
-        ActionCase{"minimize_welcome", kInstall, kWelcome, kMinimize, Calls{"minimize"}, false, Screen::Welcome},
-        ActionCase{"minimize_progress", kInstall, kProgress, kMinimize, Calls{"minimize"}, false, Screen::Progress},
-        // Close is only posted; the close request itself is judged by close_allowed.
-        ActionCase{"close_welcome", kInstall, kWelcome, kClose, Calls{"close"}, false, Screen::Welcome},
-        ActionCase{"close_progress_posts", kRemove, kProgress, kClose, Calls{"close"}, false, Screen::Progress},
-        ActionCase{"close_error", kInstall, kError, kClose, Calls{"close"}, false, Screen::Error},
-        ActionCase{"primary_welcome_install", kInstall, kWelcome, kPrimary, Calls{}, true, Screen::Progress},
-        ActionCase{"primary_welcome_update", kUpdate, kWelcome, kPrimary, Calls{}, true, Screen::Progress},
-        ActionCase{"primary_welcome_remove", kRemove, kWelcome, kPrimary, Calls{}, true, Screen::Progress},
-        ActionCase{"primary_error_retries", kInstall, kError, kPrimary, Calls{}, true, Screen::Progress},
-        ActionCase{"primary_progress_nothing", kInstall, kProgress, kPrimary, Calls{}, false, Screen::Progress},
-        ActionCase{"primary_done_remove_closes", kRemove, kDone, kPrimary, Calls{"close"}, false, Screen::Done},
-        ActionCase{"primary_done_install_opens", kInstall, kDone, kPrimary, Calls{"launch", "close"}, false,
-                   Screen::Done},
-        ActionCase{"primary_done_update_opens", kUpdate, kDone, kPrimary, Calls{"launch", "close"}, false,
-                   Screen::Done},
-        ActionCase{"secondary_done_only_closes", kInstall, kDone, kSecondary, Calls{"close"}, false, Screen::Done},
-        ActionCase{"secondary_error", kUpdate, kError, kSecondary, Calls{"close"}, false, Screen::Error},
-        ActionCase{"nothing", kInstall, kWelcome, kNothing, Calls{}, false, Screen::Welcome}),
-    kByName);
+const ActionCase kActions[] = {
+    {"minimize_welcome", kInstall, kWelcome, kMinimize, Calls{"minimize"}, false, Screen::Welcome},
+    {"minimize_progress", kInstall, kProgress, kMinimize, Calls{"minimize"}, false, Screen::Progress},
+    // Close is only posted; the close request itself is judged by close_allowed.
+    {"close_welcome", kInstall, kWelcome, kClose, Calls{"close"}, false, Screen::Welcome},
+    {"close_progress_posts", kRemove, kProgress, kClose, Calls{"close"}, false, Screen::Progress},
+    {"close_error", kInstall, kError, kClose, Calls{"close"}, false, Screen::Error},
+    {"primary_welcome_install", kInstall, kWelcome, kPrimary, Calls{}, true, Screen::Progress},
+    {"primary_welcome_update", kUpdate, kWelcome, kPrimary, Calls{}, true, Screen::Progress},
+    {"primary_welcome_remove", kRemove, kWelcome, kPrimary, Calls{}, true, Screen::Progress},
+    {"primary_error_retries", kInstall, kError, kPrimary, Calls{}, true, Screen::Progress},
+    {"primary_progress_nothing", kInstall, kProgress, kPrimary, Calls{}, false, Screen::Progress},
+    {"primary_done_remove_closes", kRemove, kDone, kPrimary, Calls{"close"}, false, Screen::Done},
+    {"primary_done_install_opens", kInstall, kDone, kPrimary, Calls{"launch", "close"}, false, Screen::Done},
+    {"primary_done_update_opens", kUpdate, kDone, kPrimary, Calls{"launch", "close"}, false, Screen::Done},
+    {"secondary_done_only_closes", kInstall, kDone, kSecondary, Calls{"close"}, false, Screen::Done},
+    {"secondary_error", kUpdate, kError, kSecondary, Calls{"close"}, false, Screen::Error},
+    {"nothing", kInstall, kWelcome, kNothing, Calls{}, false, Screen::Welcome},
+};
+INSTANTIATE_TEST_SUITE_P(Screens, ActionTable, ::testing::ValuesIn(kActions), kByName);
 
 struct ToggleCase {
   const char* name;
@@ -175,16 +172,16 @@ TEST_P(Toggles, FlipOnlyExistingOptions) {
   EXPECT_TRUE(w.runner.started.empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Screens, Toggles,
-                         ::testing::Values(ToggleCase{"first", kInstall, {true, false}, {0}, {false, false}},
-                                           ToggleCase{"second", kUpdate, {true, false}, {1}, {true, true}},
-                                           ToggleCase{"twice_restores", kInstall, {true, false}, {1, 1}, {true, false}},
-                                           ToggleCase{"past_the_end", kInstall, {true, false}, {2}, {true, false}},
-                                           ToggleCase{
-                                               "huge_index", kInstall, {true, false}, {0xFFFFFFFFu}, {true, false}},
-                                           ToggleCase{"remove_delete_data", kRemove, {false}, {0}, {true}},
-                                           ToggleCase{"remove_has_one_option", kRemove, {false}, {1}, {false}}),
-                         kByName);
+const ToggleCase kToggles[] = {
+    {"first", kInstall, {true, false}, {0}, {false, false}},
+    {"second", kUpdate, {true, false}, {1}, {true, true}},
+    {"twice_restores", kInstall, {true, false}, {1, 1}, {true, false}},
+    {"past_the_end", kInstall, {true, false}, {2}, {true, false}},
+    {"huge_index", kInstall, {true, false}, {0xFFFFFFFFu}, {true, false}},
+    {"remove_delete_data", kRemove, {false}, {0}, {true}},
+    {"remove_has_one_option", kRemove, {false}, {1}, {false}},
+};
+INSTANTIATE_TEST_SUITE_P(Screens, Toggles, ::testing::ValuesIn(kToggles), kByName);
 
 struct RequestCase {
   const char* name;
@@ -209,15 +206,16 @@ TEST_P(Requests, CarryTheOptionsWithDefaultsForMissingOnes) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Screens, Requests,
-                         ::testing::Values(RequestCase{"install_as_set", kInstall, {false, true}, {false, true}, false},
-                                           RequestCase{"update_as_set", kUpdate, {true, true}, {true, true}, false},
-                                           RequestCase{"install_no_options", kInstall, {}, {true, false}, false},
-                                           RequestCase{"install_one_option", kInstall, {false}, {false, false}, false},
-                                           RequestCase{"remove_delete", kRemove, {true}, {true, false}, true},
-                                           RequestCase{"remove_keep", kRemove, {false}, {true, false}, false},
-                                           RequestCase{"remove_no_options", kRemove, {}, {true, false}, false}),
-                         kByName);
+const RequestCase kRequests[] = {
+    {"install_as_set", kInstall, {false, true}, {false, true}, false},
+    {"update_as_set", kUpdate, {true, true}, {true, true}, false},
+    {"install_no_options", kInstall, {}, {true, false}, false},
+    {"install_one_option", kInstall, {false}, {false, false}, false},
+    {"remove_delete", kRemove, {true}, {true, false}, true},
+    {"remove_keep", kRemove, {false}, {true, false}, false},
+    {"remove_no_options", kRemove, {}, {true, false}, false},
+};
+INSTANTIATE_TEST_SUITE_P(Screens, Requests, ::testing::ValuesIn(kRequests), kByName);
 
 TEST(StartOperation, SharesAFreshRecordWithTheWorker) {
   UiState state = install_state();
@@ -304,11 +302,11 @@ TEST_P(TickOutcome, IsTakenOnceAndTheRecordLetGo) {
   EXPECT_EQ(state.screen, GetParam().expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Screens, TickOutcome,
-                         ::testing::Values(OutcomeCase{"success", Result::success(), Screen::done()},
-                                           OutcomeCase{"failure", Result::failure("the packed app is damaged (x)"),
-                                                       Screen::error("the packed app is damaged (x)")}),
-                         kByName);
+const OutcomeCase kOutcomes[] = {
+    {"success", Result::success(), Screen::done()},
+    {"failure", Result::failure("the packed app is damaged (x)"), Screen::error("the packed app is damaged (x)")},
+};
+INSTANTIATE_TEST_SUITE_P(Screens, TickOutcome, ::testing::ValuesIn(kOutcomes), kByName);
 
 TEST(Tick, CopiesProgressWhileTheWorkerRuns) {
   UiState state = install_state();
@@ -429,16 +427,13 @@ TEST_P(ClickRule, NeedsPressAndReleaseOnTheSameElement) {
   EXPECT_EQ(click_target(GetParam().pressed, GetParam().released), GetParam().expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Screens, ClickRule,
-                         ::testing::Values(ClickCase{"same_button", kPrimary, kPrimary, kPrimary},
-                                           ClickCase{"same_toggle", kToggle1, kToggle1, kToggle1},
-                                           ClickCase{"other_toggle", kToggle0, kToggle1, kNothing},
-                                           ClickCase{"other_button", kPrimary, kSecondary, kNothing},
-                                           ClickCase{"minimize_then_close", kMinimize, kClose, kNothing},
-                                           ClickCase{"released_outside", kPrimary, kNothing, kNothing},
-                                           ClickCase{"pressed_outside", kNothing, kClose, kNothing},
-                                           ClickCase{"both_outside", kNothing, kNothing, kNothing}),
-                         kByName);
+const ClickCase kClicks[] = {
+    {"same_button", kPrimary, kPrimary, kPrimary},        {"same_toggle", kToggle1, kToggle1, kToggle1},
+    {"other_toggle", kToggle0, kToggle1, kNothing},       {"other_button", kPrimary, kSecondary, kNothing},
+    {"minimize_then_close", kMinimize, kClose, kNothing}, {"released_outside", kPrimary, kNothing, kNothing},
+    {"pressed_outside", kNothing, kClose, kNothing},      {"both_outside", kNothing, kNothing, kNothing},
+};
+INSTANTIATE_TEST_SUITE_P(Screens, ClickRule, ::testing::ValuesIn(kClicks), kByName);
 
 TEST(LeftButtonUp, ActsOnAMatchingPressAndAlwaysClearsIt) {
   Window w(install_state());
