@@ -10,7 +10,8 @@
 #include FT_FREETYPE_H
 #include FT_TRUETYPE_TABLES_H
 
-#include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <string>
 #include <vector>
@@ -24,12 +25,8 @@ namespace {
 
 const std::vector<uint8_t>& cjk_font() {
   static const std::vector<uint8_t> bytes = [] {
-    std::vector<uint8_t> out;
-    FILE* file = std::fopen(VESTRANA_CJK_TEST_FONT, "rb");
-    if (file == nullptr) return out;
-    for (int c; (c = std::fgetc(file)) != EOF;) out.push_back(static_cast<uint8_t>(c));
-    std::fclose(file);
-    return out;
+    std::ifstream file(VESTRANA_CJK_TEST_FONT, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(file), {});
   }();
   return bytes;
 }
@@ -66,16 +63,22 @@ struct Fallback {
 
 constexpr char32_t kZhong = U'\u4E2D';  // 中, in the CJK face only
 
+// The pixels of one black run drawn from x 2 on baseline 30 of a 60 px high surface.
+std::vector<uint8_t> drawn(FontSet& fonts, std::string_view text, uint32_t width, float scale = 1, float size = 20,
+                           int font = kFontMedium) {
+  std::vector<uint8_t> pixels(size_t{width} * 60 * 4);
+  draw_text(TextTarget{pixels.data(), width, 60, scale}, fonts, 2, 30, text, size, font, Color{0, 0, 0, 255}, 0);
+  return pixels;
+}
+
 TEST(FallbackFace, TheTestFontIsThere) { ASSERT_GT(cjk_font().size(), 1000000u) << VESTRANA_CJK_TEST_FONT; }
 
 TEST(FallbackFace, TextsOfTheEmbeddedFacesNeverOpenTheFolder) {
   Fallback f({{"msyh.ttc", cjk_font()}});
-  std::vector<uint8_t> pixels(200 * 40 * 4);
-  const TextTarget target{pixels.data(), 200, 40, 1.5f};
   for (const char* code : {"en", "de", "fr", "es", "it", "tr"}) {
     for (std::string_view text : table_for(LanguageCode{{code[0], code[1]}}).texts) {
       (void)measure_text(f.fonts, text, 13.5f, kFontMedium);
-      draw_text(target, f.fonts, 0, 20, text, 13.5f, kFontBold, Color{0, 0, 0, 255}, 0);
+      (void)drawn(f.fonts, text, 200, 1.5f, 13.5f, kFontBold);
     }
   }
   (void)measure_text(f.fonts, "Ωмega Ж ü € –", 13, kFontMedium);
@@ -167,30 +170,22 @@ TEST(FallbackFace, IsScaledToInterCapitalsAndDrawnAsMeasured) {
 
 TEST(FallbackFace, FallbackGlyphsHaveKeysOfTheirOwn) {
   Fallback f({{"msyh.ttc", cjk_font()}});
-  std::vector<uint8_t> pixels(120 * 40 * 4);
-  const TextTarget target{pixels.data(), 120, 40, 1};
-  draw_text(target, f.fonts, 2, 30, "a中", 20, kFontMedium, Color{0, 0, 0, 255}, 0);
+  const std::vector<uint8_t> pixels = drawn(f.fonts, "a中", 120);
   EXPECT_NE(f.fonts.find_cached(GlyphKey{U'a', kFontMedium, 1280, kEmbeddedFace}), nullptr);
   EXPECT_NE(f.fonts.find_cached(GlyphKey{kZhong, kFontMedium, 1280, 2}), nullptr);
   EXPECT_EQ(f.fonts.find_cached(GlyphKey{kZhong, kFontMedium, 1280, kEmbeddedFace}), nullptr);
   EXPECT_EQ(f.fonts.cached_glyphs(), 2u);
   // The ideograph's ink differs from the box that the set without a folder draws.
   FontSet alone = load_fonts();
-  std::vector<uint8_t> boxed(pixels.size());
-  const TextTarget box_target{boxed.data(), 120, 40, 1};
-  draw_text(box_target, alone, 2, 30, "a中", 20, kFontMedium, Color{0, 0, 0, 255}, 0);
-  EXPECT_NE(pixels, boxed);
+  EXPECT_NE(pixels, drawn(alone, "a中", 120));
 }
 
 TEST(FallbackFace, TextTheEmbeddedFacesCoverPaintsTheSameWithOrWithoutAFolder) {
   Fallback f({{"segoeui.ttf", cjk_font()}});
   FontSet alone = load_fonts();
   for (float scale : {1.0f, 1.25f, 1.5f, 2.0f}) {
-    std::vector<uint8_t> a(400 * 60 * 4), b(a.size());
     const std::string text = "Zoë Ölmez – Ωμέγα Жёлтый € “x”";
-    draw_text(TextTarget{a.data(), 400, 60, scale}, f.fonts, 1, 30, text, 13.5f, kFontMedium, Color{9, 9, 9, 255}, 0);
-    draw_text(TextTarget{b.data(), 400, 60, scale}, alone, 1, 30, text, 13.5f, kFontMedium, Color{9, 9, 9, 255}, 0);
-    EXPECT_EQ(a, b) << scale;
+    EXPECT_EQ(drawn(f.fonts, text, 400, scale, 13.5f), drawn(alone, text, 400, scale, 13.5f)) << scale;
     EXPECT_EQ(measure_text(f.fonts, text, 13.5f, kFontBold), measure_text(alone, text, 13.5f, kFontBold));
   }
   EXPECT_EQ(f.total_opens(), 0);
