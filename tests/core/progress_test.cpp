@@ -54,12 +54,6 @@ TEST(ProgressRecord, OutcomeIsTakenOnceWhileStepAndFractionStay) {
   EXPECT_EQ(second.fraction, 0.62f);
 }
 
-TEST(ProgressRecord, SuccessCarriesNoMessage) {
-  ProgressRef record = create_progress_record();
-  finish_operation(*record, Result::success());
-  EXPECT_EQ(take_progress(*record).outcome, (Outcome{Outcome::Succeeded, ""}));
-}
-
 TEST(ProgressRecord, FractionIsKeptInsideTheTrack) {
   const std::pair<float, float> cases[] = {{0.0f, 0.0f},  {0.94f, 0.94f}, {1.0f, 1.0f},
                                            {-0.5f, 0.0f}, {1.5f, 1.0f},   {std::nanf(""), 0.0f}};
