@@ -161,7 +161,6 @@ TEST(QuoteArgument, EveryShortWordSurvivesTheSplit) {
     }
     begin = end;
   }
-  ASSERT_EQ(words.size(), 1u + 5 + 25 + 125 + 625 + 3125 + 15625);
   for (const std::string& word : words) {
     std::string line = build_command_line("C:\\t\\setup.exe", {word, "--silent"});
     ASSERT_THAT(split_command_line(line), ElementsAre("C:\\t\\setup.exe", word, "--silent")) << line;
