@@ -31,7 +31,6 @@ struct Surface {
   }
   TextTarget target(float scale = 1) { return {bytes.data() + size_t{kGuard} * width * 4, width, height, scale}; }
   const uint8_t* at(uint32_t x, uint32_t y) const { return bytes.data() + ((size_t{kGuard} + y) * width + x) * 4; }
-  bool inked(uint32_t x, uint32_t y) const { return at(x, y)[3] != 0; }
   bool guards_untouched(std::array<uint8_t, 4> fill) const {
     size_t guard_bytes = size_t{kGuard} * width * 4;
     for (size_t i = 0; i < guard_bytes; ++i) {
@@ -156,7 +155,7 @@ TEST(DrawText, InkSitsOnTheRoundedBaselineAtEveryScale) {
   uint32_t top = 99, bottom = 0;
   for (uint32_t y = 0; y < 40; ++y) {
     for (uint32_t x = 0; x < 48; ++x) {
-      if (one.inked(x, y)) top = std::min(top, y), bottom = std::max(bottom, y);
+      if (one.at(x, y)[3] != 0) top = std::min(top, y), bottom = std::max(bottom, y);
     }
   }
   EXPECT_EQ(top, 15u);
@@ -205,7 +204,6 @@ TEST(DrawText, PenMovesByUnroundedAdvancePlusScaledSpacing) {
   ASSERT_EQ(stems.size(), 20u);
   int32_t units = fonts.advance_units(kFontBold, fonts.glyph_index(kFontBold, U'H'));
   float advance = 20.0f * units / fonts.units_per_em(kFontBold);
-  EXPECT_FLOAT_EQ(fonts.glyph(U'H', kFontBold, 20).advance, advance);
   for (int k = 1; k < 10; ++k) {  // placement rounds the pen to nearest
     EXPECT_EQ(stems[2 * k], stems[0] + static_cast<uint32_t>(std::lround(k * advance))) << k;
   }
