@@ -6,9 +6,12 @@
 #include <vector>
 
 #include "setup_flow.h"
+#include "ui/ui_test_names.h"
 
 namespace vestrana {
 namespace {
+
+using namespace ui_test_names;
 
 const FontSet& fonts() {
   static const FontSet set = load_fonts();
@@ -24,23 +27,7 @@ UiState make_state(Mode mode, Screen screen, const char* language = "en") {
   return state;
 }
 
-const Mode kInstall = Mode::install();
-const Mode kUpdate = Mode::update("1.0");
-const Mode kRemove = Mode::remove();
-const Screen kWelcome = Screen::welcome();
-const Screen kProgress = Screen::progress();
-const Screen kDone = Screen::done();
-const Screen kError = Screen::error("x");
-const ElementRef kMin{HitKind::Minimize, 0};
-const ElementRef kClose{HitKind::Close, 0};
-const ElementRef kPrimary{HitKind::Primary, 0};
-const ElementRef kSecondary{HitKind::Secondary, 0};
-const ElementRef kToggle0{HitKind::Toggle, 0};
-const ElementRef kToggle1{HitKind::Toggle, 1};
-const ElementRef kNothing = ElementRef::nothing();
 using Ids = std::vector<StringId>;
-using Refs = std::vector<ElementRef>;
-const auto kByName = [](const auto& info) { return std::string(info.param.name); };
 
 void expect_rect(const std::optional<LayoutRect>& r, float x, float y, float w, float h) {
   ASSERT_TRUE(r.has_value());
@@ -101,7 +88,7 @@ TEST(Layout, RemoveHasOneOptionBelowTheQuestion) {
 TEST(Layout, ProgressOffersOnlyMinimize) {
   UiState state = make_state(kInstall, kProgress);
   EXPECT_TRUE(hit_test(state, fonts(), 600, 10).is_nothing());
-  EXPECT_EQ(hit_test(state, fonts(), 560, 10), kMin);
+  EXPECT_EQ(hit_test(state, fonts(), 560, 10), kMinimize);
   EXPECT_TRUE(hit_test(state, fonts(), 500, 350).is_nothing());
 }
 
@@ -137,19 +124,21 @@ TEST_P(Elements, FollowScreenAndMode) {
 using enum StringId;
 const ScreenCase kScreens[] = {
     {"welcome_install", kInstall, kWelcome, ButtonInstall, std::nullopt, Ids{OptionDesktopShortcut, OptionAutostart},
-     Refs{kMin, kClose, kToggle0, kToggle1, kPrimary}},
+     Refs{kMinimize, kClose, kToggle0, kToggle1, kPrimary}},
     {"welcome_update", kUpdate, kWelcome, ButtonUpdate, std::nullopt, Ids{OptionDesktopShortcut, OptionAutostart},
-     Refs{kMin, kClose, kToggle0, kToggle1, kPrimary}},
+     Refs{kMinimize, kClose, kToggle0, kToggle1, kPrimary}},
     {"welcome_remove", kRemove, kWelcome, ButtonRemove, std::nullopt, Ids{OptionDeleteData},
-     Refs{kMin, kClose, kToggle0, kPrimary}},
-    {"progress_install", kInstall, kProgress, std::nullopt, std::nullopt, Ids{}, Refs{kMin}},
-    {"progress_update", kUpdate, kProgress, std::nullopt, std::nullopt, Ids{}, Refs{kMin}},
-    {"progress_remove", kRemove, kProgress, std::nullopt, std::nullopt, Ids{}, Refs{kMin}},
-    {"done_install", kInstall, kDone, ButtonOpen, ButtonClose, Ids{}, Refs{kMin, kClose, kPrimary, kSecondary}},
-    {"done_update", kUpdate, kDone, ButtonOpen, ButtonClose, Ids{}, Refs{kMin, kClose, kPrimary, kSecondary}},
-    {"done_remove", kRemove, kDone, ButtonClose, std::nullopt, Ids{}, Refs{kMin, kClose, kPrimary}},
-    {"error_install", kInstall, kError, ButtonTryAgain, ButtonClose, Ids{}, Refs{kMin, kClose, kPrimary, kSecondary}},
-    {"error_remove", kRemove, kError, ButtonTryAgain, ButtonClose, Ids{}, Refs{kMin, kClose, kPrimary, kSecondary}},
+     Refs{kMinimize, kClose, kToggle0, kPrimary}},
+    {"progress_install", kInstall, kProgress, std::nullopt, std::nullopt, Ids{}, Refs{kMinimize}},
+    {"progress_update", kUpdate, kProgress, std::nullopt, std::nullopt, Ids{}, Refs{kMinimize}},
+    {"progress_remove", kRemove, kProgress, std::nullopt, std::nullopt, Ids{}, Refs{kMinimize}},
+    {"done_install", kInstall, kDone, ButtonOpen, ButtonClose, Ids{}, Refs{kMinimize, kClose, kPrimary, kSecondary}},
+    {"done_update", kUpdate, kDone, ButtonOpen, ButtonClose, Ids{}, Refs{kMinimize, kClose, kPrimary, kSecondary}},
+    {"done_remove", kRemove, kDone, ButtonClose, std::nullopt, Ids{}, Refs{kMinimize, kClose, kPrimary}},
+    {"error_install", kInstall, kError, ButtonTryAgain, ButtonClose, Ids{},
+     Refs{kMinimize, kClose, kPrimary, kSecondary}},
+    {"error_remove", kRemove, kError, ButtonTryAgain, ButtonClose, Ids{},
+     Refs{kMinimize, kClose, kPrimary, kSecondary}},
 };
 INSTANTIATE_TEST_SUITE_P(Layout, Elements, ::testing::ValuesIn(kScreens), kByName);
 
@@ -189,7 +178,7 @@ const EdgeCase kEdges[] = {
     {"gap_between_buttons", 419, 350, kNothing},
     {"secondary", 340, 350, kSecondary},
     {"minimize_close_border", 594, 0, kClose},
-    {"minimize_last_column", 593.99f, 35.99f, kMin},
+    {"minimize_last_column", 593.99f, 35.99f, kMinimize},
     {"below_title_bar", 600, 36, kNothing},
     {"canvas_corner", 639.99f, 0, kClose},
     {"outside_canvas", 700, 10, kNothing},

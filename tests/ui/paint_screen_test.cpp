@@ -13,28 +13,18 @@
 #include "ui/palette.h"
 #include "ui/screen_text.h"
 #include "ui/strings.h"
+#include "ui/ui_test_names.h"
 
 namespace vestrana {
 namespace {
+
+using namespace ui_test_names;
 
 using Px = std::array<std::uint8_t, 4>;
 
 Px opaque(Color c) { return {c.r, c.g, c.b, 255}; }
 
 const Color kWhite = Color::rgb(0xFFFFFF);
-const Mode kInstall = Mode::install();
-const Mode kRemove = Mode::remove();
-const Screen kWelcome = Screen::welcome();
-const Screen kProgress = Screen::progress();
-const Screen kDone = Screen::done();
-const Screen kError = Screen::error("x");
-const ElementRef kNone = ElementRef::nothing();
-const ElementRef kMinimize{HitKind::Minimize, 0};
-const ElementRef kClose{HitKind::Close, 0};
-const ElementRef kPrimary{HitKind::Primary, 0};
-const ElementRef kSecondary{HitKind::Secondary, 0};
-const ElementRef kToggle0{HitKind::Toggle, 0};
-const ElementRef kToggle1{HitKind::Toggle, 1};
 
 // `over` blended source-over onto an opaque `under`, as the rasterizer does.
 Px blend(Color over, Color under) {
@@ -150,39 +140,39 @@ TEST_P(PaintProbe, ElementsShowTheirColours) {
   const Px pressed_accent = opaque(mix(p.accent_hover, Color::rgb(0), 0.12f));
   const Px pressed_danger = opaque(mix(p.danger_hover, Color::rgb(0), 0.12f));
   const Probe probes[] = {
-      {"background", kWelcome, kInstall, kNone, kNone, 10, 250, opaque(p.background)},
-      {"background above the line", kWelcome, kInstall, kNone, kNone, 10, 291.5f, opaque(p.background)},
-      {"separator", kWelcome, kInstall, kNone, kNone, 10, 292.2f, opaque(p.line)},
-      {"panel below the line", kWelcome, kInstall, kNone, kNone, 10, 293.2f, opaque(p.panel)},
-      {"panel corner", kWelcome, kInstall, kNone, kNone, 630, 415, opaque(p.panel)},
-      {"primary", kWelcome, kInstall, kNone, kNone, 438, 356, opaque(p.accent)},
-      {"primary hovered", kWelcome, kInstall, kPrimary, kNone, 438, 356, opaque(p.accent_hover)},
+      {"background", kWelcome, kInstall, kNothing, kNothing, 10, 250, opaque(p.background)},
+      {"background above the line", kWelcome, kInstall, kNothing, kNothing, 10, 291.5f, opaque(p.background)},
+      {"separator", kWelcome, kInstall, kNothing, kNothing, 10, 292.2f, opaque(p.line)},
+      {"panel below the line", kWelcome, kInstall, kNothing, kNothing, 10, 293.2f, opaque(p.panel)},
+      {"panel corner", kWelcome, kInstall, kNothing, kNothing, 630, 415, opaque(p.panel)},
+      {"primary", kWelcome, kInstall, kNothing, kNothing, 438, 356, opaque(p.accent)},
+      {"primary hovered", kWelcome, kInstall, kPrimary, kNothing, 438, 356, opaque(p.accent_hover)},
       {"primary pressed", kWelcome, kInstall, kPrimary, kPrimary, 438, 356, pressed_accent},
       // Pressed wins even after the pointer has slid off the button.
-      {"primary pressed, pointer gone", kWelcome, kInstall, kNone, kPrimary, 438, 356, pressed_accent},
-      {"primary, a toggle hovered", kWelcome, kInstall, kToggle0, kNone, 438, 356, opaque(p.accent)},
+      {"primary pressed, pointer gone", kWelcome, kInstall, kNothing, kPrimary, 438, 356, pressed_accent},
+      {"primary, a toggle hovered", kWelcome, kInstall, kToggle0, kNothing, 438, 356, opaque(p.accent)},
       // The removal question's button is red; after the removal it is not.
-      {"remove", kWelcome, kRemove, kNone, kNone, 438, 356, opaque(p.danger)},
-      {"remove hovered", kWelcome, kRemove, kPrimary, kNone, 438, 356, opaque(p.danger_hover)},
+      {"remove", kWelcome, kRemove, kNothing, kNothing, 438, 356, opaque(p.danger)},
+      {"remove hovered", kWelcome, kRemove, kPrimary, kNothing, 438, 356, opaque(p.danger_hover)},
       {"remove pressed", kWelcome, kRemove, kPrimary, kPrimary, 438, 356, pressed_danger},
-      {"close after removal", kDone, kRemove, kNone, kNone, 438, 356, opaque(p.accent)},
+      {"close after removal", kDone, kRemove, kNothing, kNothing, 438, 356, opaque(p.accent)},
       // The close button is red only when hovered and closing is available.
-      {"close", kWelcome, kInstall, kNone, kNone, 600, 4, opaque(p.background)},
-      {"close hovered", kWelcome, kInstall, kClose, kNone, 600, 4, opaque(Color::rgb(0xC42B1C))},
+      {"close", kWelcome, kInstall, kNothing, kNothing, 600, 4, opaque(p.background)},
+      {"close hovered", kWelcome, kInstall, kClose, kNothing, 600, 4, opaque(Color::rgb(0xC42B1C))},
       {"close pressed", kWelcome, kInstall, kClose, kClose, 600, 4, opaque(Color::rgb(0xB22A1B))},
-      {"close pressed, pointer gone", kWelcome, kInstall, kNone, kClose, 600, 4, opaque(p.background)},
-      {"close hovered on error", kError, kInstall, kClose, kNone, 600, 4, opaque(Color::rgb(0xC42B1C))},
-      {"close hovered while busy", kProgress, kInstall, kClose, kNone, 600, 4, opaque(p.background)},
+      {"close pressed, pointer gone", kWelcome, kInstall, kNothing, kClose, 600, 4, opaque(p.background)},
+      {"close hovered on error", kError, kInstall, kClose, kNothing, 600, 4, opaque(Color::rgb(0xC42B1C))},
+      {"close hovered while busy", kProgress, kInstall, kClose, kNothing, 600, 4, opaque(p.background)},
       {"close pressed while busy", kProgress, kInstall, kClose, kClose, 600, 4, opaque(p.background)},
-      {"minimize", kWelcome, kInstall, kNone, kNone, 552, 4, opaque(p.background), 1},
-      {"minimize hovered", kWelcome, kInstall, kMinimize, kNone, 552, 4, blend(p.hover_tint, p.background), 1},
+      {"minimize", kWelcome, kInstall, kNothing, kNothing, 552, 4, opaque(p.background), 1},
+      {"minimize hovered", kWelcome, kInstall, kMinimize, kNothing, 552, 4, blend(p.hover_tint, p.background), 1},
       {"minimize pressed", kWelcome, kInstall, kMinimize, kMinimize, 552, 4, blend(p.press_tint, p.background), 1},
       // Stays pressed-looking after the pointer has left.
-      {"minimize pressed, pointer gone", kWelcome, kInstall, kNone, kMinimize, 552, 4,
+      {"minimize pressed, pointer gone", kWelcome, kInstall, kNothing, kMinimize, 552, 4,
        blend(p.press_tint, p.background), 1},
       // The logo tile keeps its colour in both themes.
-      {"logo tile", kWelcome, kInstall, kNone, kNone, 55, 100, opaque(Color::rgb(0x5847F0))},
-      {"logo plus", kWelcome, kInstall, kNone, kNone, 80, 88, opaque(kWhite)},
+      {"logo tile", kWelcome, kInstall, kNothing, kNothing, 55, 100, opaque(Color::rgb(0x5847F0))},
+      {"logo plus", kWelcome, kInstall, kNothing, kNothing, 80, 88, opaque(kWhite)},
   };
   for (const Probe& probe : probes) check(probe);
 }
@@ -209,8 +199,8 @@ TEST_P(PaintProbe, ToggleTrackColourAndKnobPosition) {
     EXPECT_EQ(f.at(c.knob_x, 338), opaque(kWhite)) << "p " << c.p;
   }
   // The hover tint belongs to the hovered option only.
-  check({"option 0, option 1 hovered", kWelcome, kInstall, kToggle1, kNone, 76, 338, opaque(p.track)});
-  check({"option 1 hovered", kWelcome, kInstall, kToggle1, kNone, 76, 372, opaque(hovered_track)});
+  check({"option 0, option 1 hovered", kWelcome, kInstall, kToggle1, kNothing, 76, 338, opaque(p.track)});
+  check({"option 1 hovered", kWelcome, kInstall, kToggle1, kNothing, 76, 372, opaque(hovered_track)});
 }
 
 TEST_P(PaintProbe, ProgressFillKeepsAStubAndEndsAtTheTrackEnd) {
@@ -298,7 +288,7 @@ TEST_P(PaintProbe, FocusRingOnlyAfterKeyboardUseAroundTheFocusedElement) {
   const Palette& p = pal();
   for (Screen screen : {kWelcome, kError}) {
     UiState s = state(screen);
-    s.focus = kNone;
+    s.focus = kNothing;
     const Frame before = paint(s);
     for (const HitRegion& r : layout_regions(s, s.fonts)) {
       if (r.kind == HitKind::Minimize || r.kind == HitKind::Close) continue;
@@ -549,11 +539,11 @@ TEST(HighContrast, EveryPixelComesFromTheSystemColours) {
     ElementRef pressed;
   };
   const Scene scenes[] = {
-      {kWelcome, Mode::update("1.1.0"), kToggle1, kNone},
+      {kWelcome, Mode::update("1.1.0"), kToggle1, kNothing},
       {kWelcome, kRemove, kPrimary, kPrimary},
-      {kProgress, kInstall, kMinimize, kNone},
+      {kProgress, kInstall, kMinimize, kNothing},
       {kDone, kInstall, kClose, kClose},
-      {kError, kInstall, kSecondary, kNone},
+      {kError, kInstall, kSecondary, kNothing},
   };
   for (float scale : {1.0f, 1.5f}) {
     for (const Scene& scene : scenes) {
@@ -583,29 +573,29 @@ TEST(HighContrast, ElementsAreOutlinedAndFollowTheirRoles) {
   // Install welcome: option 0 on, option 1 off; Install at (424, 333, 168, 46).
   // Error: Close at (333.69, 333, 80.31, 46).
   const Probe probes[] = {
-      {"background", kWelcome, kInstall, kNone, kNone, 10, 250, opaque(c.window)},
-      {"panel", kWelcome, kInstall, kNone, kNone, 10, 400, opaque(c.window)},
-      {"separator", kWelcome, kInstall, kNone, kNone, 10, 292.2f, opaque(c.window_text)},
-      {"primary fill", kWelcome, kInstall, kNone, kNone, 438, 356, opaque(c.highlight)},
-      {"primary outline", kWelcome, kInstall, kNone, kNone, 508, 333.5f, opaque(c.window_text)},
-      {"primary inside the outline", kWelcome, kInstall, kNone, kNone, 508, 334.5f, opaque(c.highlight)},
-      {"hovered primary: thicker outline", kWelcome, kInstall, kPrimary, kNone, 508, 334.5f, opaque(c.window_text)},
+      {"background", kWelcome, kInstall, kNothing, kNothing, 10, 250, opaque(c.window)},
+      {"panel", kWelcome, kInstall, kNothing, kNothing, 10, 400, opaque(c.window)},
+      {"separator", kWelcome, kInstall, kNothing, kNothing, 10, 292.2f, opaque(c.window_text)},
+      {"primary fill", kWelcome, kInstall, kNothing, kNothing, 438, 356, opaque(c.highlight)},
+      {"primary outline", kWelcome, kInstall, kNothing, kNothing, 508, 333.5f, opaque(c.window_text)},
+      {"primary inside the outline", kWelcome, kInstall, kNothing, kNothing, 508, 334.5f, opaque(c.highlight)},
+      {"hovered primary: thicker outline", kWelcome, kInstall, kPrimary, kNothing, 508, 334.5f, opaque(c.window_text)},
       {"pressed primary inverts", kWelcome, kInstall, kPrimary, kPrimary, 438, 356, opaque(c.window_text)},
-      {"toggle on: track", kWelcome, kInstall, kNone, kNone, 54, 338, opaque(c.highlight)},
-      {"toggle on: knob", kWelcome, kInstall, kNone, kNone, 74, 338, opaque(c.highlight_text)},
-      {"toggle on: outline", kWelcome, kInstall, kNone, kNone, 66, 328.5f, opaque(c.window_text)},
-      {"toggle off: track", kWelcome, kInstall, kNone, kNone, 76, 372, opaque(c.button_face)},
-      {"toggle off: knob", kWelcome, kInstall, kNone, kNone, 58, 372, opaque(c.window_text)},
-      {"toggle off: outline", kWelcome, kInstall, kNone, kNone, 66, 362.5f, opaque(c.window_text)},
-      {"toggle off: inside the outline", kWelcome, kInstall, kNone, kNone, 66, 363.5f, opaque(c.button_face)},
-      {"hovered toggle: thicker outline", kWelcome, kInstall, kToggle1, kNone, 66, 363.5f, opaque(c.window_text)},
-      {"secondary face", kError, kInstall, kNone, kNone, 340, 356, opaque(c.button_face)},
-      {"secondary outline", kError, kInstall, kNone, kNone, 374, 333.5f, opaque(c.window_text)},
-      {"hovered secondary", kError, kInstall, kSecondary, kNone, 340, 356, opaque(c.highlight)},
-      {"progress fill", kProgress, kInstall, kNone, kNone, 60, 360, opaque(c.highlight)},
-      {"progress track", kProgress, kInstall, kNone, kNone, 500, 360, opaque(c.window)},
-      {"progress outline", kProgress, kInstall, kNone, kNone, 500, 356.5f, opaque(c.window_text)},
-      {"close while busy", kProgress, kInstall, kNone, kNone, 617, 18, opaque(c.gray_text)},
+      {"toggle on: track", kWelcome, kInstall, kNothing, kNothing, 54, 338, opaque(c.highlight)},
+      {"toggle on: knob", kWelcome, kInstall, kNothing, kNothing, 74, 338, opaque(c.highlight_text)},
+      {"toggle on: outline", kWelcome, kInstall, kNothing, kNothing, 66, 328.5f, opaque(c.window_text)},
+      {"toggle off: track", kWelcome, kInstall, kNothing, kNothing, 76, 372, opaque(c.button_face)},
+      {"toggle off: knob", kWelcome, kInstall, kNothing, kNothing, 58, 372, opaque(c.window_text)},
+      {"toggle off: outline", kWelcome, kInstall, kNothing, kNothing, 66, 362.5f, opaque(c.window_text)},
+      {"toggle off: inside the outline", kWelcome, kInstall, kNothing, kNothing, 66, 363.5f, opaque(c.button_face)},
+      {"hovered toggle: thicker outline", kWelcome, kInstall, kToggle1, kNothing, 66, 363.5f, opaque(c.window_text)},
+      {"secondary face", kError, kInstall, kNothing, kNothing, 340, 356, opaque(c.button_face)},
+      {"secondary outline", kError, kInstall, kNothing, kNothing, 374, 333.5f, opaque(c.window_text)},
+      {"hovered secondary", kError, kInstall, kSecondary, kNothing, 340, 356, opaque(c.highlight)},
+      {"progress fill", kProgress, kInstall, kNothing, kNothing, 60, 360, opaque(c.highlight)},
+      {"progress track", kProgress, kInstall, kNothing, kNothing, 500, 360, opaque(c.window)},
+      {"progress outline", kProgress, kInstall, kNothing, kNothing, 500, 356.5f, opaque(c.window_text)},
+      {"close while busy", kProgress, kInstall, kNothing, kNothing, 617, 18, opaque(c.gray_text)},
   };
   auto ready = [](UiState& s) {
     s.high_contrast = kScheme;
