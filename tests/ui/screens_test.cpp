@@ -10,9 +10,12 @@
 #include "fakes/fake_platform.h"
 #include "setup_flow.h"
 #include "payload/uninstall.h"
+#include "ui/ui_test_names.h"
 
 namespace vestrana {
 namespace {
+
+using namespace ui_test_names;
 
 using std::chrono::milliseconds;
 using std::chrono::seconds;
@@ -41,23 +44,7 @@ struct FakeRunner final : OperationRunner {
 };
 
 const Clock::TimePoint kStart = Clock::TimePoint(seconds(500));
-const Mode kInstall = Mode::install();
-const Mode kUpdate = Mode::update("1.0");
-const Mode kRemove = Mode::remove();
-const Screen kWelcome = Screen::welcome();
-const Screen kProgress = Screen::progress();
-const Screen kDone = Screen::done();
-const Screen kError = Screen::error("x");
-const ElementRef kMinimize{HitKind::Minimize, 0};
-const ElementRef kClose{HitKind::Close, 0};
-const ElementRef kPrimary{HitKind::Primary, 0};
-const ElementRef kSecondary{HitKind::Secondary, 0};
-const ElementRef kToggle0{HitKind::Toggle, 0};
-const ElementRef kToggle1{HitKind::Toggle, 1};
-const ElementRef kNothing{HitKind::Nothing, 0};
 using Calls = std::vector<std::string>;
-using Refs = std::vector<ElementRef>;
-const auto kByName = [](const auto& info) { return std::string(info.param.name); };
 
 // The options a window of this mode opens with: the removal has one.
 std::vector<bool> usual_options(const Mode& mode) {
@@ -414,26 +401,23 @@ TEST(SetScreen, ClearsPointerStateAndMarksTheChange) {
   EXPECT_EQ(state.progress_shown, 0.3f);
 }
 
-struct ClickCase {
-  const char* name;
-  ElementRef pressed;
-  ElementRef released;
-  ElementRef expected;
-};
-
-class ClickRule : public ::testing::TestWithParam<ClickCase> {};
-
-TEST_P(ClickRule, NeedsPressAndReleaseOnTheSameElement) {
-  EXPECT_EQ(click_target(GetParam().pressed, GetParam().released), GetParam().expected);
+TEST(ClickRule, NeedsPressAndReleaseOnTheSameElement) {
+  struct Case {
+    const char* name;
+    ElementRef pressed;
+    ElementRef released;
+    ElementRef expected;
+  };
+  const Case cases[] = {
+      {"same_button", kPrimary, kPrimary, kPrimary},        {"same_toggle", kToggle1, kToggle1, kToggle1},
+      {"other_toggle", kToggle0, kToggle1, kNothing},       {"other_button", kPrimary, kSecondary, kNothing},
+      {"minimize_then_close", kMinimize, kClose, kNothing}, {"released_outside", kPrimary, kNothing, kNothing},
+      {"pressed_outside", kNothing, kClose, kNothing},      {"both_outside", kNothing, kNothing, kNothing},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(click_target(c.pressed, c.released), c.expected) << c.name;
+  }
 }
-
-const ClickCase kClicks[] = {
-    {"same_button", kPrimary, kPrimary, kPrimary},        {"same_toggle", kToggle1, kToggle1, kToggle1},
-    {"other_toggle", kToggle0, kToggle1, kNothing},       {"other_button", kPrimary, kSecondary, kNothing},
-    {"minimize_then_close", kMinimize, kClose, kNothing}, {"released_outside", kPrimary, kNothing, kNothing},
-    {"pressed_outside", kNothing, kClose, kNothing},      {"both_outside", kNothing, kNothing, kNothing},
-};
-INSTANTIATE_TEST_SUITE_P(Screens, ClickRule, ::testing::ValuesIn(kClicks), kByName);
 
 TEST(LeftButtonUp, ActsOnAMatchingPressAndAlwaysClearsIt) {
   Window w(install_state());
