@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <cmath>
 #include <string>
+#include <vector>
 
+#include "paint/text.h"
 #include "ui/screens.h"
 #include "ui/strings.h"
 
@@ -95,6 +97,47 @@ TEST(ScreenText, AnchorsMoveTheHeaderAndTheOutcomeTexts) {
   }
   EXPECT_FLOAT_EQ(find_text(moving, TextPart::UpdateBadge)->pill->y,
                   find_text(settled, TextPart::UpdateBadge)->pill->y + 6);
+}
+
+// --- Wrapping ---------------------------------------------------------------------
+
+TEST(WrapBodyLines, Cases) {
+  const FontSet fonts = load_fonts();
+  auto w = [&](std::string_view s) { return measure_text(fonts, s, 13, kFontMedium); };
+  struct Case {
+    const char* text;
+    float limit;
+    std::vector<std::string> want;
+  };
+  const Case cases[] = {
+      {"", 100, {}},
+      {"word", 1, {"word"}},  // one word wider than the limit stays whole
+      {"alpha beta", w("alpha beta"), {"alpha beta"}},  // exactly at the limit fits
+      {"alpha beta", w("alpha beta") - 0.01f, {"alpha", "beta"}},
+      {"a Supercalifragilistic b", w("a Super"), {"a", "Supercalifragilistic", "b"}},
+      // Split at every single space: doubled spaces survive inside a line.
+      {"a  b", 1000, {"a  b"}},
+      {"one two three four", w("three four"), {"one two", "three four"}},
+  };
+  for (const Case& c : cases) EXPECT_EQ(wrap_body_lines(fonts, c.text, c.limit), c.want) << c.text;
+}
+
+TEST(WrapBodyLines, LinesRejoinToTheTextAndRespectTheLimit) {
+  const FontSet fonts = load_fonts();
+  const std::string text =
+      "Microsoft WebView2 could not be set up. Please check the internet connection and try once more.";
+  for (float limit : {60.0f, 120.0f, 253.69f, 400.0f}) {
+    const auto lines = wrap_body_lines(fonts, text, limit);
+    std::string joined;
+    for (const auto& line : lines) {
+      if (!joined.empty()) joined += ' ';
+      joined += line;
+      if (line.find(' ') != std::string::npos) {
+        EXPECT_LE(measure_text(fonts, line, 13, kFontMedium), limit);
+      }
+    }
+    EXPECT_EQ(joined, text) << limit;
+  }
 }
 
 }  // namespace
