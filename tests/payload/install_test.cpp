@@ -38,6 +38,9 @@ class InstallTest : public ::testing::Test {
  protected:
   static constexpr const char* kSetup = "C:\\Users\\u\\Downloads\\vestrana-setup.exe";
   const std::string install_dir = FakeMachine::kInstallDir;
+  const std::string earlier_dir = "D:\\Apps\\vestrana";
+  const std::string start_link = std::string(FakeMachine::kPrograms) + "\\vestrana.lnk";
+  const std::string desktop_link = std::string(FakeMachine::kDesktop) + "\\vestrana.lnk";
 
   void SetUp() override {
     m.processes.own_path = kSetup;
@@ -50,8 +53,14 @@ class InstallTest : public ::testing::Test {
     return install_app(m.platform, *record, choices, install_texts(table), archive);
   }
 
-  std::string file(std::string_view name) {
-    return m.files.text(install_dir + "\\" + std::string(name)).value_or("<none>");
+  std::string at(std::string_view name) const { return install_dir + "\\" + std::string(name); }
+  std::string file(std::string_view name) { return m.files.text(at(name)).value_or("<none>"); }
+  // The install folder holds these three files and nothing else.
+  void expect_set(std::string_view loader, std::string_view app, std::string_view uninstaller) {
+    EXPECT_THAT(m.files.paths_under(install_dir), ElementsAre("uninstall.exe", "vestrana.exe", "WebView2Loader.dll"));
+    EXPECT_EQ(file("WebView2Loader.dll"), loader);
+    EXPECT_EQ(file("vestrana.exe"), app);
+    EXPECT_EQ(file("uninstall.exe"), uninstaller);
   }
   std::optional<std::string> uninstall_value(std::string_view name) {
     return m.registry.string_value(RegistryRoot::CurrentUser, kUninstallKeyPath, name);
@@ -72,17 +81,14 @@ TEST_F(InstallTest, FirstInstallRunsEveryPacedStepAndLeavesTheAppInPlace) {
   EXPECT_EQ(reports, kSuccessfulReports);
   EXPECT_THAT(m.clock.sleeps(), ElementsAre(450ms, 1100ms, 350ms, 450ms, 400ms));
 
-  EXPECT_EQ(file("WebView2Loader.dll"), "LOADER");
-  EXPECT_EQ(file("vestrana.exe"), "APP V2");
-  EXPECT_EQ(file("uninstall.exe"), "SETUP PROGRAM");
-  EXPECT_FALSE(m.files.exists(install_dir + "\\vestrana.new"));
+  expect_set("LOADER", "APP V2", "SETUP PROGRAM");
 
   EXPECT_EQ(uninstall_value("DisplayVersion"), kSetupVersion);
   EXPECT_EQ(uninstall_value("InstallLocation"), install_dir);
   // 6 + 6 bytes of app files and the 13 bytes of the uninstaller: under 1 KiB.
   EXPECT_EQ(m.registry.dword_value(RegistryRoot::CurrentUser, kUninstallKeyPath, "EstimatedSize"), 0u);
-  EXPECT_TRUE(m.files.exists(std::string(FakeMachine::kPrograms) + "\\vestrana.lnk"));
-  EXPECT_TRUE(m.files.exists(std::string(FakeMachine::kDesktop) + "\\vestrana.lnk"));
+  EXPECT_TRUE(m.files.exists(start_link));
+  EXPECT_TRUE(m.files.exists(desktop_link));
   EXPECT_FALSE(m.registry.string_value(RegistryRoot::CurrentUser, kRunKeyPath, "vestrana"));
 }
 
@@ -95,7 +101,6 @@ TEST_F(InstallTest, InstalledSizeCountsEveryFileWrittenInKibibytes) {
 }
 
 TEST_F(InstallTest, OptionsDecideTheDesktopShortcutAndTheAutostartValue) {
-  std::string desktop_link = std::string(FakeMachine::kDesktop) + "\\vestrana.lnk";
   m.files.add_file(desktop_link, "an older shortcut");
   m.registry.put_string(RegistryRoot::CurrentUser, kRunKeyPath, "other", "keep me");
 
@@ -111,7 +116,7 @@ TEST_F(InstallTest, OptionsDecideTheDesktopShortcutAndTheAutostartValue) {
 }
 
 TEST_F(InstallTest, DamagedArchiveStopsAfterTheCopyStepAndChangesNoFile) {
-  m.files.add_file(install_dir + "\\vestrana.exe", "APP V1");
+  m.files.add_file(at("vestrana.exe"), "APP V1");
   archive[archive.size() / 2] ^= 0xFF;
 
   Result result = run();
@@ -127,8 +132,8 @@ TEST_F(InstallTest, DamagedArchiveStopsAfterTheCopyStepAndChangesNoFile) {
 }
 
 TEST_F(InstallTest, WriteFailureNamesTheSystemErrorInTheChosenLanguage) {
-  m.files.add_file(install_dir + "\\vestrana.exe", "APP V1");
-  m.files.fail_write(install_dir + "\\vestrana.new", OsError{"Access is denied.", 5});
+  m.files.add_file(at("vestrana.exe"), "APP V1");
+  m.files.fail_write(at("vestrana.new"), OsError{"Access is denied.", 5});
 
   Result english = run();
   ASSERT_FALSE(english);
@@ -144,26 +149,22 @@ TEST_F(InstallTest, WriteFailureNamesTheSystemErrorInTheChosenLanguage) {
 
 TEST_F(InstallTest, AnUpdateKilledHalfWayIsPutBackBeforeTheRerunReplacesTheSet) {
   // The killed run had moved the new loader in and the old program aside.
-  m.files.add_file(install_dir + "\\WebView2Loader.dll", "LOADER");
-  m.files.add_file(install_dir + "\\WebView2Loader.old", "LOADER V1");
-  m.files.add_file(install_dir + "\\vestrana.old", "APP V1");
-  m.files.add_file(install_dir + "\\vestrana.new", "APP V2");
-  m.files.add_file(install_dir + "\\uninstall.exe", "UNINSTALLER V1");
-  m.files.add_file(install_dir + "\\uninstall.new", "SETUP PROGRAM");
+  for (auto [name, text] : {std::pair{"WebView2Loader.dll", "LOADER"},
+                            {"WebView2Loader.old", "LOADER V1"},
+                            {"vestrana.old", "APP V1"},
+                            {"vestrana.new", "APP V2"},
+                            {"uninstall.exe", "UNINSTALLER V1"},
+                            {"uninstall.new", "SETUP PROGRAM"}}) {
+    m.files.add_file(at(name), text);
+  }
   // This run fails at its first write: what is left is the earlier set, whole.
-  m.files.fail_write(install_dir + "\\WebView2Loader.new", OsError{"There is not enough space on the disk.", 112});
+  m.files.fail_write(at("WebView2Loader.new"), OsError{"There is not enough space on the disk.", 112});
   ASSERT_FALSE(run());
-  EXPECT_THAT(m.files.paths_under(install_dir), ElementsAre("uninstall.exe", "vestrana.exe", "WebView2Loader.dll"));
-  EXPECT_EQ(file("WebView2Loader.dll"), "LOADER V1");
-  EXPECT_EQ(file("vestrana.exe"), "APP V1");
-  EXPECT_EQ(file("uninstall.exe"), "UNINSTALLER V1");
+  expect_set("LOADER V1", "APP V1", "UNINSTALLER V1");
 
   m.files.clear_failures();
   ASSERT_TRUE(run());
-  EXPECT_THAT(m.files.paths_under(install_dir), ElementsAre("uninstall.exe", "vestrana.exe", "WebView2Loader.dll"));
-  EXPECT_EQ(file("WebView2Loader.dll"), "LOADER");
-  EXPECT_EQ(file("vestrana.exe"), "APP V2");
-  EXPECT_EQ(file("uninstall.exe"), "SETUP PROGRAM");
+  expect_set("LOADER", "APP V2", "SETUP PROGRAM");
 }
 
 TEST_F(InstallTest, UnknownProgramPathFailsTheCopyStep) {
@@ -186,18 +187,17 @@ TEST_F(InstallTest, WithoutAnyApplicationDataFolderNothingIsWrittenAnywhere) {
 }
 
 TEST_F(InstallTest, EarlierFolderElsewhereIsClosedAndClearedAfterTheCopy) {
-  const std::string old_dir = "D:\\Apps\\vestrana";
-  record_earlier_install(old_dir);
+  record_earlier_install(earlier_dir);
   for (const char* name : {"vestrana.exe", "WebView2Loader.dll", "uninstall.exe"}) {
-    m.files.add_file(old_dir + "\\" + name, "old");
+    m.files.add_file(earlier_dir + "\\" + name, "old");
   }
-  m.processes.add(7, "vestrana.exe", old_dir + "\\vestrana.exe");
+  m.processes.add(7, "vestrana.exe", earlier_dir + "\\vestrana.exe");
   m.processes.add(8, "vestrana.exe", install_dir + "\\vestrana.exe");
   m.processes.add(9, "vestrana.exe", "E:\\elsewhere\\vestrana.exe");
 
   ASSERT_TRUE(run());
   EXPECT_THAT(m.processes.terminated, ElementsAre(7, 8));
-  EXPECT_FALSE(m.files.exists(old_dir));
+  EXPECT_FALSE(m.files.exists(earlier_dir));
   EXPECT_EQ(uninstall_value("InstallLocation"), install_dir);
 }
 
@@ -217,13 +217,12 @@ TEST_F(InstallTest, AnElevatedAppStopsTheUpdateBeforeAnyFileIsWritten) {
 }
 
 TEST_F(InstallTest, EarlierFolderStaysWhenTheCopyFails) {
-  const std::string old_dir = "D:\\Apps\\vestrana";
-  record_earlier_install(old_dir);
-  m.files.add_file(old_dir + "\\vestrana.exe", "old");
-  m.files.fail_write(install_dir + "\\WebView2Loader.new", OsError{"Access is denied.", 5});
+  record_earlier_install(earlier_dir);
+  m.files.add_file(earlier_dir + "\\vestrana.exe", "old");
+  m.files.fail_write(at("WebView2Loader.new"), OsError{"Access is denied.", 5});
 
   ASSERT_FALSE(run());
-  EXPECT_EQ(m.files.text(old_dir + "\\vestrana.exe"), "old");
+  EXPECT_EQ(m.files.text(earlier_dir + "\\vestrana.exe"), "old");
 }
 
 // Windows paths name the same folder in any letter case, with a trailing
@@ -251,17 +250,16 @@ INSTANTIATE_TEST_SUITE_P(Spellings, SameFolderSpelling,
                                            "C:\\Users\\U\\APPDAT~1\\Local\\vestra~1", "C:\\Links\\vestrana"));
 
 TEST_F(InstallTest, StartedFromTheInstalledUninstallerItDoesNotCopyItselfOntoItself) {
-  std::string uninstaller = install_dir + "\\uninstall.exe";
-  m.files.add_file(uninstaller, "INSTALLED UNINSTALLER");
+  m.files.add_file(at("uninstall.exe"), "INSTALLED UNINSTALLER");
   m.processes.own_path = "c:\\users\\u\\appdata\\local\\VESTRANA\\Uninstall.exe";
   archive = testing::packed_app({{"vestrana.exe", std::string(2048, 'a')}});
 
   // Left by an earlier run that was cut short while copying the uninstaller.
-  m.files.add_file(install_dir + "\\uninstall.new", "half", /*read_only=*/true);
+  m.files.add_file(at("uninstall.new"), "half", /*read_only=*/true);
 
   ASSERT_TRUE(run());
   EXPECT_EQ(file("uninstall.exe"), "INSTALLED UNINSTALLER");
-  EXPECT_FALSE(m.files.exists(install_dir + "\\uninstall.new"));
+  EXPECT_FALSE(m.files.exists(at("uninstall.new")));
   EXPECT_EQ(m.registry.dword_value(RegistryRoot::CurrentUser, kUninstallKeyPath, "EstimatedSize"), 2u);
 }
 
@@ -282,7 +280,7 @@ TEST_F(InstallTest, MissingRuntimeThatCannotBeSetUpEndsAfterItsStep) {
   EXPECT_EQ(result.failure_text(), "Microsoft WebView2 could not be set up. Please check the internet connection.");
   EXPECT_EQ(reports, first(7));
   EXPECT_EQ(file("vestrana.exe"), "APP V2");
-  EXPECT_FALSE(m.files.exists(std::string(FakeMachine::kPrograms) + "\\vestrana.lnk"));
+  EXPECT_FALSE(m.files.exists(start_link));
 }
 
 TEST_F(InstallTest, StartMenuShortcutFailureLeavesDesktopAutostartAndEntryAlone) {
@@ -291,20 +289,18 @@ TEST_F(InstallTest, StartMenuShortcutFailureLeavesDesktopAutostartAndEntryAlone)
 
   Result result = run({.desktop_shortcut = true, .autostart = false});
   ASSERT_FALSE(result);
-  EXPECT_EQ(result.failure_text(),
-            "shortcut " + std::string(FakeMachine::kPrograms) + "\\vestrana.lnk: save: Access is denied. (0x80070005)");
+  EXPECT_EQ(result.failure_text(), "shortcut " + start_link + ": save: Access is denied. (0x80070005)");
   EXPECT_EQ(reports, first(9));
   EXPECT_EQ(m.registry.string_value(RegistryRoot::CurrentUser, kRunKeyPath, "vestrana"), "old command");
   EXPECT_FALSE(uninstall_value("DisplayVersion"));
 }
 
 TEST_F(InstallTest, RefusedDesktopShortcutStillCompletesTheInstall) {
-  std::string desktop_link = std::string(FakeMachine::kDesktop) + "\\vestrana.lnk";
   m.links.save_failures[desktop_link] = static_cast<int32_t>(0x80070005);
 
   ASSERT_TRUE(run({.desktop_shortcut = true, .autostart = true}));
   EXPECT_EQ(reports, kSuccessfulReports);
-  EXPECT_TRUE(m.files.exists(std::string(FakeMachine::kPrograms) + "\\vestrana.lnk"));
+  EXPECT_TRUE(m.files.exists(start_link));
   EXPECT_FALSE(m.files.exists(desktop_link));
   EXPECT_TRUE(m.registry.string_value(RegistryRoot::CurrentUser, kRunKeyPath, "vestrana"));
   EXPECT_EQ(uninstall_value("DisplayVersion"), kSetupVersion);
@@ -334,10 +330,7 @@ TEST_F(InstallTest, RemoveInstallFilesSparesTheRunningProgramAndForeignFiles) {
   m.processes.own_path = folder + "\\uninstall.exe";
 
   remove_install_files(m.platform, folder);
-  EXPECT_FALSE(m.files.exists(folder + "\\vestrana.exe"));
-  EXPECT_FALSE(m.files.exists(folder + "\\WebView2Loader.dll"));
-  EXPECT_TRUE(m.files.exists(folder + "\\uninstall.exe"));
-  EXPECT_TRUE(m.files.exists(folder + "\\notes.txt"));
+  EXPECT_THAT(m.files.paths_under(folder), ElementsAre("notes.txt", "uninstall.exe"));
 }
 
 }  // namespace
