@@ -361,77 +361,72 @@ TEST_F(CleanupTest, WaitsForEveryProcessThenDeletesCopyUninstallerAndFolder) {
   EXPECT_FALSE(m.files.exists(dir));
 }
 
-TEST_F(CleanupTest, AValueThatIsNoProcessHandleDeletesNothing) {
-  m.processes.inherited_processes = {kStageOne};
-  EXPECT_EQ(clean(), 1);
-  EXPECT_TRUE(m.files.exists(kStageTwo));
-  EXPECT_TRUE(m.files.exists(dir + "\\uninstall.exe"));
-}
-
-TEST_F(CleanupTest, AnIncompleteRemovalDeletesOnlyTheCopy) {
-  EXPECT_EQ(clean(std::nullopt), 0);
-  EXPECT_FALSE(m.files.exists(kStageTwo));
-  EXPECT_TRUE(m.files.exists(dir + "\\uninstall.exe"));
-}
-
-struct AgainCase {
+struct KeptCase {
   const char* label;
   void (*arrange)(FakeMachine&, std::function<bool()>&);
   bool uninstaller_stays;
   bool folder_stays;
+  bool completed = true;  // the removal named the folder
+  int exit_code = 0;
+  bool copy_stays = false;
 };
 
-void PrintTo(const AgainCase& c, std::ostream* os) { *os << c.label; }
+void PrintTo(const KeptCase& c, std::ostream* os) { *os << c.label; }
 
-class CleanupAgain : public CleanupTest, public ::testing::WithParamInterface<AgainCase> {};
+class CleanupKeeps : public CleanupTest, public ::testing::WithParamInterface<KeptCase> {};
 
-// A deployment script that installs right after a removal: the helper, still
-// running, must not take the new installation's uninstaller or folder.
-TEST_P(CleanupAgain, KeepsWhatBelongsToAnInstallationAgain) {
-  GetParam().arrange(m, setup_running);
-  EXPECT_EQ(clean(), 0);
-  EXPECT_FALSE(m.files.exists(kStageTwo));
-  EXPECT_EQ(m.files.exists(dir + "\\uninstall.exe"), GetParam().uninstaller_stays);
-  EXPECT_EQ(m.files.exists(dir), GetParam().folder_stays);
+TEST_P(CleanupKeeps, WhatIsNotItsToDelete) {
+  const KeptCase& c = GetParam();
+  c.arrange(m, setup_running);
+  EXPECT_EQ(c.completed ? clean() : clean(std::nullopt), c.exit_code);
+  EXPECT_EQ(m.files.exists(kStageTwo), c.copy_stays);
+  EXPECT_EQ(m.files.exists(dir + "\\uninstall.exe"), c.uninstaller_stays);
+  EXPECT_EQ(m.files.exists(dir), c.folder_stays);
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Cases, CleanupAgain,
-    ::testing::Values(AgainCase{"app_program_there",
-                                [](FakeMachine& m, std::function<bool()>&) {
-                                  m.files.add_file(std::string(FakeMachine::kInstallDir) + "\\vestrana.exe", "APP");
-                                },
-                                true, true},
-                      AgainCase{"entry_recorded",
-                                [](FakeMachine& m, std::function<bool()>&) {
-                                  m.registry.put_string(RegistryRoot::CurrentUser, kUninstallKeyPath, "DisplayVersion",
-                                                        "1.2.1");
-                                },
-                                true, true},
-                      AgainCase{"install_running",
-                                [](FakeMachine&, std::function<bool()>& running) { running = [] { return true; }; },
-                                true, true},
-                      // Asked right before each delete: an install that starts after the
-                      // uninstaller went keeps its (still empty) folder.
-                      AgainCase{"install_starts_between_the_deletes",
-                                [](FakeMachine&, std::function<bool()>& running) {
-                                  running = [calls = 0]() mutable { return ++calls > 1; };
-                                },
-                                false, true},
-                      // An installation that appears while the helper waits.
-                      AgainCase{"app_installed_during_the_wait",
-                                [](FakeMachine& m, std::function<bool()>&) {
-                                  m.processes.on_waited = [&m](uint64_t) {
-                                    m.files.add_file(std::string(FakeMachine::kInstallDir) + "\\vestrana.exe", "APP");
-                                  };
-                                },
-                                true, true},
-                      AgainCase{"foreign_file_keeps_only_the_folder",
-                                [](FakeMachine& m, std::function<bool()>&) {
-                                  m.files.add_file(std::string(FakeMachine::kInstallDir) + "\\notes.txt", "mine");
-                                },
-                                false, true}),
-    [](const ::testing::TestParamInfo<AgainCase>& info) { return info.param.label; });
+    Cases, CleanupKeeps,
+    ::testing::Values(
+        KeptCase{"a_value_that_is_no_process_handle_deletes_nothing",
+                 [](FakeMachine& m, std::function<bool()>&) { m.processes.inherited_processes = {kStageOne}; }, true,
+                 true, true, 1, true},
+        KeptCase{"an_incomplete_removal_deletes_only_the_copy", [](FakeMachine&, std::function<bool()>&) {}, true, true,
+                 false},
+        // A deployment script that installs right after a removal: the helper,
+        // still running, must not take the new installation's uninstaller or folder.
+        KeptCase{"app_program_there",
+                 [](FakeMachine& m, std::function<bool()>&) {
+                   m.files.add_file(std::string(FakeMachine::kInstallDir) + "\\vestrana.exe", "APP");
+                 },
+                 true, true},
+        KeptCase{"entry_recorded",
+                 [](FakeMachine& m, std::function<bool()>&) {
+                   m.registry.put_string(RegistryRoot::CurrentUser, kUninstallKeyPath, "DisplayVersion", "1.2.1");
+                 },
+                 true, true},
+        KeptCase{"install_running", [](FakeMachine&, std::function<bool()>& running) { running = [] { return true; }; },
+                 true, true},
+        // Asked right before each delete: an install that starts after the
+        // uninstaller went keeps its (still empty) folder.
+        KeptCase{"install_starts_between_the_deletes",
+                 [](FakeMachine&, std::function<bool()>& running) {
+                   running = [calls = 0]() mutable { return ++calls > 1; };
+                 },
+                 false, true},
+        // An installation that appears while the helper waits.
+        KeptCase{"app_installed_during_the_wait",
+                 [](FakeMachine& m, std::function<bool()>&) {
+                   m.processes.on_waited = [&m](uint64_t) {
+                     m.files.add_file(std::string(FakeMachine::kInstallDir) + "\\vestrana.exe", "APP");
+                   };
+                 },
+                 true, true},
+        KeptCase{"foreign_file_keeps_only_the_folder",
+                 [](FakeMachine& m, std::function<bool()>&) {
+                   m.files.add_file(std::string(FakeMachine::kInstallDir) + "\\notes.txt", "mine");
+                 },
+                 false, true}),
+    [](const ::testing::TestParamInfo<KeptCase>& info) { return info.param.label; });
 
 // The copy's predictable name may be replaced while the helper waits; what is
 // there then is deleted only when it is a plain file, and never followed.
