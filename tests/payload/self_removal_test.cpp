@@ -24,6 +24,17 @@ constexpr const char* kCopy = "C:\\Users\\Ada Lovelace\\AppData\\Local\\Temp\\ve
 constexpr const char* kInstalled = "C:\\Users\\Ada Lovelace\\AppData\\Local\\vestrana";
 const std::string kOwn = std::string(kInstalled) + "\\uninstall.exe";
 
+// Every case table names its rows by their label, in test names and in
+// failure messages alike.
+template <class Case>
+requires requires(const Case& c) { c.label; }
+void PrintTo(const Case& c, std::ostream* os) { *os << c.label; }
+
+template <class Case>
+std::string label_of(const ::testing::TestParamInfo<Case>& info) {
+  return info.param.label;
+}
+
 class RelaunchTest : public ::testing::Test {
  protected:
   RelaunchTest() {
@@ -79,8 +90,6 @@ struct FolderCase {
   std::optional<std::string> recorded = std::nullopt;
 };
 
-void PrintTo(const FolderCase& c, std::ostream* os) { *os << c.label; }
-
 class RelaunchFolder : public RelaunchTest, public ::testing::WithParamInterface<FolderCase> {};
 
 TEST_P(RelaunchFolder, ReachesTheCopyAsOneWord) {
@@ -104,40 +113,35 @@ TEST_P(RelaunchFolder, ReachesTheCopyAsOneWord) {
 
 INSTANTIATE_TEST_SUITE_P(
     Folders, RelaunchFolder,
-    ::testing::Values(FolderCase{"given_with_blanks", std::string("D:\\My Apps\\vestrana"), kOwn,
-                                 "D:\\My Apps\\vestrana"},
-                      // A backslash before the closing quote must not swallow it.
-                      FolderCase{"given_with_trailing_backslash", std::string("D:\\My Apps\\vestrana\\"), kOwn,
-                                 "D:\\My Apps\\vestrana\\"},
-                      FolderCase{"program_folder", std::nullopt, std::string("E:\\Tools\\v s\\vestrana\\uninstall.exe"),
-                                 "E:\\Tools\\v s\\vestrana"},
-                      FolderCase{"default_when_program_has_no_folder", std::nullopt, std::string("uninstall.exe"),
-                                 "C:\\Users\\Ada Lovelace\\AppData\\Local\\vestrana"},
-                      // A setup started with --uninstall from Downloads removes the recorded
-                      // installation, not Downloads.
-                      FolderCase{"recorded_elsewhere_wins_over_program_folder", std::nullopt,
-                                 std::string("C:\\Users\\Ada Lovelace\\Downloads\\vestrana-setup.exe"), kInstalled,
-                                 std::string(kInstalled)},
-                      FolderCase{"program_folder_is_the_recorded_one_in_other_case", std::nullopt,
-                                 std::string("C:\\USERS\\ada lovelace\\appdata\\local\\VESTRANA\\uninstall.exe"),
-                                 "C:\\USERS\\ada lovelace\\appdata\\local\\VESTRANA", std::string(kInstalled)},
-                      FolderCase{"given_wins_over_recorded", std::string("D:\\vestrana"), kOwn, "D:\\vestrana",
-                                 std::string("E:\\vestrana")},
-                      // Folders that cannot be ours count as not named: the next choice is
-                      // handed on instead.
-                      FolderCase{"given_looking_like_a_flag", std::string("--silent"), kOwn, kInstalled},
-                      FolderCase{"given_empty", std::string(""), kOwn, kInstalled},
-                      FolderCase{"given_foreign_then_recorded", std::string("C:\\Users\\Ada Lovelace\\Downloads"), kOwn,
-                                 "E:\\vestrana", std::string("E:\\vestrana")},
-                      FolderCase{"given_network_path", std::string("\\\\server\\share\\vestrana"), kOwn, kInstalled},
-                      FolderCase{"empty_recorded_ignored", std::nullopt, std::string("E:\\vestrana\\uninstall.exe"),
-                                 "E:\\vestrana", std::string("")},
-                      FolderCase{"foreign_recorded_ignored", std::nullopt, std::string("E:\\vestrana\\uninstall.exe"),
-                                 "E:\\vestrana", std::string("\\\\server\\share\\Other")},
-                      FolderCase{"foreign_program_folder_and_recorded_give_the_default", std::nullopt,
-                                 std::string("C:\\Users\\Ada Lovelace\\Downloads\\vestrana-setup.exe"), kInstalled,
-                                 std::string("C:\\Program Files\\Other")}),
-    [](const ::testing::TestParamInfo<FolderCase>& info) { return info.param.label; });
+    ::testing::Values(
+        FolderCase{"given_with_blanks", "D:\\My Apps\\vestrana", kOwn, "D:\\My Apps\\vestrana"},
+        // A backslash before the closing quote must not swallow it.
+        FolderCase{"given_with_trailing_backslash", "D:\\My Apps\\vestrana\\", kOwn, "D:\\My Apps\\vestrana\\"},
+        FolderCase{"program_folder", std::nullopt, "E:\\Tools\\v s\\vestrana\\uninstall.exe",
+                   "E:\\Tools\\v s\\vestrana"},
+        FolderCase{"default_when_program_has_no_folder", std::nullopt, "uninstall.exe",
+                   "C:\\Users\\Ada Lovelace\\AppData\\Local\\vestrana"},
+        // A setup started with --uninstall from Downloads removes the recorded
+        // installation, not Downloads.
+        FolderCase{"recorded_elsewhere_wins_over_program_folder", std::nullopt,
+                   "C:\\Users\\Ada Lovelace\\Downloads\\vestrana-setup.exe", kInstalled, std::string(kInstalled)},
+        FolderCase{"program_folder_is_the_recorded_one_in_other_case", std::nullopt,
+                   "C:\\USERS\\ada lovelace\\appdata\\local\\VESTRANA\\uninstall.exe",
+                   "C:\\USERS\\ada lovelace\\appdata\\local\\VESTRANA", std::string(kInstalled)},
+        FolderCase{"given_wins_over_recorded", "D:\\vestrana", kOwn, "D:\\vestrana", "E:\\vestrana"},
+        // Folders that cannot be ours count as not named: the next choice is
+        // handed on instead.
+        FolderCase{"given_looking_like_a_flag", "--silent", kOwn, kInstalled},
+        FolderCase{"given_empty", "", kOwn, kInstalled},
+        FolderCase{"given_foreign_then_recorded", "C:\\Users\\Ada Lovelace\\Downloads", kOwn, "E:\\vestrana",
+                   "E:\\vestrana"},
+        FolderCase{"given_network_path", "\\\\server\\share\\vestrana", kOwn, kInstalled},
+        FolderCase{"empty_recorded_ignored", std::nullopt, "E:\\vestrana\\uninstall.exe", "E:\\vestrana", ""},
+        FolderCase{"foreign_recorded_ignored", std::nullopt, "E:\\vestrana\\uninstall.exe", "E:\\vestrana",
+                   "\\\\server\\share\\Other"},
+        FolderCase{"foreign_program_folder_and_recorded_give_the_default", std::nullopt,
+                   "C:\\Users\\Ada Lovelace\\Downloads\\vestrana-setup.exe", kInstalled, "C:\\Program Files\\Other"}),
+    label_of<FolderCase>);
 
 TEST_F(RelaunchTest, SilentRunWaitsAndPassesOnTheCopysExitCode) {
   processes.exit_codes[kCopy] = 3;
@@ -152,8 +156,6 @@ struct FailureCase {
   bool silent;
   void (*arrange)(FakeProcessApi&, FakeFileSystem&);
 };
-
-void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.label; }
 
 class RelaunchFailure : public RelaunchTest, public ::testing::WithParamInterface<FailureCase> {};
 
@@ -178,7 +180,7 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"silent_start_fails", true, [](FakeProcessApi& p, FakeFileSystem&) { p.start_fails = true; }},
         FailureCase{"silent_exit_code_unreadable", true,
                     [](FakeProcessApi& p, FakeFileSystem&) { p.exit_code_readable = false; }}),
-    [](const ::testing::TestParamInfo<FailureCase>& info) { return info.param.label; });
+    label_of<FailureCase>);
 
 TEST_F(RelaunchTest, NothingIsStartedAndNoPartialCopyIsLeftWhenTheCopyFails) {
   files.fail_write(kCopy, fake_os_error(112));
@@ -196,8 +198,6 @@ struct PlantedCase {
   void (*plant)(FakeFileSystem&);
   bool relaunches;
 };
-
-void PrintTo(const PlantedCase& c, std::ostream* os) { *os << c.label; }
 
 class RelaunchOverPlanted : public RelaunchTest, public ::testing::WithParamInterface<PlantedCase> {};
 
@@ -231,7 +231,7 @@ INSTANTIATE_TEST_SUITE_P(
                                     f.fail(FakeFileSystem::Op::RemoveFolder, kCopy, fake_os_error(5));
                                   },
                                   false}),
-    [](const ::testing::TestParamInfo<PlantedCase>& info) { return info.param.label; });
+    label_of<PlantedCase>);
 
 // ---- Stage 2 starts the cleanup helper ----
 
@@ -312,8 +312,6 @@ struct HelperFailure {
   void (*arrange)(FakeMachine&);
 };
 
-void PrintTo(const HelperFailure& c, std::ostream* os) { *os << c.label; }
-
 class ScheduleFailure : public ScheduleTest, public ::testing::WithParamInterface<HelperFailure> {};
 
 // Nothing of ours may stay in the temporary folder when the helper cannot run.
@@ -333,7 +331,7 @@ INSTANTIATE_TEST_SUITE_P(
                                     [](FakeMachine& m) { m.files.fail_write(kHelper, fake_os_error(112)); }},
                       // A handle value that names nothing: CreateProcessW refuses the list.
                       HelperFailure{"stale_handle", [](FakeMachine& m) { m.processes.open_handles.erase(kStageOne); }}),
-    [](const ::testing::TestParamInfo<HelperFailure>& info) { return info.param.label; });
+    label_of<HelperFailure>);
 
 // ---- Stage 3, the helper ----
 
@@ -370,8 +368,6 @@ struct KeptCase {
   int exit_code = 0;
   bool copy_stays = false;
 };
-
-void PrintTo(const KeptCase& c, std::ostream* os) { *os << c.label; }
 
 class CleanupKeeps : public CleanupTest, public ::testing::WithParamInterface<KeptCase> {};
 
@@ -426,7 +422,7 @@ INSTANTIATE_TEST_SUITE_P(
                    m.files.add_file(std::string(FakeMachine::kInstallDir) + "\\notes.txt", "mine");
                  },
                  false, true}),
-    [](const ::testing::TestParamInfo<KeptCase>& info) { return info.param.label; });
+    label_of<KeptCase>);
 
 // The copy's predictable name may be replaced while the helper waits; what is
 // there then is deleted only when it is a plain file, and never followed.
