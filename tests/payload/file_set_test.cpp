@@ -45,16 +45,16 @@ class StoppingFileSystem : public FileSystem {
     return real_.open_entry(path, error);
   }
   std::optional<OsError> write_new_file(const std::string& path, std::span<const uint8_t> bytes) override {
-    return change([&] { return real_.write_new_file(path, bytes); });
+    return stop() ? kGone : real_.write_new_file(path, bytes);
   }
   std::optional<OsError> rename_replacing(const std::string& from, const std::string& to) override {
-    return change([&] { return real_.rename_replacing(from, to); });
+    return stop() ? kGone : real_.rename_replacing(from, to);
   }
   std::optional<OsError> rename_by_handle(const std::string& from, const std::string& to) override {
-    return change([&] { return real_.rename_by_handle(from, to); });
+    return stop() ? kGone : real_.rename_by_handle(from, to);
   }
   std::optional<OsError> create_folder(const std::string& path) override {
-    std::optional<OsError> error = change([&] { return real_.create_folder(path); });
+    std::optional<OsError> error = stop() ? kGone : real_.create_folder(path);
     if (!error && created_folder) created_folder(path);
     return error;
   }
@@ -69,25 +69,21 @@ class StoppingFileSystem : public FileSystem {
   }
   std::optional<std::string> final_path(const std::string& path) override { return real_.final_path(path); }
   bool delete_file(const std::string& path, OsError* error) override {
-    return !change([&] { return real_.delete_file(path, error) ? std::nullopt : std::optional(OsError{}); }, error);
+    return !stop(error) && real_.delete_file(path, error);
   }
   bool remove_folder(const std::string& path, OsError* error) override {
-    return !change([&] { return real_.remove_folder(path, error) ? std::nullopt : std::optional(OsError{}); }, error);
+    return !stop(error) && real_.remove_folder(path, error);
   }
-  bool clear_read_only(const std::string& path) override {
-    return !change([&] { return real_.clear_read_only(path) ? std::nullopt : std::optional(OsError{}); });
-  }
+  bool clear_read_only(const std::string& path) override { return !stop() && real_.clear_read_only(path); }
   std::optional<std::string> temp_folder() override { return real_.temp_folder(); }
 
  private:
-  template <class Change>
-  std::optional<OsError> change(Change&& work, OsError* error = nullptr) {
-    if (--left_ < 0) {
-      OsError gone = fake_os_error(21);  // "The device is not ready."
-      if (error) *error = gone;
-      return gone;
-    }
-    return work();
+  const OsError kGone = fake_os_error(21);  // "The device is not ready."
+  // Counts one change; true (and `error` set) once the changes are used up.
+  bool stop(OsError* error = nullptr) {
+    if (--left_ >= 0) return false;
+    if (error) *error = kGone;
+    return true;
   }
   FakeFileSystem& real_;
   int left_;
