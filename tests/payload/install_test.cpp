@@ -18,6 +18,9 @@
 namespace vestrana {
 namespace {
 
+// The failure text of a run that must fail, or a mark no failure text equals.
+std::string failure_of(const Result& result) { return result ? "<succeeded>" : result.failure_text(); }
+
 using namespace std::chrono_literals;
 using ::testing::ElementsAre;
 using testing::FakeMachine;
@@ -119,9 +122,7 @@ TEST_F(InstallTest, DamagedArchiveStopsAfterTheCopyStepAndChangesNoFile) {
   m.files.add_file(at("vestrana.exe"), "APP V1");
   archive[archive.size() / 2] ^= 0xFF;
 
-  Result result = run();
-  ASSERT_FALSE(result);
-  EXPECT_THAT(result.failure_text(), StartsWith("the packed app is damaged ("));
+  EXPECT_THAT(failure_of(run()), StartsWith("the packed app is damaged ("));
   std::vector<Report> expected = first(3);
   expected.push_back({Step::CopyingFiles, 0.62f});
   EXPECT_EQ(reports, expected);
@@ -135,16 +136,13 @@ TEST_F(InstallTest, WriteFailureNamesTheSystemErrorInTheChosenLanguage) {
   m.files.add_file(at("vestrana.exe"), "APP V1");
   m.files.fail_write(at("vestrana.new"), OsError{"Access is denied.", 5});
 
-  Result english = run();
-  ASSERT_FALSE(english);
-  EXPECT_EQ(english.failure_text(), "The files could not be written (Access is denied. (os error 5)).");
+  EXPECT_EQ(failure_of(run()), "The files could not be written (Access is denied. (os error 5)).");
   EXPECT_EQ(file("vestrana.exe"), "APP V1");
   EXPECT_EQ(file("WebView2Loader.dll"), "<none>");  // the set is replaced whole or not at all
   EXPECT_EQ(reports.back(), Report(Step::CopyingFiles, 0.62f));
 
-  Result german = run({}, table_for(language_for_langid(0x0407)));
-  ASSERT_FALSE(german);
-  EXPECT_EQ(german.failure_text(), "Die Dateien ließen sich nicht schreiben (Access is denied. (os error 5)).");
+  EXPECT_EQ(failure_of(run({}, table_for(language_for_langid(0x0407)))),
+            "Die Dateien ließen sich nicht schreiben (Access is denied. (os error 5)).");
 }
 
 TEST_F(InstallTest, AnUpdateKilledHalfWayIsPutBackBeforeTheRerunReplacesTheSet) {
@@ -169,9 +167,7 @@ TEST_F(InstallTest, AnUpdateKilledHalfWayIsPutBackBeforeTheRerunReplacesTheSet) 
 
 TEST_F(InstallTest, UnknownProgramPathFailsTheCopyStep) {
   m.processes.own_path.reset();
-  Result result = run();
-  ASSERT_FALSE(result);
-  EXPECT_THAT(result.failure_text(), HasSubstr("(os error 2)"));
+  EXPECT_THAT(failure_of(run()), HasSubstr("(os error 2)"));
   EXPECT_FALSE(uninstall_value("DisplayVersion"));
 }
 
@@ -180,9 +176,7 @@ TEST_F(InstallTest, WithoutAnyApplicationDataFolderNothingIsWrittenAnywhere) {
   m.folders.environment.clear();
   std::vector<std::string> before = m.files.all_paths();
 
-  Result result = run();
-  ASSERT_FALSE(result);
-  EXPECT_THAT(result.failure_text(), StartsWith("The files could not be written ("));
+  EXPECT_THAT(failure_of(run()), StartsWith("The files could not be written ("));
   EXPECT_EQ(m.files.all_paths(), before);
 }
 
@@ -206,10 +200,8 @@ TEST_F(InstallTest, AnElevatedAppStopsTheUpdateBeforeAnyFileIsWritten) {
   m.processes.processes.back().elevated = true;
   const std::vector<std::string> before = m.files.all_paths();
 
-  Result result = run({}, table_for(language_for_langid(0x0407)));
-
-  ASSERT_FALSE(result);
-  EXPECT_EQ(result.failure_text(), "vestrana läuft mit Administratorrechten. Schließe es und versuche es erneut.");
+  EXPECT_EQ(failure_of(run({}, table_for(language_for_langid(0x0407)))),
+            "vestrana läuft mit Administratorrechten. Schließe es und versuche es erneut.");
   EXPECT_TRUE(m.processes.running(8));
   EXPECT_EQ(m.files.all_paths(), before);
   EXPECT_EQ(uninstall_value("DisplayVersion"), std::nullopt);
@@ -275,9 +267,7 @@ TEST_F(InstallTest, MissingRuntimeThatCannotBeSetUpEndsAfterItsStep) {
   m.registry.delete_tree(std::string(kWebView2ClientKeys[2].path));
   m.downloader.result = static_cast<int32_t>(0x800C0008);
 
-  Result result = run();
-  ASSERT_FALSE(result);
-  EXPECT_EQ(result.failure_text(), "Microsoft WebView2 could not be set up. Please check the internet connection.");
+  EXPECT_EQ(failure_of(run()), "Microsoft WebView2 could not be set up. Please check the internet connection.");
   EXPECT_EQ(reports, first(7));
   EXPECT_EQ(file("vestrana.exe"), "APP V2");
   EXPECT_FALSE(m.files.exists(start_link));
@@ -287,9 +277,8 @@ TEST_F(InstallTest, StartMenuShortcutFailureLeavesDesktopAutostartAndEntryAlone)
   m.links.failures["save"] = static_cast<int32_t>(0x80070005);
   m.registry.put_string(RegistryRoot::CurrentUser, kRunKeyPath, "vestrana", "old command");
 
-  Result result = run({.desktop_shortcut = true, .autostart = false});
-  ASSERT_FALSE(result);
-  EXPECT_EQ(result.failure_text(), "shortcut " + start_link + ": save: Access is denied. (0x80070005)");
+  EXPECT_EQ(failure_of(run({.desktop_shortcut = true, .autostart = false})),
+            "shortcut " + start_link + ": save: Access is denied. (0x80070005)");
   EXPECT_EQ(reports, first(9));
   EXPECT_EQ(m.registry.string_value(RegistryRoot::CurrentUser, kRunKeyPath, "vestrana"), "old command");
   EXPECT_FALSE(uninstall_value("DisplayVersion"));
@@ -311,9 +300,7 @@ TEST_F(InstallTest, FailedUninstallEntryKeepsTheOldApplicationKeys) {
   m.registry.add_key(RegistryRoot::CurrentUser, "Software\\vestrana\\vestrana");
   m.registry.fail_set_value("DisplayName", 5);
 
-  Result result = run();
-  ASSERT_FALSE(result);
-  EXPECT_THAT(result.failure_text(), HasSubstr("\\DisplayName: WIN32_ERROR(5)"));
+  EXPECT_THAT(failure_of(run()), HasSubstr("\\DisplayName: WIN32_ERROR(5)"));
   EXPECT_EQ(reports, kSuccessfulReports);
   EXPECT_TRUE(m.registry.has_key(RegistryRoot::CurrentUser, "Software\\vestrana\\vestrana"));
 
