@@ -180,7 +180,7 @@ TEST_F(InstallTest, WithoutAnyApplicationDataFolderNothingIsWrittenAnywhere) {
   EXPECT_EQ(m.files.all_paths(), before);
 }
 
-TEST_F(InstallTest, EarlierFolderElsewhereIsClosedAndClearedAfterTheCopy) {
+TEST_F(InstallTest, EarlierFolderElsewhereIsClosedAndClearedOnlyAfterACopy) {
   record_earlier_install(earlier_dir);
   for (const char* name : {"vestrana.exe", "WebView2Loader.dll", "uninstall.exe"}) {
     m.files.add_file(earlier_dir + "\\" + name, "old");
@@ -188,9 +188,14 @@ TEST_F(InstallTest, EarlierFolderElsewhereIsClosedAndClearedAfterTheCopy) {
   m.processes.add(7, "vestrana.exe", earlier_dir + "\\vestrana.exe");
   m.processes.add(8, "vestrana.exe", install_dir + "\\vestrana.exe");
   m.processes.add(9, "vestrana.exe", "E:\\elsewhere\\vestrana.exe");
+  m.files.fail_write(at("WebView2Loader.new"), OsError{"Access is denied.", 5});
 
-  ASSERT_TRUE(run());
+  ASSERT_FALSE(run());
   EXPECT_THAT(m.processes.terminated, ElementsAre(7, 8));
+  EXPECT_EQ(m.files.text(earlier_dir + "\\vestrana.exe"), "old");
+
+  m.files.clear_failures();
+  ASSERT_TRUE(run());
   EXPECT_FALSE(m.files.exists(earlier_dir));
   EXPECT_EQ(uninstall_value("InstallLocation"), install_dir);
 }
@@ -206,15 +211,6 @@ TEST_F(InstallTest, AnElevatedAppStopsTheUpdateBeforeAnyFileIsWritten) {
   EXPECT_EQ(m.files.all_paths(), before);
   EXPECT_EQ(uninstall_value("DisplayVersion"), std::nullopt);
   EXPECT_EQ(reports, first(2));
-}
-
-TEST_F(InstallTest, EarlierFolderStaysWhenTheCopyFails) {
-  record_earlier_install(earlier_dir);
-  m.files.add_file(earlier_dir + "\\vestrana.exe", "old");
-  m.files.fail_write(at("WebView2Loader.new"), OsError{"Access is denied.", 5});
-
-  ASSERT_FALSE(run());
-  EXPECT_EQ(m.files.text(earlier_dir + "\\vestrana.exe"), "old");
 }
 
 // Windows paths name the same folder in any letter case, with a trailing
