@@ -246,12 +246,33 @@ TEST(UnpackPackedApp, EmptyArchiveGivesNoEntries) {
   EXPECT_TRUE(result->empty());
 }
 
-TEST(UnpackPackedApp, PassesSplitterFailuresOnUnchanged) {
-  EXPECT_EQ(failure_of(unpack_packed_app(xz(record("../evil.exe", "x")))),
-            R"(unexpected file name "../evil.exe" in the packed app)");
+// Each refusal names its cause: the splitter's texts pass on unchanged, the
+// decoder's common damage and anything after the stream have their own.
+TEST(UnpackPackedApp, RefusesWithTheTellingText) {
+  Bytes packed = xz(record("app.exe", "contents"));
+  Bytes wrong_magic = packed;
+  wrong_magic[0] = 'X';
   Bytes cut = record("app.exe", "contents");
   cut.pop_back();
-  EXPECT_EQ(failure_of(unpack_packed_app(xz(cut))), "the packed app ends early");
+  const std::string truncated = "the packed app is damaged (compressed data is truncated)";
+  const std::string after_end = "the packed app is damaged (unexpected data after the end of the stream)";
+  struct Case {
+    const char* what;
+    Bytes bytes;
+    std::string text;
+  };
+  const Case cases[] = {
+      {"a name the splitter refuses", xz(record("../evil.exe", "x")),
+       R"(unexpected file name "../evil.exe" in the packed app)"},
+      {"records cut short", xz(cut), "the packed app ends early"},
+      {"wrong magic", wrong_magic, "the packed app is damaged (not an xz stream)"},
+      {"stream cut short", Bytes(packed.begin(), packed.end() - 1), truncated},
+      {"no bytes", {}, truncated},
+      {"a byte after the stream", concat({packed, bytes_of("x")}), after_end},
+      {"stream padding", concat({packed, Bytes(4, 0)}), after_end},
+      {"a second stream", concat({packed, packed}), after_end},
+  };
+  for (const Case& c : cases) EXPECT_EQ(failure_of(unpack_packed_app(c.bytes)), c.text) << c.what;
 }
 
 // The decoder's description fills the placeholder: one line, not empty.
@@ -273,32 +294,6 @@ TEST(UnpackPackedApp, AnyFlippedByteIsDamage) {
       damaged[i] ^= flip;
       expect_damaged(unpack_packed_app(damaged));
     }
-  }
-}
-
-TEST(UnpackPackedApp, DescribesCommonDamage) {
-  Bytes packed = xz(record("app.exe", "contents"));
-  Bytes wrong_magic = packed;
-  wrong_magic[0] = 'X';
-  Bytes truncated(packed.begin(), packed.end() - 1);
-  struct Case {
-    Bytes bytes;
-    std::string text;
-  };
-  const Case cases[] = {
-      {wrong_magic, "the packed app is damaged (not an xz stream)"},
-      {truncated, "the packed app is damaged (compressed data is truncated)"},
-      {{}, "the packed app is damaged (compressed data is truncated)"},
-  };
-  for (const Case& c : cases) EXPECT_EQ(failure_of(unpack_packed_app(c.bytes)), c.text);
-}
-
-TEST(UnpackPackedApp, RefusesAnythingAfterTheStream) {
-  Bytes packed = xz(record("app.exe", "contents"));
-  const Bytes tails[] = {bytes_of("x"), Bytes(4, 0) /* stream padding */, packed /* a second stream */};
-  for (const Bytes& tail : tails) {
-    EXPECT_EQ(failure_of(unpack_packed_app(concat({packed, tail}))),
-              "the packed app is damaged (unexpected data after the end of the stream)");
   }
 }
 
