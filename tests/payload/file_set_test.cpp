@@ -31,51 +31,39 @@ std::span<const uint8_t> as_bytes(std::string_view s) {
   return std::span(reinterpret_cast<const uint8_t*>(s.data()), s.size());
 }
 
-// A file system that stops changing after a given number of changes, as a
-// process killed at that moment would (by default never): every later change fails (with a
-// code no hold gives, so nothing waits) and reads see the state as it is.
-class StoppingFileSystem : public FileSystem {
+// The fake file system, stopping after a given number of changes as a
+// process killed at that moment would: every later change fails (with a code
+// no hold gives, so nothing waits) and reads see the state as it is.
+class StoppingFileSystem : public FakeFileSystem {
  public:
-  explicit StoppingFileSystem(FakeFileSystem& real, int changes = 1 << 30) : real_(real), left_(changes) {}
+  static constexpr int kNever = 1 << 30;
+  // From now on `changes` more changes go through.
+  void stop_after(int changes) { left_ = changes; }
   bool stopped() const { return left_ < 0; }
   // Called after each folder this file system created.
   std::function<void(const std::string&)> created_folder;
 
-  std::unique_ptr<OpenEntry> open_entry(const std::string& path, OsError* error) override {
-    return real_.open_entry(path, error);
-  }
   std::optional<OsError> write_new_file(const std::string& path, std::span<const uint8_t> bytes) override {
-    return stop() ? kGone : real_.write_new_file(path, bytes);
+    return stop() ? kGone : FakeFileSystem::write_new_file(path, bytes);
   }
   std::optional<OsError> rename_replacing(const std::string& from, const std::string& to) override {
-    return stop() ? kGone : real_.rename_replacing(from, to);
+    return stop() ? kGone : FakeFileSystem::rename_replacing(from, to);
   }
   std::optional<OsError> rename_by_handle(const std::string& from, const std::string& to) override {
-    return stop() ? kGone : real_.rename_by_handle(from, to);
+    return stop() ? kGone : FakeFileSystem::rename_by_handle(from, to);
   }
   std::optional<OsError> create_folder(const std::string& path) override {
-    std::optional<OsError> error = stop() ? kGone : real_.create_folder(path);
+    std::optional<OsError> error = stop() ? kGone : FakeFileSystem::create_folder(path);
     if (!error && created_folder) created_folder(path);
     return error;
   }
-  bool is_folder(const std::string& path) override { return real_.is_folder(path); }
-  bool exists(const std::string& path) override { return real_.exists(path); }
-  bool is_link(const std::string& path) override { return real_.is_link(path); }
-  std::optional<OsError> read_file(const std::string& path, std::vector<uint8_t>& out) override {
-    return real_.read_file(path, out);
+  bool delete_file(const std::string& path, OsError* error = nullptr) override {
+    return !stop(error) && FakeFileSystem::delete_file(path, error);
   }
-  std::optional<OsError> file_size(const std::string& path, uint64_t& out) override {
-    return real_.file_size(path, out);
+  bool remove_folder(const std::string& path, OsError* error = nullptr) override {
+    return !stop(error) && FakeFileSystem::remove_folder(path, error);
   }
-  std::optional<std::string> final_path(const std::string& path) override { return real_.final_path(path); }
-  bool delete_file(const std::string& path, OsError* error) override {
-    return !stop(error) && real_.delete_file(path, error);
-  }
-  bool remove_folder(const std::string& path, OsError* error) override {
-    return !stop(error) && real_.remove_folder(path, error);
-  }
-  bool clear_read_only(const std::string& path) override { return !stop() && real_.clear_read_only(path); }
-  std::optional<std::string> temp_folder() override { return real_.temp_folder(); }
+  bool clear_read_only(const std::string& path) override { return !stop() && FakeFileSystem::clear_read_only(path); }
 
  private:
   const OsError kGone = fake_os_error(21);  // "The device is not ready."
@@ -85,8 +73,7 @@ class StoppingFileSystem : public FileSystem {
     if (error) *error = kGone;
     return true;
   }
-  FakeFileSystem& real_;
-  int left_;
+  int left_ = kNever;
 };
 
 class FileSetTest : public ::testing::Test {
@@ -119,7 +106,7 @@ class FileSetTest : public ::testing::Test {
   }
 
   static constexpr std::string_view kNew[] = {"new loader", "new program", "new uninstaller"};
-  std::unique_ptr<FakeFileSystem> fs = std::make_unique<FakeFileSystem>();
+  std::unique_ptr<StoppingFileSystem> fs = std::make_unique<StoppingFileSystem>();
   FakeClock clock;
   std::vector<FileSetEvent> events;
 };
@@ -150,13 +137,11 @@ TEST_F(FileSetTest, WritesEveryTemporaryFileBeforeTouchingAnyOldOne) {
 TEST_F(FileSetTest, CreatesAMissingFolderAndOneThatVanishesBeforeTheFirstWrite) {
   // A removal's cleanup removes the empty folder just after it was created.
   fs->add_folder(R"(C:\Users\me\AppData\Local)");
-  StoppingFileSystem watched(*fs);
   bool removed = false;
-  watched.created_folder = [&](const std::string& path) {
+  fs->created_folder = [&](const std::string& path) {
     if (!removed && path == kFolder) removed = fs->remove_folder(kFolder);
   };
-  std::vector<SetFile> set = new_set();
-  ASSERT_EQ(replace_file_set(watched, clock, kFolder, set), std::nullopt);
+  ASSERT_EQ(replace(), std::nullopt);
   EXPECT_TRUE(removed);
   expect_only(/*new_files=*/true);
 }
@@ -327,7 +312,7 @@ TEST_F(FileSetTest, RecoveryMakesEveryLeftoverStateOneWholeSet) {
   };
   for (const Leftover& c : cases) {
     SCOPED_TRACE(c.what);
-    fs = std::make_unique<FakeFileSystem>();
+    fs = std::make_unique<StoppingFileSystem>();
     fs->add_folder(kFolder);
     for (size_t i = 0; i < 3; ++i) {
       std::string_view name = kNames[i];
@@ -366,15 +351,15 @@ TEST_F(FileSetTest, AKillAfterAnyFileOperationLeavesASetTheNextRunMakesWhole) {
     for (int kill_after = 0;; ++kill_after) {
       SCOPED_TRACE((first_install ? "first install, killed after " : "update, killed after ") +
                    std::to_string(kill_after));
-      fs = std::make_unique<FakeFileSystem>();
+      fs = std::make_unique<StoppingFileSystem>();
       fs->add_folder(R"(C:\Users\me\AppData\Local)");
       if (!first_install) add_old_set();
       // A read-only old file makes the replacement take its longest way.
       if (!first_install) fs->set_read_only(at("vestrana.exe"));
-      StoppingFileSystem killed(*fs, kill_after);
+      fs->stop_after(kill_after);
       std::vector<SetFile> set = new_set();
-      std::optional<OsError> error = replace_file_set(killed, clock, kFolder, set);
-      if (!killed.stopped()) {
+      std::optional<OsError> error = replace_file_set(*fs, clock, kFolder, set);
+      if (!fs->stopped()) {
         EXPECT_EQ(error, std::nullopt);
         expect_only(/*new_files=*/true);
         EXPECT_GE(kill_after, first_install ? 7 : 12);
@@ -382,9 +367,9 @@ TEST_F(FileSetTest, AKillAfterAnyFileOperationLeavesASetTheNextRunMakesWhole) {
       }
       // The recovery itself may be killed too, as often as it likes.
       for (int recovery_kill = 0;; ++recovery_kill) {
-        StoppingFileSystem killed_again(*fs, recovery_kill);
-        RecoveryResult recovered = recover_file_set(killed_again, clock, kFolder, kNames);
-        if (!killed_again.stopped()) {
+        fs->stop_after(recovery_kill);
+        RecoveryResult recovered = recover_file_set(*fs, clock, kFolder, kNames);
+        if (!fs->stopped()) {
           EXPECT_EQ(recovered.error, std::nullopt);
           break;
         }
@@ -399,6 +384,7 @@ TEST_F(FileSetTest, AKillAfterAnyFileOperationLeavesASetTheNextRunMakesWhole) {
         }
       }
       // And the rerun's own replacement finishes it.
+      fs->stop_after(StoppingFileSystem::kNever);
       ASSERT_EQ(replace_file_set(*fs, clock, kFolder, set), std::nullopt);
       expect_only(/*new_files=*/true);
     }
