@@ -256,6 +256,7 @@ TEST_F(ScheduleTest, StartsTheHelperFromACopyThatGoesWithItAndPassesOnlyItsHandl
   const ProcessStart& start = m.processes.started[0];
   EXPECT_EQ(start.program, kHelper);
   EXPECT_FALSE(start.wait);
+  EXPECT_EQ(start.creation_flags, 0x08000000u);  // CREATE_NO_WINDOW: no console flashes up for the helper
   EXPECT_EQ(start.working_folder, FakeMachine::kTemp);  // never the folder it removes
   ASSERT_EQ(start.passed_handles.size(), 3u);
   auto [own, stage_one, image] = std::tuple(start.passed_handles[0], start.passed_handles[1], start.passed_handles[2]);
