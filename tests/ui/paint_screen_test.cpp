@@ -273,7 +273,7 @@ TEST(PaintScreen, CardsFadeAndSinkAfterRemoval) {
       // 18 units lower, at 30 % over the background (the faded shadows
       // darken it by a hair).
       const Px faded = blend(p.surface.with_alpha(alpha_from(0.3f)), p.background);
-      EXPECT_TRUE(near(f.at(550, 229 + 18), faded, 2)) << scale << " " << d;
+      EXPECT_TRUE(near(f.at(550, 229 + 18), faded, 1)) << scale << " " << d;
       EXPECT_FALSE(near(f.at(550, 229 + 18), opaque(p.background), 2)) << scale << " " << d;
     }
   }
