@@ -284,7 +284,7 @@ finish() { if [ "$failures" -gt 0 ]; then exit 1; fi; }
 # The window tests' helpers: a display of the test's own, the window found,
 # read through its accessible tree and driven by keys and clicks, and its
 # pictures compared with the preview's.
-# shellcheck source=window_lib.sh
+# shellcheck source=tests/e2e/window_lib.sh
 source "$(dirname "${BASH_SOURCE[0]}")/window_lib.sh"
 
 # The local-download test build fetches the WebView2 bootstrapper from a
